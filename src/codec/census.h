@@ -1,0 +1,47 @@
+// The census counts every byte value of a source and remembers the order in
+// which the values first occur; the ordering then sorts the symbol list
+// stably by count and raises each count by its position.  The raise keeps
+// all weights distinct, which the tree builder's tie-breaks depend on.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "codec/format.h"
+
+namespace huffman {
+
+inline constexpr int k_alphabet = 256;
+inline constexpr int k_weight_row = 2;  // the symbol list's third row
+
+// chars_List: rows as in the record table (kind, value, weight), one column
+// per entry.  A weight of 0 marks an entry already taken into the tree.
+using SymbolList = SideTable<std::uint64_t>;
+
+class Census {
+ public:
+  // Counts one block of the source; blocks must come in source order.
+  void Add(std::span<const std::uint8_t> block);
+
+  std::uint64_t TotalBytes() const { return total_bytes; }
+  int DistinctValues() const { return distinct; }
+  std::uint64_t Count(int value) const { return counts[value]; }
+  // Byte values in order of first occurrence, DistinctValues() of them.
+  const std::array<std::uint8_t, k_alphabet>& FirstOccurrence() const { return first_order; }
+
+ private:
+  std::array<std::uint64_t, k_alphabet> counts{};
+  std::array<std::uint8_t, k_alphabet> first_order{};
+  int distinct = 0;
+  std::uint64_t total_bytes = 0;
+};
+
+// The symbol list in first-occurrence order, each weight the value's count.
+// Returns count_chars through the out parameter.
+SymbolList MakeSymbolList(const Census& census, int& count_chars);
+
+// Stable ascending sort by weight, then weight(i) += i.
+void OrderSymbols(SymbolList& chars_List, int count_chars);
+
+}  // namespace huffman

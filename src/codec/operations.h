@@ -1,0 +1,43 @@
+// The two codec operations the console drives: compress a source stream into
+// a compressed stream, and restore a compressed stream. They own no files and
+// never touch the console; the caller opens, names and commits the streams.
+//
+// Pipeline of a compression: census -> order -> tree -> renumber ->
+// dictionary -> encode. A restore reads the dictionary and walks the records.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+
+namespace huffman {
+
+enum class CodecStatus {
+  ok,
+  read_failed,     // the input stream reported an error (not just its end)
+  write_failed,    // the output stream refused bytes
+  source_changed,  // the source read differently on its second pass
+};
+
+struct CompressResult {
+  CodecStatus status = CodecStatus::ok;
+  std::uint64_t source_bytes = 0;
+  std::uint64_t compressed_bytes = 0;
+  std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty source
+  int count_chars = 0;                 // distinct byte values in the source
+};
+
+struct DecompressResult {
+  CodecStatus status = CodecStatus::ok;
+  std::uint64_t compressed_bytes = 0;
+  std::uint64_t restored_bytes = 0;
+};
+
+// Reads `source` twice (census, then coding), so it must be seekable to its
+// start. Writes the whole compressed file to `compressed` and flushes it.
+CompressResult CompressStream(std::istream& source, std::ostream& compressed);
+
+// Reads `compressed` once from its current position to its end.
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored);
+
+}  // namespace huffman

@@ -1,0 +1,138 @@
+#include "codec/tree.h"
+
+#include <cassert>
+#include <utility>
+
+namespace huffman {
+
+namespace {
+
+constexpr std::uint64_t k_dead_end_label = 255;
+
+// Stable ascending sort of the whole list by weight, empty entries included.
+void ResortList(SymbolList& chars_List, int count_chars) {
+  for (int i = 1; i < count_chars; ++i) {
+    for (int j = i; j > 0 && chars_List[k_weight_row][j - 1] > chars_List[k_weight_row][j]; --j) {
+      for (auto& row : chars_List) std::swap(row[j - 1], row[j]);
+    }
+  }
+}
+
+void TakeChild(SymbolList& chars_List, int slot, SideTable<std::uint64_t>& side, int record) {
+  side[k_kind_row][record] = chars_List[k_kind_row][slot] != k_leaf ? k_inner : k_leaf;
+  side[k_value_row][record] = chars_List[k_value_row][slot];
+  side[k_id_row][record] = chars_List[k_weight_row][slot];
+  chars_List[k_weight_row][slot] = 0;
+}
+
+void RelabelSide(SideTable<std::uint64_t>& side, int record, std::uint64_t from, std::uint64_t to) {
+  if (side[k_id_row][record] == from) side[k_id_row][record] = to;
+  if (side[k_kind_row][record] == k_inner && side[k_value_row][record] == from) side[k_value_row][record] = to;
+}
+
+void CopyColumn(SideTable<std::uint64_t>& side, int from, int to) {
+  for (auto& row : side) row[to] = row[from];
+}
+
+void SetSide(SideTable<std::uint64_t>& side, int record, std::uint64_t kind, std::uint64_t value, std::uint64_t id) {
+  side[k_kind_row][record] = kind;
+  side[k_value_row][record] = value;
+  side[k_id_row][record] = id;
+}
+
+}  // namespace
+
+void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table) {
+  assert(count_chars >= 1 && count_chars <= k_alphabet);
+  table = RecordTable{};
+  auto& zero_Table = table.zero_Table;
+  auto& one_Table = table.one_Table;
+  int created_nodes = 0;
+  for (int waiting_nodes = count_chars; waiting_nodes != 0; --waiting_nodes) {
+    int found = 0;
+    for (int i = 0; i < count_chars && found < 2; ++i) {
+      if (chars_List[k_weight_row][i] == 0) continue;
+      if (found++ == 0) {
+        TakeChild(chars_List, i, zero_Table, created_nodes);
+        continue;
+      }
+      TakeChild(chars_List, i, one_Table, created_nodes);
+      // The new inner node takes the slot of its 1-child.
+      const std::uint64_t sum = zero_Table[k_id_row][created_nodes] + one_Table[k_id_row][created_nodes];
+      chars_List[k_kind_row][i] = k_inner;
+      chars_List[k_value_row][i] = sum;
+      chars_List[k_weight_row][i] = sum;
+    }
+    const std::uint64_t own_id = zero_Table[k_id_row][created_nodes] + one_Table[k_id_row][created_nodes];
+    zero_Table[k_id_row][created_nodes] = own_id;
+    one_Table[k_id_row][created_nodes] = own_id;
+    ++created_nodes;
+    ResortList(chars_List, count_chars);
+  }
+  table.created_nodes = created_nodes;
+}
+
+void Renumber(RecordTable& table, int count_chars) {
+  auto& zero_Table = table.zero_Table;
+  auto& one_Table = table.one_Table;
+  const std::uint64_t steps = 2 * static_cast<std::uint64_t>(count_chars) - 1;
+  std::uint64_t current_checking_node = 0;
+  for (std::uint64_t i = 0; i < steps; ++i) {
+    // Find the smallest own id above i; if none is left, the previous value
+    // no longer occurs and the relabelling below changes nothing.
+    for (int j = 0; j < count_chars; ++j) {
+      if (zero_Table[k_id_row][j] > i) {
+        current_checking_node = zero_Table[k_id_row][j];
+      } else if (one_Table[k_id_row][j] > i) {
+        current_checking_node = one_Table[k_id_row][j];
+      }
+    }
+    for (int j = 0; j < count_chars; ++j) {
+      const std::uint64_t zero_id = zero_Table[k_id_row][j];
+      const std::uint64_t one_id = one_Table[k_id_row][j];
+      if (zero_id > i && zero_id < current_checking_node) {
+        current_checking_node = zero_id;
+      } else if (one_id > i && one_id < current_checking_node) {
+        current_checking_node = one_id;
+      }
+    }
+    for (int j = 0; j < count_chars; ++j) {
+      RelabelSide(zero_Table, j, current_checking_node, i);
+      RelabelSide(one_Table, j, current_checking_node, i);
+    }
+  }
+}
+
+void AddDeadEndRecord(RecordTable& table) {
+  auto& zero_Table = table.zero_Table;
+  auto& one_Table = table.one_Table;
+  const int old_records = table.created_nodes;
+  assert(old_records >= 1 && old_records < k_max_records);
+  const std::uint64_t lightest_leaf = zero_Table[k_value_row][0];
+  assert(zero_Table[k_kind_row][0] == k_leaf);
+
+  if (old_records == 1) {
+    // A single byte value: one real record over the leaf, plus the extra
+    // record that holds it as the root.
+    SetSide(zero_Table, 0, k_leaf, lightest_leaf, 0);
+    SetSide(one_Table, 0, k_inner, k_dead_end_label, 0);
+    SetSide(zero_Table, 1, k_inner, 0, 0);
+    SetSide(one_Table, 1, k_leaf, 0, 0);
+    table.created_nodes = 2;
+    return;
+  }
+
+  for (int k = old_records - 1; k >= 0; --k) {
+    for (auto* side : {&zero_Table, &one_Table}) {
+      CopyColumn(*side, k, k + 1);
+      (*side)[k_id_row][k + 1] += 1;
+      if ((*side)[k_kind_row][k + 1] == k_inner) (*side)[k_value_row][k + 1] += 1;
+    }
+  }
+  SetSide(zero_Table, 1, k_inner, 0, 1);
+  SetSide(zero_Table, 0, k_leaf, lightest_leaf, 0);
+  SetSide(one_Table, 0, k_inner, k_dead_end_label, 0);
+  table.created_nodes = old_records + 1;
+}
+
+}  // namespace huffman

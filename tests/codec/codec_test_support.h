@@ -1,0 +1,66 @@
+// Shared helpers for the codec tests: run the two operations over memory
+// streams, and spell byte strings as hex for readable expectations.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codec/operations.h"
+
+namespace huffman::testing {
+
+using Bytes = std::string;
+
+inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
+  std::istringstream in(source);
+  std::ostringstream out;
+  const CompressResult r = CompressStream(in, out);
+  if (result != nullptr) *result = r;
+  return out.str();
+}
+
+inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr) {
+  std::istringstream in(compressed);
+  std::ostringstream out;
+  const DecompressResult r = DeCompressStream(in, out);
+  if (result != nullptr) *result = r;
+  return out.str();
+}
+
+// "02 00 62" -> the three bytes.
+inline Bytes FromHex(const std::string& hex) {
+  Bytes bytes;
+  std::istringstream in(hex);
+  std::string pair;
+  while (in >> pair) bytes.push_back(static_cast<char>(std::stoi(pair, nullptr, 16)));
+  return bytes;
+}
+
+inline std::string ToHex(const Bytes& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string hex;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!hex.empty()) hex.push_back(' ');
+    hex.push_back(digits[byte >> 4]);
+    hex.push_back(digits[byte & 15]);
+  }
+  return hex;
+}
+
+// `length` bytes drawn from the first `alphabet` byte values (starting at
+// `first`), value i with weight proportional to (i + 1)^skew.
+inline Bytes RandomSource(std::mt19937_64& rng, std::size_t length, int alphabet, double skew = 0.0, int first = 0) {
+  std::vector<double> weights;
+  for (int i = 0; i < alphabet; ++i) weights.push_back(std::pow(i + 1.0, skew));
+  std::discrete_distribution<int> pick(weights.begin(), weights.end());
+  Bytes source(length, '\0');
+  for (auto& c : source) c = static_cast<char>((first + pick(rng)) & 0xFF);
+  return source;
+}
+
+}  // namespace huffman::testing

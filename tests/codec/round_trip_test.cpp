@@ -1,0 +1,82 @@
+// Lossless on every input: whatever the source, decoding its compressed
+// file gives back exactly the source, padding never adds a byte.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "codec_test_support.h"
+
+namespace huffman {
+namespace {
+
+using testing::Compress;
+using testing::Decompress;
+using testing::RandomSource;
+
+void ExpectRoundTrip(const std::string& source, const std::string& what) {
+  CompressResult compressed_result;
+  const std::string compressed = Compress(source, &compressed_result);
+  ASSERT_EQ(compressed_result.status, CodecStatus::ok) << what;
+  ASSERT_EQ(compressed_result.compressed_bytes, compressed.size()) << what;
+  DecompressResult restored_result;
+  const std::string restored = Decompress(compressed, &restored_result);
+  ASSERT_EQ(restored_result.status, CodecStatus::ok) << what;
+  ASSERT_EQ(restored.size(), source.size()) << what;
+  ASSERT_TRUE(restored == source) << what;
+}
+
+TEST(RoundTripTest, EveryLengthAcrossByteBoundaries) {
+  // Lengths 0..40 with one, two and three values give every padding length
+  // 0 to 7 and both the plain and the dead-end files.
+  for (const std::string pattern : {"a", "ab", "aab", "abc", "abcd", "aaaaaaab"}) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+      std::string source;
+      for (std::size_t i = 0; i < length; ++i) source.push_back(pattern[i % pattern.size()]);
+      ExpectRoundTrip(source, pattern + " x" + std::to_string(length));
+    }
+  }
+}
+
+TEST(RoundTripTest, SingleByteValuesOfEveryKind) {
+  for (int value = 0; value < 256; value += 51) {
+    for (std::size_t length : {1u, 7u, 8u, 9u, 1000u}) {
+      ExpectRoundTrip(std::string(length, static_cast<char>(value)), "value " + std::to_string(value));
+    }
+  }
+}
+
+TEST(RoundTripTest, GeneratedAlphabetsAndSkews) {
+  std::mt19937_64 rng(2026);
+  for (int trial = 0; trial < 300; ++trial) {
+    const int alphabet = 1 + static_cast<int>(rng() % 256);
+    const double skew = static_cast<double>(rng() % 60) / 10.0 - 3.0;
+    const int first = static_cast<int>(rng() % 256);
+    const std::size_t length = 1 + rng() % (trial % 10 == 0 ? 20000 : 300);
+    ExpectRoundTrip(RandomSource(rng, length, alphabet, skew, first), "trial " + std::to_string(trial));
+  }
+}
+
+TEST(RoundTripTest, AllByteValuesAndExtremeSkew) {
+  std::string all;
+  for (int i = 0; i < 256; ++i) all.push_back(static_cast<char>(i));
+  ExpectRoundTrip(all, "256 values once");
+  // Fibonacci-like counts give the deepest trees the weights allow.
+  std::string deep;
+  std::uint64_t a = 1, b = 1;
+  for (int value = 0; value < 26; ++value) {
+    deep.append(a, static_cast<char>('A' + value));
+    const std::uint64_t next = a + b;
+    a = b;
+    b = next;
+  }
+  ExpectRoundTrip(deep, "deep tree");
+}
+
+TEST(RoundTripTest, SeveralMegabytes) {
+  std::mt19937_64 rng(5);
+  ExpectRoundTrip(RandomSource(rng, 3'000'000, 90, -1.2, 32), "skewed text-like");
+  ExpectRoundTrip(RandomSource(rng, 1'000'000, 256, 0.0), "uniform bytes");
+}
+
+}  // namespace
+}  // namespace huffman
