@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+#include "codec/tree.h"
+
 namespace huffman {
 
 namespace {
@@ -108,6 +110,26 @@ Padding ChoosePadding(const CodeTable& codes, const Census& census) {
   padding.value = HarmlessPadding(codes, padding.bits);
   padding.harmless = padding.value >= 0;
   return padding;
+}
+
+// Ordering, tree and renumbering; then the dead-end record where the last
+// byte's padding could not otherwise avoid completing a code, and always for
+// a single byte value, which would otherwise leave no record to decode with.
+TreePlan PlanTree(const Census& census) {
+  int count_chars = 0;
+  SymbolList chars_List = MakeSymbolList(census, count_chars);
+  OrderSymbols(chars_List, count_chars);
+  TreePlan plan;
+  BuildTree(chars_List, count_chars, plan.table);
+  Renumber(plan.table, count_chars);
+  plan.codes = MakeCodeTable(plan.table, census);
+  plan.padding = ChoosePadding(plan.codes, census);
+  if (count_chars == 1 || !plan.padding.harmless) {
+    AddDeadEndRecord(plan.table);
+    plan.codes = MakeCodeTable(plan.table, census);
+    plan.padding = ChoosePadding(plan.codes, census);
+  }
+  return plan;
 }
 
 bool EncodeBlock(const CodeTable& codes, std::span<const std::uint8_t> source, BitWriter& writer) {

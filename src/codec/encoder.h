@@ -51,6 +51,16 @@ struct Padding {
 };
 Padding ChoosePadding(const CodeTable& codes, const Census& census);
 
+// Everything the encoder needs before the second pass over the source: the
+// renumbered tree (with the dead-end record where needed), the code of every
+// value, and the padding of the last byte.
+struct TreePlan {
+  RecordTable table;
+  CodeTable codes{};
+  Padding padding;
+};
+TreePlan PlanTree(const Census& census);
+
 // Appends the codes of `source` to `writer`.  Returns false if a byte had no
 // code (the source differs from what the census saw).
 bool EncodeBlock(const CodeTable& codes, std::span<const std::uint8_t> source, BitWriter& writer);

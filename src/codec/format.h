@@ -39,6 +39,9 @@ struct RecordTable {
   int created_nodes = 0;
 };
 
+// Records written to the file: all but the extra record.
+inline int WrittenRecords(const RecordTable& table) { return table.created_nodes - 1; }
+
 // The decoder's view of a dictionary as read: any byte values at all, and -1
 // where the file ended inside the dictionary.
 struct DictionaryTable {

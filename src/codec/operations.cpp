@@ -6,7 +6,6 @@
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
-#include "codec/tree.h"
 
 namespace huffman {
 
@@ -25,32 +24,6 @@ bool Rewind(std::istream& in) {
   in.clear();
   in.seekg(0, std::ios::beg);
   return static_cast<bool>(in);
-}
-
-struct TreePlan {
-  RecordTable table;
-  CodeTable codes{};
-  Padding padding;
-};
-
-// Ordering, tree and renumbering; then the dead-end record where the last
-// byte's padding could not otherwise avoid completing a code, and always for
-// a single byte value, which would otherwise leave no record to decode with.
-TreePlan PlanTree(const Census& census) {
-  int count_chars = 0;
-  SymbolList chars_List = MakeSymbolList(census, count_chars);
-  OrderSymbols(chars_List, count_chars);
-  TreePlan plan;
-  BuildTree(chars_List, count_chars, plan.table);
-  Renumber(plan.table, count_chars);
-  plan.codes = MakeCodeTable(plan.table, census);
-  plan.padding = ChoosePadding(plan.codes, census);
-  if (count_chars == 1 || !plan.padding.harmless) {
-    AddDeadEndRecord(plan.table);
-    plan.codes = MakeCodeTable(plan.table, census);
-    plan.padding = ChoosePadding(plan.codes, census);
-  }
-  return plan;
 }
 
 }  // namespace

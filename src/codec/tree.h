@@ -23,7 +23,4 @@ void Renumber(RecordTable& table, int count_chars);
 // the result is that one record, the leaf on its 0-side.
 void AddDeadEndRecord(RecordTable& table);
 
-// Records written to the file: all but the extra record.
-inline int WrittenRecords(const RecordTable& table) { return table.created_nodes - 1; }
-
 }  // namespace huffman
