@@ -1,5 +1,6 @@
 #include "codec/encoder.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include "codec/tree.h"
@@ -8,20 +9,14 @@ namespace huffman {
 
 namespace {
 
+// Source bytes per borrowed output window: the window stays below the sink's
+// capacity even for 255-bit codes.
+constexpr std::size_t k_encode_chunk = 16 * 1024;
+
 void AppendBit(Code& code, int bit) {
   assert(code.length < k_max_code_bits);
   if (bit != 0) code.words[code.length / 64] |= std::uint64_t{1} << (63 - code.length % 64);
   ++code.length;
-}
-
-// Emits the code in pieces of at most 32 bits, which the bit writer takes
-// without a check.  Most codes are a single piece.
-void EmitCode(const Code& code, BitWriter& writer) {
-  for (int start = 0; start < code.length; start += 32) {
-    const int count = code.length - start < 32 ? code.length - start : 32;
-    const std::uint64_t word = code.words[start / 64] << (start % 64);
-    writer.Emit(word >> (64 - count), count);
-  }
 }
 
 }  // namespace
@@ -132,14 +127,68 @@ TreePlan PlanTree(const Census& census) {
   return plan;
 }
 
-bool EncodeBlock(const CodeTable& codes, std::span<const std::uint8_t> source, BitWriter& writer) {
-  bool all_known = true;
-  for (const std::uint8_t byte : source) {
-    const Code& code = codes[byte];
-    all_known &= code.length != 0;
-    EmitCode(code, writer);
+Encoder::Encoder(const CodeTable& codes) : codes(codes) {
+  for (int value = 0; value < k_alphabet; ++value) {
+    const Code& code = codes[value];
+    unknown[value] = code.length == 0;
+    if (code.length > max_length) max_length = code.length;
+    // An unknown byte still gets a harmless 1-bit entry, so the hot loop
+    // never shifts by 64; the result is discarded anyway.
+    short_length[value] = static_cast<std::uint8_t>(code.length == 0 ? 1 : code.length);
+    short_bits[value] = code.length == 0 || code.length > 56 ? 0 : code.words[0] >> (64 - code.length);
   }
-  return all_known;
+}
+
+void Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) {
+  // Up to k_codes_per_flush codes are added before the whole bytes are
+  // written: 7 pending bits plus that many codes must fit in 63.
+  if (max_length <= 14) return EncodeShort<4>(source, writer);
+  if (max_length <= 18) return EncodeShort<3>(source, writer);
+  if (max_length <= 28) return EncodeShort<2>(source, writer);
+  if (max_length <= 56) return EncodeShort<1>(source, writer);
+  EncodeLong(source, writer);
+}
+
+template <int k_codes_per_flush>
+void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) {
+  std::uint8_t any_unknown = 0;
+  for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
+    const std::size_t length = std::min(k_encode_chunk, source.size() - start);
+    const std::uint8_t* in = source.data() + start;
+    const std::uint8_t* const in_end = in + length;
+    BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
+    const std::uint8_t* const grouped_end = in + length / k_codes_per_flush * k_codes_per_flush;
+    for (; in < grouped_end; in += k_codes_per_flush) {
+      for (int k = 0; k < k_codes_per_flush; ++k) {
+        any_unknown |= unknown[in[k]];
+        AddBits(c, short_bits[in[k]], short_length[in[k]]);
+      }
+      FlushBytes(c);
+    }
+    for (; in < in_end; ++in) {
+      any_unknown |= unknown[*in];
+      PutBits(c, short_bits[*in], short_length[*in]);
+    }
+    writer.GiveBack(c);
+  }
+  saw_unknown |= any_unknown != 0;
+}
+
+void Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) {
+  for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
+    const std::size_t length = std::min(k_encode_chunk, source.size() - start);
+    BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
+    for (const std::uint8_t byte : source.subspan(start, length)) {
+      const Code& code = codes[byte];
+      saw_unknown |= code.length == 0;
+      // Pieces of at most 32 bits, each within one 64-bit word of the code.
+      for (int piece = 0; piece < code.length; piece += 32) {
+        const int count = std::min(code.length - piece, 32);
+        PutBits(c, (code.words[piece / 64] << (piece % 64)) >> (64 - count), count);
+      }
+    }
+    writer.GiveBack(c);
+  }
 }
 
 }  // namespace huffman

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "codec/bit_writer.h"
 #include "codec/census.h"
 #include "codec/format.h"
 
@@ -61,8 +62,29 @@ struct TreePlan {
 };
 TreePlan PlanTree(const Census& census);
 
-// Appends the codes of `source` to `writer`.  Returns false if a byte had no
-// code (the source differs from what the census saw).
-bool EncodeBlock(const CodeTable& codes, std::span<const std::uint8_t> source, BitWriter& writer);
+// Emits codes from a table built once per file: each entry holds a code of
+// up to 56 bits right-aligned, so emission is a shift and an OR per byte;
+// longer codes (only on heavily skewed sources) take a slower path.
+class Encoder {
+ public:
+  explicit Encoder(const CodeTable& codes);
+
+  // Appends the codes of `source` to `writer`.
+  void Encode(std::span<const std::uint8_t> source, BitWriter& writer);
+  // True if a byte had no code: the source is not what the census saw.
+  bool SawUnknownByte() const { return saw_unknown; }
+
+ private:
+  template <int k_codes_per_flush>
+  void EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer);
+  void EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer);
+
+  const CodeTable& codes;
+  std::array<std::uint64_t, k_alphabet> short_bits{};
+  std::array<std::uint8_t, k_alphabet> short_length{};
+  std::array<std::uint8_t, k_alphabet> unknown{};
+  int max_length = 0;
+  bool saw_unknown = false;
+};
 
 }  // namespace huffman

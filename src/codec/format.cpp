@@ -1,12 +1,11 @@
 #include "codec/format.h"
 
 #include <cassert>
+#include <vector>
 
 namespace huffman {
 
 namespace {
-
-constexpr std::size_t k_block_bytes = 256 * 1024;
 
 void WriteSides(const SideTable<std::uint64_t>& side, int record_count, std::vector<char>& bytes) {
   for (int k = 0; k < record_count; ++k) {
@@ -48,43 +47,6 @@ std::uint64_t ReadDictionary(std::istream& in, DictionaryTable& table) {
   ReadSides(in, table.zero_Table, first, consumed);
   ReadSides(in, table.one_Table, first, consumed);
   return consumed;
-}
-
-BitWriter::BitWriter(std::ostream& out) : out(out), block(k_block_bytes) {}
-
-void BitWriter::SpillWord() {
-  assert(writing_remain >= 32 && writing_remain <= 64);
-  if (block_used + 4 > block.size()) WriteBlock();
-  const auto word = static_cast<std::uint32_t>(writing_bufor >> 32);
-  block[block_used + 0] = static_cast<std::uint8_t>(word >> 24);
-  block[block_used + 1] = static_cast<std::uint8_t>(word >> 16);
-  block[block_used + 2] = static_cast<std::uint8_t>(word >> 8);
-  block[block_used + 3] = static_cast<std::uint8_t>(word);
-  block_used += 4;
-  bytes_out += 4;
-  writing_bufor <<= 32;
-  writing_remain -= 32;
-}
-
-void BitWriter::WriteBlock() {
-  if (block_used == 0) return;
-  out.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block_used));
-  if (!out) failed = true;
-  block_used = 0;
-}
-
-void BitWriter::Finish() {
-  // Pending bits past the last whole byte keep their zero fill.
-  while (writing_remain > 0) {
-    if (block_used == block.size()) WriteBlock();
-    block[block_used++] = static_cast<std::uint8_t>(writing_bufor >> 56);
-    ++bytes_out;
-    writing_bufor <<= 8;
-    writing_remain = writing_remain > 8 ? writing_remain - 8 : 0;
-  }
-  WriteBlock();
-  out.flush();
-  if (!out) failed = true;
 }
 
 }  // namespace huffman

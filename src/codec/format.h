@@ -1,5 +1,6 @@
 // The compressed file format: the node record table that is both the code
-// tree in memory and the stored dictionary, and the bit writer of the payload.
+// tree in memory and the stored dictionary.  The payload's bit packing is in
+// bit_writer.h.
 //
 // File layout (no magic, no length, no checksum):
 //   byte 0          N, the number of records written
@@ -13,7 +14,6 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
-#include <vector>
 
 namespace huffman {
 
@@ -60,40 +60,5 @@ void WriteDictionary(const RecordTable& table, int record_count, std::ostream& o
 // Reads N and N records; bytes past the end of the stream read as -1.
 // Returns the number of bytes consumed.
 std::uint64_t ReadDictionary(std::istream& in, DictionaryTable& table);
-
-// Packs bits MSB-first into a block buffer written to `out` in large pieces.
-// `writing_bufor` holds the pending bits left-aligned; `writing_remain`
-// counts them and stays below 32 between calls, so any code piece of up to
-// 32 bits fits without a check inside Emit.
-class BitWriter {
- public:
-  explicit BitWriter(std::ostream& out);
-  BitWriter(const BitWriter&) = delete;
-  BitWriter& operator=(const BitWriter&) = delete;
-
-  // Appends the low `count` bits of `bits`, most significant first; count <= 32.
-  void Emit(std::uint64_t bits, int count) {
-    writing_bufor |= bits << (64 - writing_remain - count);
-    writing_remain += count;
-    if (writing_remain >= 32) SpillWord();
-  }
-  // Zero-fills the last byte, writes everything out and flushes the stream.
-  void Finish();
-  // Bits accepted so far, padding included once finished.
-  std::uint64_t BitsWritten() const { return bytes_out * 8 + writing_remain; }
-  bool Failed() const { return failed; }
-
- private:
-  void SpillWord();
-  void WriteBlock();
-
-  std::ostream& out;
-  std::vector<std::uint8_t> block;
-  std::size_t block_used = 0;
-  std::uint64_t writing_bufor = 0;
-  int writing_remain = 0;
-  std::uint64_t bytes_out = 0;
-  bool failed = false;
-};
 
 }  // namespace huffman

@@ -1,7 +1,10 @@
 #include "codec/operations.h"
 
+#include <span>
 #include <vector>
 
+#include "codec/bit_writer.h"
+#include "codec/byte_sink.h"
 #include "codec/census.h"
 #include "codec/decoder.h"
 #include "codec/encoder.h"
@@ -39,31 +42,37 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed) {
   if (source.bad()) return {.status = CodecStatus::read_failed};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
-  if (census.TotalBytes() == 0) {
-    compressed.flush();
-    if (!compressed) result.status = CodecStatus::write_failed;
-    return result;
+
+  // An empty source gives an empty file: nothing to decode, nothing restored.
+  if (census.TotalBytes() > 0) {
+    const TreePlan plan = PlanTree(census);
+    WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
+    result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
+
+    if (!Rewind(source)) return {.status = CodecStatus::read_failed};
+    ByteSink sink(compressed);
+    BitWriter writer(sink);
+    Encoder encoder(plan.codes);
+    std::uint64_t coded_bytes = 0;
+    for (auto piece = ReadBlock(source, block); !piece.empty(); piece = ReadBlock(source, block)) {
+      encoder.Encode(piece, writer);
+      coded_bytes += piece.size();
+    }
+    if (source.bad()) return {.status = CodecStatus::read_failed};
+    // The padding was chosen for the bit count the census predicts; a source
+    // that read otherwise the second time must not be reported as done.
+    const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
+    if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
+    writer.Finish();
+    sink.Flush();
+    if (sink.Failed()) return {.status = CodecStatus::write_failed};
+    if (encoder.SawUnknownByte() || coded_bytes != census.TotalBytes() || !padding_fits) {
+      return {.status = CodecStatus::source_changed};
+    }
+    result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
   }
-
-  const TreePlan plan = PlanTree(census);
-  WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
-  result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
-
-  if (!Rewind(source)) return {.status = CodecStatus::read_failed};
-  BitWriter writer(compressed);
-  bool all_known = true;
-  std::uint64_t coded_bytes = 0;
-  for (auto piece = ReadBlock(source, block); !piece.empty(); piece = ReadBlock(source, block)) {
-    all_known &= EncodeBlock(plan.codes, piece, writer);
-    coded_bytes += piece.size();
-  }
-  if (source.bad()) return {.status = CodecStatus::read_failed};
-  if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
-  writer.Finish();
-
-  if (writer.Failed() || !compressed) return {.status = CodecStatus::write_failed};
-  if (!all_known || coded_bytes != census.TotalBytes()) return {.status = CodecStatus::source_changed};
-  result.compressed_bytes = result.dictionary_bytes + writer.BitsWritten() / 8;
+  compressed.flush();
+  if (!compressed) return {.status = CodecStatus::write_failed};
   return result;
 }
 
@@ -72,20 +81,17 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
   DictionaryTable table;
   result.compressed_bytes = ReadDictionary(compressed, table);
 
-  RecordWalk walk(table);
+  Decoder decoder(table);
+  ByteSink sink(restored, Decoder::MaxRestoredBytes(k_read_block_bytes));
   std::vector<std::uint8_t> block(k_read_block_bytes);
-  std::vector<std::uint8_t> decoded;
   for (auto piece = ReadBlock(compressed, block); !piece.empty(); piece = ReadBlock(compressed, block)) {
     result.compressed_bytes += piece.size();
-    decoded.clear();
-    walk.Decode(piece, decoded);
-    restored.write(reinterpret_cast<const char*>(decoded.data()), static_cast<std::streamsize>(decoded.size()));
-    result.restored_bytes += decoded.size();
-    if (!restored) return {.status = CodecStatus::write_failed};
+    decoder.Decode(piece, sink);
   }
   if (compressed.bad()) return {.status = CodecStatus::read_failed};
-  restored.flush();
-  if (!restored) return {.status = CodecStatus::write_failed};
+  sink.Flush();
+  if (sink.Failed()) return {.status = CodecStatus::write_failed};
+  result.restored_bytes = sink.BytesCommitted();
   return result;
 }
 

@@ -12,41 +12,6 @@ namespace {
 using testing::FromHex;
 using testing::ToHex;
 
-std::string Packed(const std::vector<std::pair<std::uint64_t, int>>& pieces) {
-  std::ostringstream out;
-  BitWriter writer(out);
-  for (const auto& [bits, count] : pieces) writer.Emit(bits, count);
-  writer.Finish();
-  EXPECT_FALSE(writer.Failed());
-  EXPECT_EQ(writer.BitsWritten(), out.str().size() * 8);
-  return out.str();
-}
-
-TEST(BitWriterTest, FirstBitGoesHighAndTheLastByteIsZeroFilled) {
-  EXPECT_EQ(ToHex(Packed({{1, 1}, {1, 1}, {0, 1}})), "C0");
-  EXPECT_EQ(ToHex(Packed({{0b1011, 4}, {0b0, 1}, {0b111, 3}, {0b1, 1}})), "B7 80");
-  EXPECT_EQ(ToHex(Packed({})), "");
-}
-
-TEST(BitWriterTest, WholeBytesGetNoPaddingByte) {
-  EXPECT_EQ(ToHex(Packed({{0xFE, 8}})), "FE");
-  std::vector<std::pair<std::uint64_t, int>> pieces;
-  for (int i = 0; i < 24; ++i) pieces.push_back({static_cast<std::uint64_t>(i & 1), 1});
-  EXPECT_EQ(ToHex(Packed(pieces)), "55 55 55");
-}
-
-TEST(BitWriterTest, LongRunsCrossWordAndBlockBoundaries) {
-  // 3-bit pieces never align with the 32-bit spill or the block size.
-  std::vector<std::pair<std::uint64_t, int>> pieces(800'000, {0b101, 3});
-  pieces.push_back({0xABCDEF01, 32});
-  const std::string out = Packed(pieces);
-  ASSERT_EQ(out.size(), 300'004u);
-  // 101 repeated has period 24 bits: B6 DB 6D.
-  EXPECT_EQ(ToHex(out.substr(0, 3)), "B6 DB 6D");
-  EXPECT_EQ(ToHex(out.substr(299'997, 3)), "B6 DB 6D");
-  EXPECT_EQ(ToHex(out.substr(300'000)), "AB CD EF 01");
-}
-
 TEST(DictionaryTest, ReadsBackWhatWasWritten) {
   RecordTable table;
   table.zero_Table = {{{1, 0}, {0, 'x'}, {0, 1}}};

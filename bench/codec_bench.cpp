@@ -1,0 +1,108 @@
+// Prints, for each file named on the command line, the speed of the
+// program's codec and of the literal reference algorithms on the same data,
+// all in MB/s of the original size (1 MB = 10^6 bytes), source in memory.
+//   census     counting the byte values (first pass of compression)
+//   compress   census + tree + encode, the whole compression
+//   decompress the whole restore
+//   literal    the per-byte code lookup and the per-bit record walk, timed
+//              on a prefix of the file (they are slow)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "codec/census.h"
+#include "codec/operations.h"
+#include "literal_codec.h"
+#include "memory_streams.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using huffman::bench::MemoryReadBuf;
+using huffman::bench::StringWriteBuf;
+
+constexpr std::size_t k_literal_prefix = 2'000'000;
+
+// Best of `runs` timings of `work`, in seconds.
+double BestSeconds(int runs, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int run = 0; run < runs; ++run) {
+    const auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+double MBps(std::size_t bytes, double seconds) { return static_cast<double>(bytes) / 1e6 / seconds; }
+
+std::string Compress(const std::string& source) {
+  MemoryReadBuf in_buf(source.data(), source.size());
+  std::istream in(&in_buf);
+  std::string out;
+  out.reserve(source.size() + source.size() / 2 + 4096);
+  StringWriteBuf out_buf(out);
+  std::ostream out_stream(&out_buf);
+  if (huffman::CompressStream(in, out_stream).status != huffman::CodecStatus::ok) std::abort();
+  return out;
+}
+
+std::string Decompress(const std::string& compressed, std::size_t expected) {
+  MemoryReadBuf in_buf(compressed.data(), compressed.size());
+  std::istream in(&in_buf);
+  std::string out;
+  out.reserve(expected + 4096);
+  StringWriteBuf out_buf(out);
+  std::ostream out_stream(&out_buf);
+  if (huffman::DeCompressStream(in, out_stream).status != huffman::CodecStatus::ok) std::abort();
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("%-10s %9s %7s | %9s %9s | %9s %9s | %8s %8s\n", "file", "MB", "ratio", "census", "compress",
+              "decompr.", "literal", "literal", "speedup");
+  std::printf("%-10s %9s %7s | %9s %9s | %9s %9s | %8s %8s\n", "", "", "", "MB/s", "MB/s", "MB/s", "comp.MB/s",
+              "dec.MB/s", "comp/dec");
+  for (int i = 1; i < argc; ++i) {
+    std::ifstream file(argv[i], std::ios::binary);
+    const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.data());
+
+    const double census_s = BestSeconds(3, [&] {
+      huffman::Census census;
+      census.Add({bytes, source.size()});
+      if (census.TotalBytes() != source.size()) std::abort();
+    });
+    std::string compressed;
+    const double compress_s = BestSeconds(3, [&] { compressed = Compress(source); });
+    const double decompress_s = BestSeconds(3, [&] {
+      if (Decompress(compressed, source.size()) != source) std::abort();
+    });
+
+    const std::string prefix = source.substr(0, k_literal_prefix);
+    std::string literal_file;
+    const double literal_compress_s = BestSeconds(1, [&] { literal_file = huffman::reference::LiteralCompress(prefix); });
+    const double literal_decompress_s = BestSeconds(1, [&] {
+      if (huffman::reference::LiteralDecompress(literal_file) != prefix) std::abort();
+    });
+
+    const double compress = MBps(source.size(), compress_s);
+    const double decompress = MBps(source.size(), decompress_s);
+    const double literal_compress = MBps(prefix.size(), literal_compress_s);
+    const double literal_decompress = MBps(prefix.size(), literal_decompress_s);
+    std::string name = argv[i];
+    name = name.substr(name.find_last_of('/') + 1);
+    std::printf("%-10s %9.1f %7.3f | %9.0f %9.0f | %9.0f %9.1f | %8.1f %4.0fx/%.0fx\n", name.c_str(),
+                static_cast<double>(source.size()) / 1e6,
+                static_cast<double>(compressed.size()) / static_cast<double>(source.size()), MBps(source.size(), census_s),
+                compress, decompress, literal_compress, literal_decompress, compress / literal_compress,
+                decompress / literal_decompress);
+    std::fflush(stdout);
+  }
+}

@@ -1,0 +1,43 @@
+// Output through one large buffer.  Hot loops reserve room, write straight
+// into it through a raw pointer, and commit where they stopped; the buffer
+// goes to the stream in large writes.  A failed write is latched, not thrown,
+// so the loops carry no error branch: callers check Failed() at the end.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+namespace huffman {
+
+class ByteSink {
+ public:
+  explicit ByteSink(std::ostream& out, std::size_t capacity = std::size_t{1} << 20);
+  ByteSink(const ByteSink&) = delete;
+  ByteSink& operator=(const ByteSink&) = delete;
+
+  // At least `bytes` writable bytes at the returned pointer (flushing what
+  // was committed if needed).  `bytes` must not exceed the capacity.
+  std::uint8_t* Reserve(std::size_t bytes);
+  // The bytes before `end`, from the last reserve on, are filled.
+  void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
+  void Put(std::uint8_t byte) { *Reserve(1) = byte, ++used; }
+  void Write(const std::uint8_t* bytes, std::size_t count);
+
+  // Writes out what was committed and flushes the stream.
+  void Flush();
+  bool Failed() const { return failed; }
+  std::uint64_t BytesCommitted() const { return flushed + used; }
+  std::size_t Capacity() const { return buffer.size(); }
+
+ private:
+  void WriteOut();
+
+  std::ostream& out;
+  std::vector<std::uint8_t> buffer;
+  std::size_t used = 0;
+  std::uint64_t flushed = 0;
+  bool failed = false;
+};
+
+}  // namespace huffman

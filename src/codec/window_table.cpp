@@ -1,0 +1,37 @@
+#include "codec/window_table.h"
+
+namespace huffman {
+
+namespace {
+
+std::uint64_t Entry(int from, std::uint32_t bytes, int count, int consumed, int next) {
+  return static_cast<std::uint64_t>(consumed) | (next != from ? k_state_changes : 0) |
+         static_cast<std::uint64_t>(bytes) << 8 | static_cast<std::uint64_t>(next) << 40 |
+         static_cast<std::uint64_t>(count) << 61;
+}
+
+}  // namespace
+
+const std::uint64_t* WindowTables::Build(int from_state) {
+  auto& table = tables[from_state];
+  table = std::make_unique<std::uint64_t[]>(k_window_entries);
+  for (int window = 0; window < k_window_entries; ++window) {
+    int state = from_state;
+    std::uint32_t bytes = 0;
+    int count = 0;
+    int consumed_to_last_byte = 0;
+    for (int i = 0; i < k_window_bits && count < k_max_bytes_per_window; ++i) {
+      const WalkMachine::Move& move = machine.Step(state, (window >> (k_window_bits - 1 - i)) & 1);
+      state = move.next;
+      if (move.emitted >= 0) {
+        bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * count++);
+        consumed_to_last_byte = i + 1;
+      }
+    }
+    table[window] = count > 0 ? Entry(from_state, bytes, count, consumed_to_last_byte, WalkMachine::k_root_state)
+                              : Entry(from_state, 0, 0, k_window_bits, state);
+  }
+  return table.get();
+}
+
+}  // namespace huffman

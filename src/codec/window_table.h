@@ -1,0 +1,59 @@
+// Window tables: the record walk's state machine stepped k_window_bits bits
+// at a time.  For a state and the next k_window_bits payload bits, one entry
+// gives the bytes the walk reaches (up to four), the bits they use, and the
+// state after them, so one lookup replaces up to eleven record searches.
+// Tables are built per state the first time a window starts there; a
+// well-formed file needs the root state's alone unless a code is longer
+// than the window.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "codec/walk_machine.h"
+
+namespace huffman {
+
+// Entry layout, one 64-bit word, arranged so the hot loop spends the fewest
+// operations per lookup:
+//   bits  0..5   bits consumed (1 to k_window_bits).  Lowest, so the shift of
+//                the bit buffer takes the word as it is, and a bit count
+//                kept modulo 64 can subtract the whole word.
+//   bit   6      set when the state after the window differs from this one
+//   bits  8..39  up to four bytes reached, the first in bits 8..15
+//   bits 40..52  the state after the consumed bits
+//   bits 61..63  how many bytes were reached (0 to 4)
+// An entry that reaches a byte consumes only up to its last byte reached, so
+// the next window starts at the root state; one that reaches none consumes
+// the whole window and names the state where the walk then stands.
+inline constexpr int k_window_bits = 11;
+inline constexpr int k_window_entries = 1 << k_window_bits;
+inline constexpr int k_max_bytes_per_window = 4;
+inline constexpr std::uint64_t k_state_changes = 1 << 6;
+static_assert(k_max_walk_states <= (1 << 13), "a state must fit its 13 bits");
+static_assert(std::endian::native == std::endian::little, "an entry's bytes are stored straight from its word");
+
+inline int EntryConsumed(std::uint64_t e) { return static_cast<int>(e & 63); }
+inline std::uint32_t EntryBytes(std::uint64_t e) { return static_cast<std::uint32_t>(e >> 8); }
+inline int EntryNext(std::uint64_t e) { return static_cast<int>(e >> 40) & 0x1FFF; }
+inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> 61); }
+
+class WindowTables {
+ public:
+  explicit WindowTables(const WalkMachine& machine) : machine(machine), tables(machine.StateCount()) {}
+
+  const std::uint64_t* For(int state) {
+    const std::uint64_t* table = tables[state].get();
+    return table != nullptr ? table : Build(state);
+  }
+
+ private:
+  const std::uint64_t* Build(int state);
+
+  const WalkMachine& machine;
+  std::vector<std::unique_ptr<std::uint64_t[]>> tables;
+};
+
+}  // namespace huffman
