@@ -127,15 +127,22 @@ TreePlan PlanTree(const Census& census) {
   return plan;
 }
 
+// Entry layout: bits 0..5 the code's length, bit 7 set for a byte value the
+// census never saw (which then emits one harmless 0 bit, as the result is
+// discarded), bits 8..63 the code right-aligned.  The length sits lowest so
+// that a shift by the whole entry shifts by the length, and a bit count kept
+// modulo 64 can add the whole entry.
+constexpr std::uint64_t k_unknown_flag = 1 << 7;
+
 Encoder::Encoder(const CodeTable& codes) : codes(codes) {
   for (int value = 0; value < k_alphabet; ++value) {
     const Code& code = codes[value];
-    unknown[value] = code.length == 0;
-    if (code.length > max_length) max_length = code.length;
-    // An unknown byte still gets a harmless 1-bit entry, so the hot loop
-    // never shifts by 64; the result is discarded anyway.
-    short_length[value] = static_cast<std::uint8_t>(code.length == 0 ? 1 : code.length);
-    short_bits[value] = code.length == 0 || code.length > 56 ? 0 : code.words[0] >> (64 - code.length);
+    max_length = std::max(max_length, code.length);
+    if (code.length == 0) {
+      entries[value] = k_unknown_flag | 1;
+    } else if (code.length <= 56) {
+      entries[value] = (code.words[0] >> (64 - code.length)) << 8 | static_cast<std::uint64_t>(code.length);
+    }
   }
 }
 
@@ -151,27 +158,47 @@ void Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) {
 
 template <int k_codes_per_flush>
 void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) {
-  std::uint8_t any_unknown = 0;
+  std::uint64_t unknown = 0;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
     const std::uint8_t* in = source.data() + start;
     const std::uint8_t* const in_end = in + length;
-    BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
     const std::uint8_t* const grouped_end = in + length / k_codes_per_flush * k_codes_per_flush;
+    BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
+
+    // Here the pending bits sit at the low end of `pending`, the newest
+    // lowest, so adding a code needs no position arithmetic; `count` is their
+    // number modulo 64 (never above 63).
+    std::uint8_t* out = c.out;
+    std::uint64_t count = static_cast<std::uint64_t>(c.writing_remain);
+    std::uint64_t pending = count == 0 ? 0 : c.writing_bufor >> (64 - count);
+    auto add = [&](std::uint8_t byte) {
+      const std::uint64_t e = entries[byte];
+      unknown |= e;
+      pending = pending << (e & 63) | e >> 8;
+      count += e;
+    };
+    auto flush = [&] {
+      const std::uint64_t valid = count & 63;  // at least 1: a code was just added
+      StoreBigEndian64(out, pending << (64 - valid));
+      out += valid >> 3;
+      count = valid & 7;
+    };
     for (; in < grouped_end; in += k_codes_per_flush) {
-      for (int k = 0; k < k_codes_per_flush; ++k) {
-        any_unknown |= unknown[in[k]];
-        AddBits(c, short_bits[in[k]], short_length[in[k]]);
-      }
-      FlushBytes(c);
+      for (int k = 0; k < k_codes_per_flush; ++k) add(in[k]);
+      flush();
     }
     for (; in < in_end; ++in) {
-      any_unknown |= unknown[*in];
-      PutBits(c, short_bits[*in], short_length[*in]);
+      add(*in);
+      flush();
     }
+
+    c.out = out;
+    c.writing_remain = static_cast<int>(count);
+    c.writing_bufor = count == 0 ? 0 : pending << (64 - count);
     writer.GiveBack(c);
   }
-  saw_unknown |= any_unknown != 0;
+  saw_unknown |= (unknown & k_unknown_flag) != 0;
 }
 
 void Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) {

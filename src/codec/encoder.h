@@ -62,9 +62,10 @@ struct TreePlan {
 };
 TreePlan PlanTree(const Census& census);
 
-// Emits codes from a table built once per file: each entry holds a code of
-// up to 56 bits right-aligned, so emission is a shift and an OR per byte;
-// longer codes (only on heavily skewed sources) take a slower path.
+// Emits codes from a table built once per file.  Each entry packs a code of
+// up to 56 bits with its length (see Encoder::Encoder), so emission is one
+// load, a shift and an OR per byte; longer codes (only on very skewed
+// sources) take a slower path.
 class Encoder {
  public:
   explicit Encoder(const CodeTable& codes);
@@ -80,9 +81,7 @@ class Encoder {
   void EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer);
 
   const CodeTable& codes;
-  std::array<std::uint64_t, k_alphabet> short_bits{};
-  std::array<std::uint8_t, k_alphabet> short_length{};
-  std::array<std::uint8_t, k_alphabet> unknown{};
+  std::array<std::uint64_t, k_alphabet> entries{};
   int max_length = 0;
   bool saw_unknown = false;
 };
