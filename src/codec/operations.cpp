@@ -23,6 +23,33 @@ std::span<const std::uint8_t> ReadBlock(std::istream& in, std::vector<std::uint8
   return {block.data(), static_cast<std::size_t>(in.gcount())};
 }
 
+// Bytes from the current position to the end, or 0 if the stream cannot tell.
+std::uint64_t BytesAhead(std::istream& in) {
+  const auto here = in.tellg();
+  if (here < 0 || !in.seekg(0, std::ios::end)) {
+    in.clear();
+    return 0;
+  }
+  const auto end = in.tellg();
+  in.seekg(here);
+  return end > here ? static_cast<std::uint64_t>(end - here) : 0;
+}
+
+// Reports progress in input bytes; a no-op without a callback.
+class ProgressCounter {
+ public:
+  ProgressCounter(const ProgressFn& report, std::uint64_t total) : report(report), total(total) {}
+  void Add(std::uint64_t bytes) {
+    done += bytes;
+    if (report) report(done, total);
+  }
+
+ private:
+  const ProgressFn& report;
+  std::uint64_t total;
+  std::uint64_t done = 0;
+};
+
 bool Rewind(std::istream& in) {
   in.clear();
   in.seekg(0, std::ios::beg);
@@ -31,13 +58,15 @@ bool Rewind(std::istream& in) {
 
 }  // namespace
 
-CompressResult CompressStream(std::istream& source, std::ostream& compressed) {
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   std::vector<std::uint8_t> block(k_read_block_bytes);
+  ProgressCounter counter(progress, progress ? 2 * BytesAhead(source) : 0);
 
   Census census;
   for (auto piece = ReadBlock(source, block); !piece.empty(); piece = ReadBlock(source, block)) {
     census.Add(piece);
+    counter.Add(piece.size());
   }
   if (source.bad()) return {.status = CodecStatus::read_failed};
   result.source_bytes = census.TotalBytes();
@@ -57,6 +86,7 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed) {
     for (auto piece = ReadBlock(source, block); !piece.empty(); piece = ReadBlock(source, block)) {
       encoder.Encode(piece, writer);
       coded_bytes += piece.size();
+      counter.Add(piece.size());
     }
     if (source.bad()) return {.status = CodecStatus::read_failed};
     // The padding was chosen for the bit count the census predicts; a source
@@ -76,10 +106,12 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed) {
   return result;
 }
 
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored) {
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
   DecompressResult result;
+  ProgressCounter counter(progress, progress ? BytesAhead(compressed) : 0);
   DictionaryTable table;
   result.compressed_bytes = ReadDictionary(compressed, table);
+  counter.Add(result.compressed_bytes);
 
   Decoder decoder(table);
   ByteSink sink(restored, Decoder::MaxRestoredBytes(k_read_block_bytes));
@@ -87,6 +119,7 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
   for (auto piece = ReadBlock(compressed, block); !piece.empty(); piece = ReadBlock(compressed, block)) {
     result.compressed_bytes += piece.size();
     decoder.Decode(piece, sink);
+    counter.Add(piece.size());
   }
   if (compressed.bad()) return {.status = CodecStatus::read_failed};
   sink.Flush();

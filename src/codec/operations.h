@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <ostream>
 
@@ -33,11 +34,16 @@ struct DecompressResult {
   std::uint64_t restored_bytes = 0;
 };
 
+// Called after each block with the work done so far and the whole work, in
+// input bytes read (a compression reads its source twice).  `total` is 0
+// when the input's size cannot be told in advance.
+using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
 // Reads `source` twice (census, then coding), so it must be seekable to its
 // start. Writes the whole compressed file to `compressed` and flushes it.
-CompressResult CompressStream(std::istream& source, std::ostream& compressed);
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
 
 // Reads `compressed` once from its current position to its end.
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored);
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress = {});
 
 }  // namespace huffman
