@@ -12,6 +12,8 @@ namespace {
 // Source bytes per borrowed output window: the window stays below the sink's
 // capacity even for 255-bit codes.
 constexpr std::size_t k_encode_chunk = 16 * 1024;
+// Sources from this size on are coded two bytes per table lookup.
+constexpr std::uint64_t k_pair_table_source_bytes = 1 << 20;
 
 void AppendBit(Code& code, int bit) {
   assert(code.length < k_max_code_bits);
@@ -134,7 +136,7 @@ TreePlan PlanTree(const Census& census) {
 // modulo 64 can add the whole entry.
 constexpr std::uint64_t k_unknown_flag = 1 << 7;
 
-Encoder::Encoder(const CodeTable& codes) : codes(codes) {
+Encoder::Encoder(const CodeTable& codes, std::uint64_t source_bytes) : codes(codes) {
   for (int value = 0; value < k_alphabet; ++value) {
     const Code& code = codes[value];
     max_length = std::max(max_length, code.length);
@@ -144,26 +146,43 @@ Encoder::Encoder(const CodeTable& codes) : codes(codes) {
       entries[value] = (code.words[0] >> (64 - code.length)) << 8 | static_cast<std::uint64_t>(code.length);
     }
   }
+  // The pair table costs about as much to build as coding 64 KiB.
+  if (source_bytes < k_pair_table_source_bytes || 2 * max_length > 56) return;
+  pair_entries = std::make_unique<std::uint64_t[]>(k_alphabet * k_alphabet);
+  for (int first = 0; first < k_alphabet; ++first) {
+    for (int second = 0; second < k_alphabet; ++second) {
+      const std::uint64_t a = entries[first];
+      const std::uint64_t b = entries[second];
+      const std::uint64_t length = (a & 63) + (b & 63);
+      const std::uint64_t bits = (a >> 8) << (b & 63) | b >> 8;
+      pair_entries[first | second << 8] = bits << 8 | length | ((a | b) & k_unknown_flag);
+    }
+  }
 }
 
 void Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) {
-  // Up to k_codes_per_flush codes are added before the whole bytes are
-  // written: 7 pending bits plus that many codes must fit in 63.
-  if (max_length <= 14) return EncodeShort<4>(source, writer);
-  if (max_length <= 18) return EncodeShort<3>(source, writer);
-  if (max_length <= 28) return EncodeShort<2>(source, writer);
-  if (max_length <= 56) return EncodeShort<1>(source, writer);
+  // Up to k_codes_per_flush codes (or pairs of codes) are added before the
+  // whole bytes are written: 7 pending bits plus that many must fit in 63.
+  if (pair_entries != nullptr) {
+    if (max_length <= 14) return EncodeShort<2, true>(source, writer);
+    return EncodeShort<1, true>(source, writer);
+  }
+  if (max_length <= 14) return EncodeShort<4, false>(source, writer);
+  if (max_length <= 18) return EncodeShort<3, false>(source, writer);
+  if (max_length <= 28) return EncodeShort<2, false>(source, writer);
+  if (max_length <= 56) return EncodeShort<1, false>(source, writer);
   EncodeLong(source, writer);
 }
 
-template <int k_codes_per_flush>
+template <int k_codes_per_flush, bool k_pairs>
 void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) {
+  constexpr int k_step = k_pairs ? 2 : 1;  // source bytes per entry
   std::uint64_t unknown = 0;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
     const std::uint8_t* in = source.data() + start;
     const std::uint8_t* const in_end = in + length;
-    const std::uint8_t* const grouped_end = in + length / k_codes_per_flush * k_codes_per_flush;
+    const std::uint8_t* const grouped_end = in + length / (k_step * k_codes_per_flush) * (k_step * k_codes_per_flush);
     BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
 
     // Here the pending bits sit at the low end of `pending`, the newest
@@ -172,8 +191,7 @@ void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
     std::uint8_t* out = c.out;
     std::uint64_t count = static_cast<std::uint64_t>(c.writing_remain);
     std::uint64_t pending = count == 0 ? 0 : c.writing_bufor >> (64 - count);
-    auto add = [&](std::uint8_t byte) {
-      const std::uint64_t e = entries[byte];
+    auto add_entry = [&](std::uint64_t e) {
       unknown |= e;
       pending = pending << (e & 63) | e >> 8;
       count += e;
@@ -184,12 +202,18 @@ void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
       out += valid >> 3;
       count = valid & 7;
     };
-    for (; in < grouped_end; in += k_codes_per_flush) {
-      for (int k = 0; k < k_codes_per_flush; ++k) add(in[k]);
+    for (; in < grouped_end; in += k_step * k_codes_per_flush) {
+      for (int k = 0; k < k_codes_per_flush; ++k) {
+        if constexpr (k_pairs) {
+          add_entry(pair_entries[in[2 * k] | in[2 * k + 1] << 8]);
+        } else {
+          add_entry(entries[in[k]]);
+        }
+      }
       flush();
     }
     for (; in < in_end; ++in) {
-      add(*in);
+      add_entry(entries[*in]);
       flush();
     }
 

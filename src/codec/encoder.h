@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 
 #include "codec/bit_writer.h"
@@ -68,7 +69,9 @@ TreePlan PlanTree(const Census& census);
 // sources) take a slower path.
 class Encoder {
  public:
-  explicit Encoder(const CodeTable& codes);
+  // `source_bytes` is the size of the whole source: a large one pays for a
+  // table of byte pairs.
+  Encoder(const CodeTable& codes, std::uint64_t source_bytes);
 
   // Appends the codes of `source` to `writer`.
   void Encode(std::span<const std::uint8_t> source, BitWriter& writer);
@@ -76,12 +79,15 @@ class Encoder {
   bool SawUnknownByte() const { return saw_unknown; }
 
  private:
-  template <int k_codes_per_flush>
+  template <int k_codes_per_flush, bool k_pairs>
   void EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer);
   void EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer);
 
   const CodeTable& codes;
   std::array<std::uint64_t, k_alphabet> entries{};
+  // Two bytes' codes in one entry, indexed by the pair as a little-endian
+  // 16-bit number; only where both codes together fit an entry.
+  std::unique_ptr<std::uint64_t[]> pair_entries;
   int max_length = 0;
   bool saw_unknown = false;
 };

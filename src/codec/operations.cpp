@@ -81,7 +81,7 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed, co
     if (!Rewind(source)) return {.status = CodecStatus::read_failed};
     ByteSink sink(compressed);
     BitWriter writer(sink);
-    Encoder encoder(plan.codes);
+    Encoder encoder(plan.codes, census.TotalBytes());
     std::uint64_t coded_bytes = 0;
     for (auto piece = ReadBlock(source, block); !piece.empty(); piece = ReadBlock(source, block)) {
       encoder.Encode(piece, writer);

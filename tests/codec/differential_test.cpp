@@ -32,6 +32,22 @@ TEST(DifferentialTest, EncoderMatchesPerByteLookup) {
   }
 }
 
+TEST(DifferentialTest, LargeSourcesCodedByPairsMatchPerByteLookup) {
+  // From 1 MiB on, two bytes go per lookup; odd lengths leave a lone last
+  // byte, and the skews give both short codes and codes past 14 bits.
+  std::mt19937_64 rng(4);
+  const struct {
+    int alphabet;
+    double skew;
+  } kinds[] = {{256, 0.0}, {40, -2.5}, {200, -3.0}};
+  for (const auto& kind : kinds) {
+    const std::string source = RandomSource(rng, (1 << 20) + 1 + rng() % 1000 * 2, kind.alphabet, kind.skew);
+    const std::string compressed = Compress(source);
+    ASSERT_TRUE(compressed == LiteralCompress(source)) << kind.alphabet << " " << kind.skew;
+    ASSERT_TRUE(Decompress(compressed) == source);
+  }
+}
+
 TEST(DifferentialTest, DecoderMatchesRecordWalkOnBrokenFiles) {
   std::mt19937_64 rng(1234);
   std::vector<std::string> files;

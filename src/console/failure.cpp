@@ -1,0 +1,55 @@
+#include "console/failure.h"
+
+#include <cerrno>
+
+namespace huffman {
+namespace {
+
+// The system's reason in the screens' language; nothing for the rare ones.
+const char* ReasonText(int error) {
+  switch (error) {
+    case ENOENT: return "plik nie istnieje";
+    case EISDIR: return "to jest katalog";
+    case EACCES:
+    case EPERM: return "brak uprawnien";
+    case ENOSPC:
+    case EDQUOT: return "brak miejsca na dysku";
+    case EFBIG: return "plik jest za duzy";
+    case ENAMETOOLONG: return "nazwa jest za dluga";
+    case EROFS: return "system plikow tylko do odczytu";
+    case EIO: return "blad wejscia/wyjscia";
+    default: return nullptr;
+  }
+}
+
+std::string WithReason(std::string line, int error) {
+  if (const char* reason = ReasonText(error)) {
+    line += " (";
+    line += reason;
+    line += ")";
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string DescribeFailure(const Failure& failure) {
+  switch (failure.kind) {
+    case FailureKind::bad_name:
+      return "Niedozwolona nazwa pliku: " + failure.file +
+             " (nowy plik powstaje tylko w tym katalogu)";
+    case FailureKind::same_as_source:
+      return "Nie mozna zapisac pliku: " + failure.file + " (to jest wybrany plik)";
+    case FailureKind::not_a_file:
+      return "Nie mozna odczytac pliku: " + failure.file + " (to nie jest zwykly plik)";
+    case FailureKind::cannot_read:
+      return WithReason("Nie mozna odczytac pliku: " + failure.file, failure.error);
+    case FailureKind::cannot_write:
+      return WithReason("Nie mozna zapisac pliku: " + failure.file, failure.error);
+    case FailureKind::source_changed:
+      return "Plik zmienil sie w trakcie kompresji: " + failure.file;
+  }
+  return "Nieznany blad: " + failure.file;
+}
+
+}  // namespace huffman

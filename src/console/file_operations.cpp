@@ -1,0 +1,131 @@
+#include "console/file_operations.h"
+
+#include <cerrno>
+#include <fstream>
+#include <functional>
+#include <optional>
+
+#include <sys/stat.h>
+
+#include "codec/operations.h"
+#include "console/atomic_file.h"
+#include "console/failure.h"
+#include "console/prompts.h"
+#include "console/screen.h"
+#include "console/terminal.h"
+
+namespace huffman {
+namespace {
+
+constexpr char k_new_file_suffix[] = ".txt";
+
+// The new name is refused before anything is opened: it must name a file in
+// the working directory, and not the chosen file itself (by any path or
+// link), which the operation is about to read.
+std::optional<Failure> RefuseNewName(const std::string& file_Name, const std::string& new_name) {
+  if (new_name.find('/') != std::string::npos || new_name.find('\0') != std::string::npos) {
+    return Failure{FailureKind::bad_name, new_name};
+  }
+  struct stat source {};
+  struct stat target {};
+  if (stat(file_Name.c_str(), &source) == 0 && stat(new_name.c_str(), &target) == 0 &&
+      source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
+    return Failure{FailureKind::same_as_source, new_name};
+  }
+  return std::nullopt;
+}
+
+// Only a regular file (a link to one included) is read: a directory cannot
+// be, a pipe could block the program, and a device might never end.
+std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& source) {
+  struct stat info {};
+  if (stat(file_Name.c_str(), &info) != 0) return Failure{FailureKind::cannot_read, file_Name, errno};
+  if (S_ISDIR(info.st_mode)) return Failure{FailureKind::cannot_read, file_Name, EISDIR};
+  if (!S_ISREG(info.st_mode)) return Failure{FailureKind::not_a_file, file_Name};
+  errno = 0;
+  source.open(file_Name, std::ios::binary);
+  if (!source.is_open()) return Failure{FailureKind::cannot_read, file_Name, errno};
+  return std::nullopt;
+}
+
+// Runs `codec` from the chosen file into a temporary file, and puts that in
+// place under `new_name` only when every step succeeded.
+std::optional<Failure> WriteNewFile(
+    const std::string& file_Name, const std::string& new_name,
+    const std::function<CodecStatus(std::istream&, std::ostream&)>& codec) {
+  std::ifstream source;
+  if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
+  AtomicFile output;
+  if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
+  errno = 0;
+  const CodecStatus status = codec(source, output.Stream());
+  const int error = errno;
+  switch (status) {
+    case CodecStatus::ok:
+      break;
+    case CodecStatus::read_failed:
+      return Failure{FailureKind::cannot_read, file_Name, error};
+    case CodecStatus::write_failed:
+      return Failure{FailureKind::cannot_write, new_name, error};
+    case CodecStatus::source_changed:
+      return Failure{FailureKind::source_changed, file_Name};
+  }
+  if (int commit_error = output.Commit(new_name)) {
+    return Failure{FailureKind::cannot_write, new_name, commit_error};
+  }
+  return std::nullopt;
+}
+
+// The dialogue both operations share: the name prompt, the progress screen,
+// the work, then the closing screen (the operation's own on success, the
+// failure line otherwise) and its key wait.
+bool RunOperation(const std::string& file_Name, const char* name_prompt, const char* progress,
+                  const std::function<CodecStatus(std::istream&, std::ostream&)>& codec,
+                  const std::function<void()>& print_success, const char* success_closing) {
+  ResetScreen();
+  std::fputs(name_prompt, stdout);
+  std::optional<std::string> typed = ReadNewName();
+  if (!typed) return false;
+  const std::string new_name = *typed + k_new_file_suffix;
+
+  std::optional<Failure> failure = RefuseNewName(file_Name, new_name);
+  if (!failure) {
+    ResetScreen();
+    ShowProgress(progress);
+    failure = WriteNewFile(file_Name, new_name, codec);
+  }
+
+  ResetScreen();
+  if (failure) {
+    PrintFailureLine(DescribeFailure(*failure));
+    std::fputs(k_back_to_menu, stdout);
+  } else {
+    print_success();
+    std::fputs(success_closing, stdout);
+  }
+  return WaitForKey();
+}
+
+}  // namespace
+
+bool CompressFile(const std::string& file_Name) {
+  CompressResult result;
+  return RunOperation(
+      file_Name, k_compress_name_prompt, k_compressing,
+      [&result](std::istream& source, std::ostream& compressed) {
+        result = CompressStream(source, compressed);
+        return result.status;
+      },
+      [&result] { PrintSummary(result); }, k_back_to_menu);
+}
+
+bool DeCompressFile(const std::string& file_Name) {
+  return RunOperation(
+      file_Name, k_decompress_name_prompt, k_decompressing,
+      [](std::istream& compressed, std::ostream& restored) {
+        return DeCompressStream(compressed, restored).status;
+      },
+      [] {}, k_decompress_closing);
+}
+
+}  // namespace huffman

@@ -1,0 +1,18 @@
+// The two operations of the menu, from the prompt for the new name to the
+// closing key wait: CompressFile (choice 1) and DeCompressFile (choice 2).
+// They own the file handling around the codec: the checks of the new name,
+// opening the chosen file, writing the new one atomically, and turning the
+// codec's status into the screen the user sees. The new file is the typed
+// name with ".txt" appended, in the working directory.
+#pragma once
+
+#include <string>
+
+namespace huffman {
+
+// Each returns after the closing key press, true when the caller is to open
+// a new menu level, false when the input ended during the dialogue.
+[[nodiscard]] bool CompressFile(const std::string& file_Name);
+[[nodiscard]] bool DeCompressFile(const std::string& file_Name);
+
+}  // namespace huffman

@@ -1,0 +1,65 @@
+#include "console/listing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "console/prompts.h"
+#include "console/screen.h"
+#include "console/terminal.h"
+
+namespace huffman {
+namespace {
+
+constexpr char k_no_such_file[] = "\tNie ma pliku o numerze: ";
+constexpr char k_file_number_again[] = "\tWpisz numer pliku: ";
+
+}  // namespace
+
+std::vector<std::string> ListDirEntries() {
+  std::vector<std::string> names;
+  std::error_code error;
+  // The iterator leaves out "." and ".." itself.
+  std::filesystem::directory_iterator entry(".", error);
+  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    names.push_back(entry->path().filename().string());
+  }
+  // std::string compares as unsigned bytes: the order does not follow the locale.
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void ListFilesInDir() {
+  ResetScreen();
+  std::fputs(k_listing_heading, stdout);
+  const std::vector<std::string> names = ListDirEntries();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    PrintListedFile(static_cast<int>(i + 1), names[i]);
+  }
+  std::fputs(k_listing_end, stdout);
+}
+
+std::optional<std::string> GetFileName() {
+  std::fputs(k_file_number_prompt, stdout);
+  for (;;) {
+    std::optional<std::string> line = ReadLine();
+    if (!line) return std::nullopt;
+    std::optional<std::int64_t> file_Number = ParseNumber(*line);
+    if (file_Number == 0) return std::nullopt;
+    // The directory is read again here, as the listing read it.
+    const std::vector<std::string> names = ListDirEntries();
+    if (file_Number && *file_Number >= 1 &&
+        static_cast<std::uint64_t>(*file_Number) <= names.size()) {
+      return names[static_cast<std::size_t>(*file_Number - 1)];
+    }
+    std::string_view typed = TrimBlanks(*line);
+    std::fputs(k_no_such_file, stdout);
+    std::fwrite(typed.data(), 1, typed.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fputs(k_file_number_again, stdout);
+  }
+}
+
+}  // namespace huffman

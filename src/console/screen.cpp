@@ -1,0 +1,65 @@
+#include "console/screen.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "console/terminal.h"
+
+namespace huffman {
+namespace {
+
+constexpr char k_banner[] = "~~~ Huffman | Movrix ~~~ | Relvanu\n\n";
+constexpr char k_menu_rule[] = "\n___________________________________\n";
+constexpr char k_menu_choices[] =
+    "\n\t1 ) Kompresuj\n\t2 ) Dekompresuj\n\t3 ) Inny plik\n\n\t0 ) Wyjscie\n\n\t---> ";
+
+// Thousands of bytes, as "KB" means on the summary screen.
+constexpr std::uint64_t k_bytes_per_kb = 1000;
+
+}  // namespace
+
+void ResetScreen() {
+  ClearScreen();
+  std::fputs(k_banner, stdout);
+}
+
+void PrintMenu(const std::string& file_Name) {
+  ResetScreen();
+  std::fputs("\tWybrany plik: ", stdout);
+  std::fwrite(file_Name.data(), 1, file_Name.size(), stdout);
+  std::fputs(k_menu_rule, stdout);
+  std::fputs(k_menu_choices, stdout);
+}
+
+void PrintListedFile(int number, const std::string& name) {
+  std::printf("\t%d ) ", number);
+  std::fwrite(name.data(), 1, name.size(), stdout);
+  std::fputc('\n', stdout);
+}
+
+void PrintSummary(const CompressResult& result) {
+  // In brackets beside the real dictionary size stands 3 * count_chars + 1,
+  // the figure this screen has always shown there.
+  const long long legacy_figure = 3LL * result.count_chars + 1;
+  std::printf(
+      "\n\n\tKompresja zakonczona!\n\n\tInformacje:\n"
+      "_______________________________________________________________\n\n"
+      "\tRozmiar pliku przed kompresja: %9" PRIu64 " KB\n"
+      "\tRozmiar pliku po kompresji:    %9" PRIu64 " KB\n\n"
+      "\tSlownik: %" PRIu64 "B ( %lldB )\n"
+      "_______________________________________________________________",
+      result.source_bytes / k_bytes_per_kb, result.compressed_bytes / k_bytes_per_kb,
+      result.dictionary_bytes, legacy_figure);
+}
+
+void PrintFailureLine(const std::string& line) {
+  std::fputs("\n\n\t", stdout);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+}
+
+void ShowProgress(const char* text) {
+  std::fputs(text, stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace huffman

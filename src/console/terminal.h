@@ -1,0 +1,27 @@
+// The console's platform services on Linux: clearing the screen, reading a
+// typed line, and waiting for one key. Input is read straight from file
+// descriptor 0, one byte at a time and never buffered ahead, so a key wait and
+// the next prompt share one exact position in the input whether it comes
+// from a terminal, a pipe or a file. Standard output is flushed before every
+// wait for input.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace huffman {
+
+// Clears the terminal with escape codes; prints nothing when standard output
+// is not a terminal, so piped output is plain text.
+void ClearScreen();
+
+// One line of input without its line end; a last line without a line end
+// counts too. nullopt at the end of input.
+std::optional<std::string> ReadLine();
+
+// Waits for one key press. On a terminal: one key, unbuffered and not echoed,
+// the terminal's settings restored afterwards (and by a signal during the
+// wait). Otherwise a key press is one line. False at the end of input.
+[[nodiscard]] bool WaitForKey();
+
+}  // namespace huffman

@@ -1,0 +1,72 @@
+// The program entry and the menu levels. Each level lists the working
+// directory, takes a file number, shows the menu for that file and acts on
+// the choice. An operation (choices 1 and 2) and choice 3 open a new level
+// inside the current one; an unlisted choice ends the current level with a
+// key press, and then every level that opened it ends with its own key press.
+//
+// The levels are counted in a loop rather than nested as calls, so a long
+// session does not grow the stack; the screens and key presses come in the
+// same order as nested calls would give them. The program ends with status 0
+// in every case: choice 0, file number 0, the end of level 1, or the end of
+// the input at any prompt or key wait.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "console/file_operations.h"
+#include "console/listing.h"
+#include "console/prompts.h"
+#include "console/screen.h"
+#include "console/signals.h"
+#include "console/terminal.h"
+
+namespace {
+
+constexpr int k_exit_status = 0;
+
+enum MenuChoice : std::int64_t {
+  k_choice_exit = 0,
+  k_choice_compress = 1,
+  k_choice_decompress = 2,
+  k_choice_other_file = 3,
+};
+
+}  // namespace
+
+int main() {
+  huffman::InstallExitSignalHandlers();
+
+  for (int open_levels = 1;; ++open_levels) {
+    huffman::ListFilesInDir();
+    const std::optional<std::string> file_Name = huffman::GetFileName();
+    if (!file_Name) return k_exit_status;
+
+    huffman::PrintMenu(*file_Name);
+    const std::optional<std::string> line = huffman::ReadLine();
+    if (!line) return k_exit_status;
+    // Anything that is not a number does what an unlisted number does.
+    const std::int64_t menu = huffman::ParseNumber(*line).value_or(-1);
+
+    switch (menu) {
+      case k_choice_exit:
+        return k_exit_status;
+      case k_choice_compress:
+        if (!huffman::CompressFile(*file_Name)) return k_exit_status;
+        continue;
+      case k_choice_decompress:
+        if (!huffman::DeCompressFile(*file_Name)) return k_exit_status;
+        continue;
+      case k_choice_other_file:
+        continue;
+      default:
+        break;
+    }
+
+    // An unlisted choice: this level and each one that opened it end in turn,
+    // each after a key press.
+    for (; open_levels > 0; --open_levels) {
+      if (!huffman::WaitForKey()) return k_exit_status;
+    }
+    return k_exit_status;
+  }
+}

@@ -1,0 +1,211 @@
+"""Shared by the end-to-end suites: the screens as the program must print
+them, runs of the built program in a temporary working directory, and
+sessions that drive it step by step through pipes or a pseudo-terminal.
+
+The path of the program is set by each suite's main from its first argument.
+"""
+import os
+import select
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+BINARY = None
+
+# Generous: a wait ends as soon as its text arrives, this only bounds a hang.
+TIMEOUT = 60
+
+BANNER = "~~~ Huffman | Movrix ~~~ | Relvanu\n\n"
+RULE_MENU = "_" * 35
+RULE_SUMMARY = "_" * 63
+FILE_NUMBER_PROMPT = RULE_MENU + "\n\n\tWpisz numer pliku: "
+FILE_NUMBER_AGAIN = "\tWpisz numer pliku: "
+COMPRESS_PROMPT = BANNER + "\tPodaj nazwe nowego pliku:\n\n\t---> "
+DECOMPRESS_PROMPT = BANNER + "\tPodaj nazwe nowego pliku ( po dekompresji ):\n\n\t---> "
+NAME_AGAIN = "\t---> "
+COMPRESSING = BANNER + "\n\n\tKompresowanie..."
+DECOMPRESSING = BANNER + "\n\n\tDekompresowanie..."
+BACK_TO_MENU = "\n\n\tNacisnij dowolny klawisz i wroc do menu"
+DECOMPRESSED = BANNER + "\n\n\tPlik zdekompresowany!\n\n\tNacisnij dowlny klawisz i wroc do menu"
+CLEAR = "\033[H\033[2J"
+
+
+def listing(names):
+    """The listing screen with its entries numbered from 1, then the prompt."""
+    lines = "".join(f"\t{number} ) {name}\n" for number, name in enumerate(names, 1))
+    return (BANNER + "\tPliki:\n" + RULE_MENU + "\n\n" + lines + "\n\t0 ) Wyjscie\n"
+            + FILE_NUMBER_PROMPT)
+
+
+def menu(name):
+    return (BANNER + f"\tWybrany plik: {name}\n" + RULE_MENU + "\n"
+            "\n\t1 ) Kompresuj\n\t2 ) Dekompresuj\n\t3 ) Inny plik\n\n\t0 ) Wyjscie\n\n\t---> ")
+
+
+def summary(kb_before, kb_after, dictionary, bracket):
+    return (BANNER + "\n\n\tKompresja zakonczona!\n\n\tInformacje:\n" + RULE_SUMMARY + "\n\n"
+            f"\tRozmiar pliku przed kompresja: {kb_before:9d} KB\n"
+            f"\tRozmiar pliku po kompresji:    {kb_after:9d} KB\n\n"
+            f"\tSlownik: {dictionary}B ( {bracket}B )\n" + RULE_SUMMARY + BACK_TO_MENU)
+
+
+def decode(data):
+    return data.decode("utf-8", "surrogateescape")
+
+
+class Result:
+    def __init__(self, done, consumed=None):
+        # The program never writes to standard error; a sanitizer's report would.
+        if done.stderr:
+            raise AssertionError(f"standard error: {decode(done.stderr)}")
+        self.status = done.returncode
+        self.out = decode(done.stdout)
+        self.consumed = consumed
+
+
+def run(cwd, typed):
+    """Runs the program with `typed` on a pipe; returns its status and output."""
+    done = subprocess.run([BINARY], cwd=cwd, input=typed.encode(), stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=TIMEOUT)
+    return Result(done)
+
+
+def run_counting_input(cwd, typed):
+    """Runs the program with `typed` in a regular file as its input, and
+    reports how many bytes of it were read: the program reads its input
+    unbuffered, so that shows exactly how many lines and key presses it took."""
+    with tempfile.TemporaryFile() as source:
+        source.write(typed.encode())
+        source.seek(0)
+        done = subprocess.run([BINARY], cwd=cwd, stdin=source, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=TIMEOUT)
+        consumed = os.lseek(source.fileno(), 0, os.SEEK_CUR)
+    return Result(done, consumed)
+
+
+class Session:
+    """A running program whose output is read from `out_fd` until an expected
+    text arrives, so each input is sent only once the program waits for it."""
+
+    def __init__(self, process, out_fd, in_fd):
+        self.process = process
+        self.out_fd = out_fd
+        self.in_fd = in_fd
+        self.seen = b""
+
+    def expect(self, text):
+        """Reads until `text` has appeared after what earlier calls consumed;
+        returns everything read up to and including it."""
+        wanted = text.encode()
+        deadline = time.monotonic() + TIMEOUT
+        while wanted not in self.seen:
+            left = deadline - time.monotonic()
+            ready, _, _ = select.select([self.out_fd], [], [], max(left, 0))
+            if not ready:
+                raise AssertionError(f"{text!r} never came; got {decode(self.seen)!r}")
+            try:
+                chunk = os.read(self.out_fd, 4096)
+            except OSError:
+                chunk = b""
+            if not chunk:
+                raise AssertionError(f"output ended before {text!r}; got {decode(self.seen)!r}")
+            self.seen += chunk
+        end = self.seen.index(wanted) + len(wanted)
+        head, self.seen = self.seen[:end], self.seen[end:]
+        return decode(head)
+
+    def send(self, text):
+        os.write(self.in_fd, text.encode())
+
+    def wait(self):
+        return self.process.wait(timeout=TIMEOUT)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        for pipe in (self.process.stdin, self.process.stdout):
+            if pipe is not None:
+                pipe.close()
+
+
+def start_piped(cwd):
+    process = subprocess.Popen([BINARY], cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL)
+    return Session(process, process.stdout.fileno(), process.stdin.fileno())
+
+
+class PtySession(Session):
+    """The program on a new pseudo-terminal that is its controlling terminal,
+    so Ctrl-C typed on it sends SIGINT as in a real console."""
+
+    def __init__(self, cwd):
+        self.master, self.slave = os.openpty()
+        self.initial_settings = termios.tcgetattr(self.slave)
+
+        def take_terminal():
+            os.setsid()
+            import fcntl
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        process = subprocess.Popen([BINARY], cwd=cwd, stdin=self.slave, stdout=self.slave,
+                                   stderr=self.slave, preexec_fn=take_terminal)
+        super().__init__(process, self.master, self.master)
+
+    def settings(self):
+        return termios.tcgetattr(self.slave)
+
+    def wait_for_key_mode(self):
+        """Waits until the program has switched echo and line editing off."""
+        deadline = time.monotonic() + TIMEOUT
+        while self.settings()[3] & (termios.ECHO | termios.ICANON):
+            if time.monotonic() > deadline:
+                raise AssertionError("the terminal never left line mode")
+            time.sleep(0.01)
+
+    def close(self):
+        super().close()
+        os.close(self.master)
+        os.close(self.slave)
+
+
+class WorkDirTest(unittest.TestCase):
+    """Each test runs the program in `self.dir`, a fresh directory inside a
+    temporary one (whose other entries show whether anything escaped)."""
+
+    root = None
+
+    def setUp(self):
+        self.new_dir()
+
+    def tearDown(self):
+        self.root.cleanup()
+
+    def new_dir(self):
+        """Starts again in a new empty directory (for each case of a table)."""
+        if self.root is not None:
+            self.root.cleanup()
+        self.root = tempfile.TemporaryDirectory()
+        self.dir = os.path.join(self.root.name, "work")
+        os.mkdir(self.dir)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write(self, name, data):
+        with open(self.path(name), "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode())
+
+    def read(self, name):
+        with open(self.path(name), "rb") as f:
+            return f.read()
+
+    def entries(self):
+        return sorted(os.listdir(self.dir))
+
+    def assert_entries(self, names):
+        """The directory holds exactly `names`: no partial and no temporary file."""
+        self.assertEqual(self.entries(), sorted(names))
+        self.assertEqual(os.listdir(self.root.name), ["work"])

@@ -1,0 +1,300 @@
+"""The program driven through pipes: whole screens, the menu levels and
+their key presses, exit statuses, and every refused or failed operation
+(nothing crashes, nothing is left behind, the chosen file stays intact, and
+the program goes on with a new level)."""
+import os
+import random
+import re
+import sys
+import unittest
+
+import harness
+from harness import (BACK_TO_MENU, BANNER, COMPRESS_PROMPT, COMPRESSING, DECOMPRESS_PROMPT,
+                     DECOMPRESSED, DECOMPRESSING, FILE_NUMBER_AGAIN, NAME_AGAIN, listing, menu,
+                     run, run_counting_input, start_piped, summary)
+
+ABRACADABRA = b"abracadabra"
+
+FAILURE_SCREEN = re.compile(re.escape(BANNER) + "\n\n\t([^\n]+)" + re.escape(BACK_TO_MENU))
+
+
+class ScreensTest(harness.WorkDirTest):
+
+    def test_zero_ends_at_once(self):
+        cases = [
+            ("an empty directory lists no numbered line", [], "0\n", listing([])),
+            ("file number 0, before the menu", ["a"], "0\n1\n", listing(["a"])),
+            ("menu choice 0", ["a"], "1\n0\n1\n", listing(["a"]) + menu("a")),
+        ]
+        for label, names, typed, screens in cases:
+            with self.subTest(label):
+                self.new_dir()
+                for name in names:
+                    self.write(name, "x")
+                result = run(self.dir, typed)
+                self.assertEqual(result.out, screens)
+                self.assertEqual(result.status, 0)
+
+    def test_listing_sorted_by_bytes_with_subdirectories_numbered_like_files(self):
+        for name in ["beta", "alpha", "Alpha", "10", "9", "two words"]:
+            self.write(name, "x")
+        os.mkdir(self.path("sub"))
+        result = run(self.dir, "6\n0\n")
+        self.assertEqual(result.out,
+                         listing(["10", "9", "Alpha", "alpha", "beta", "sub", "two words"])
+                         + menu("sub"))
+
+    def test_choice_three_lists_again_and_picks_another_file(self):
+        self.write("a", "x")
+        self.write("b", "y")
+        result = run(self.dir, "1\n3\n2\n0\n")
+        self.assertEqual(result.out,
+                         listing(["a", "b"]) + menu("a") + listing(["a", "b"]) + menu("b"))
+        self.assertEqual(result.status, 0)
+
+
+class RoundTripTest(harness.WorkDirTest):
+
+    def test_compress_then_restore_through_the_menus(self):
+        self.write("notes", ABRACADABRA)
+        result = run(self.dir, "1\n1\npacked\n\n" "2\n2\nback\n\n" "0\n")
+        self.assertEqual(
+            result.out,
+            listing(["notes"]) + menu("notes") + COMPRESS_PROMPT + COMPRESSING
+            + summary(0, 0, 25, 16)
+            + listing(["notes", "packed.txt"]) + menu("packed.txt")
+            + DECOMPRESS_PROMPT + DECOMPRESSING + DECOMPRESSED
+            + listing(["back.txt", "notes", "packed.txt"]))
+        self.assertEqual(result.status, 0)
+        self.assertEqual(self.read("back.txt"), ABRACADABRA)
+        self.assertEqual(self.read("notes"), ABRACADABRA)
+        self.assert_entries(["back.txt", "notes", "packed.txt"])
+
+    def test_summary_figures_and_restore(self):
+        every_byte = bytes(range(256)) + bytes(random.Random(3).randrange(256)
+                                               for _ in range(5000 - 256))
+        cases = [
+            ("two values", b"aab"),
+            ("one value, four thousand bytes", b"a" * 4000),
+            ("empty source", b""),
+            ("every byte value, five thousand bytes", every_byte),
+            ("line ends and bytes 0 and 26", b"a\r\nb\n\x00\x1a\r\n"),
+        ]
+        for label, source in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("src", source)
+                result = run(self.dir, "1\n1\npacked\n\n1\n2\nback\n\n0\n")
+                packed = self.read("packed.txt")
+                # The dictionary written is its record count N, then 6 bytes a record.
+                dictionary = 1 + 6 * packed[0] if packed else 0
+                self.assertEqual(
+                    result.out,
+                    listing(["src"]) + menu("src") + COMPRESS_PROMPT + COMPRESSING
+                    + summary(len(source) // 1000, len(packed) // 1000, dictionary,
+                              3 * len(set(source)) + 1)
+                    + listing(["packed.txt", "src"]) + menu("packed.txt")
+                    + DECOMPRESS_PROMPT + DECOMPRESSING + DECOMPRESSED
+                    + listing(["back.txt", "packed.txt", "src"]))
+                self.assertEqual(self.read("back.txt"), source)
+
+
+class LevelsTest(harness.WorkDirTest):
+    """Counts the lines each run read: one per prompt and per key press."""
+
+    def test_key_presses_at_the_end_of_nested_levels(self):
+        cases = [
+            ("unlisted choice at level 1: one key", "1\n7\nk\n"),
+            ("after a compression: two keys", "1\n1\nout\nk\n1\n7\nk\nk\n"),
+            ("after two choices 3: three keys", "1\n3\n1\n3\n1\n7\nk\nk\nk\n"),
+            ("a choice that is not a number acts like 7", "1\nzwei\nk\n"),
+            ("an empty choice acts like 7", "1\n3\n1\n\nk\nk\n"),
+            ("choice 0 at level 3 ends at once", "1\n3\n1\n3\n1\n0\n"),
+            ("file number 0 at level 2 ends at once", "1\n1\nout\nk\n0\n"),
+        ]
+        for label, typed in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abc")
+                result = run_counting_input(self.dir, typed + "left over\n")
+                self.assertEqual(result.status, 0)
+                self.assertEqual(result.consumed, len(typed))
+
+    def test_key_waits_print_nothing(self):
+        self.write("a", "abc")
+        result = run(self.dir, "1\n3\n1\n7\nk\nk\n")
+        self.assertEqual(result.out, listing(["a"]) + menu("a") + listing(["a"]) + menu("a"))
+
+    def test_end_of_input_anywhere_ends_with_status_zero(self):
+        cases = [
+            ("at the file number", ""),
+            ("after a wrong file number", "5\n"),
+            ("at the menu", "1\n"),
+            ("at the new name", "1\n1\n"),
+            ("after an empty new name", "1\n1\n  \n"),
+            ("at the closing key wait", "1\n1\nout\n"),
+            ("at the first of two key waits", "1\n3\n1\n7\n"),
+            ("at the second of two key waits", "1\n3\n1\n7\nk\n"),
+            ("inside a line without its line end", "1\n3"),
+        ]
+        for label, typed in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abc")
+                self.assertEqual(run(self.dir, typed).status, 0)
+
+    def test_output_written_before_input_ended_is_complete(self):
+        self.write("a", ABRACADABRA)
+        run(self.dir, "1\n1\nout\n")
+        run(self.dir, "2\n2\nback\n")
+        self.assertEqual(self.read("back.txt"), ABRACADABRA)
+        self.assert_entries(["a", "back.txt", "out.txt"])
+
+
+class TypedInputTest(harness.WorkDirTest):
+
+    def test_file_number_matching_no_entry_is_asked_again(self):
+        self.write("a", "x")
+        self.write("b", "y")
+        wrong = ["3", "-1", "abc", "99999999999999999999", "1.5", "1 2", "0x1", ""]
+        # Blanks around a number and a plus sign are fine.
+        result = run(self.dir, "".join(w + "\n" for w in wrong) + "\t+2 \r\n0\n")
+        self.assertTrue(result.out.startswith(listing(["a", "b"])))
+        self.assertTrue(result.out.endswith(FILE_NUMBER_AGAIN + menu("b")))
+        asked_again = result.out[len(listing(["a", "b"])):-len(menu("b"))]
+        errors = asked_again.split(FILE_NUMBER_AGAIN)[:-1]
+        self.assertEqual(len(errors), len(wrong))
+        for typed, error in zip(wrong, errors):
+            self.assertRegex(error, "^\t[^\n]+\n$")
+            self.assertIn(typed, error)
+        self.assertEqual(result.status, 0)
+
+    def test_new_name_keeps_inner_spaces_without_outer_blanks(self):
+        self.write("a", ABRACADABRA)
+        run(self.dir, "1\n1\n  my packed file \t\nk\n0\n")
+        self.assert_entries(["a", "my packed file.txt"])
+
+    def test_empty_new_name_is_asked_again(self):
+        self.write("a", ABRACADABRA)
+        result = run(self.dir, "1\n1\n\n \t \nok\nk\n0\n")
+        self.assertEqual(result.out,
+                         listing(["a"]) + menu("a") + COMPRESS_PROMPT + NAME_AGAIN + NAME_AGAIN
+                         + COMPRESSING + summary(0, 0, 25, 16) + listing(["a", "ok.txt"]))
+        self.assert_entries(["a", "ok.txt"])
+
+
+class RefusalTest(harness.WorkDirTest):
+    """New names that are refused before anything is opened or written."""
+
+    def setUp(self):
+        super().setUp()
+        self.write("a.txt", ABRACADABRA)
+        os.symlink("a.txt", self.path("link.txt"))
+        os.link(self.path("a.txt"), self.path("hard.txt"))
+        os.mkdir(self.path("sub"))
+        self.names = ["a.txt", "hard.txt", "link.txt", "sub"]
+
+    def test_names_that_leave_the_directory_or_name_the_chosen_file(self):
+        refused = [
+            ("a subdirectory", "sub/x", "sub/x.txt"),
+            ("the parent directory", "../x", "../x.txt"),
+            ("an absolute path", self.path("sub") + "/x", "sub/x.txt"),
+            ("the chosen file", "a", "a.txt"),
+            ("a symbolic link to the chosen file", "link", "link.txt"),
+            ("a hard link to the chosen file", "hard", "hard.txt"),
+            ("a NUL inside the name", "x\0y", "x"),
+        ]
+        for choice, prompt in [("1", COMPRESS_PROMPT), ("2", DECOMPRESS_PROMPT)]:
+            for label, typed, named in refused:
+                with self.subTest(label, choice=choice):
+                    result = run(self.dir, f"1\n{choice}\n{typed}\nk\n0\n")
+                    start = listing(self.names) + menu("a.txt") + prompt
+                    self.assertTrue(result.out.startswith(start))
+                    self.assertTrue(result.out.endswith(listing(self.names)))
+                    failure = FAILURE_SCREEN.fullmatch(
+                        result.out[len(start):-len(listing(self.names))])
+                    self.assertIsNotNone(failure)
+                    self.assertIn(named, failure.group(1))
+                    self.assertEqual(result.status, 0)
+                    self.assertEqual(self.read("a.txt"), ABRACADABRA)
+                    self.assertEqual(os.listdir(self.path("sub")), [])
+                    self.assert_entries(self.names)
+
+
+class FailureTest(harness.WorkDirTest):
+    """Sources that cannot be read and outputs that cannot be written give a
+    failure screen in place of the summary, then a new level."""
+
+    def run_failing(self, names, number, choice, new_name):
+        """Runs one operation expected to fail; returns its failure line."""
+        result = run(self.dir, f"{number}\n{choice}\n{new_name}\nk\n0\n")
+        chosen = names[number - 1]
+        prompt, progress = ((COMPRESS_PROMPT, COMPRESSING) if choice == 1
+                            else (DECOMPRESS_PROMPT, DECOMPRESSING))
+        start = listing(names) + menu(chosen) + prompt + progress
+        self.assertTrue(result.out.startswith(start), result.out)
+        self.assertTrue(result.out.endswith(listing(names)), result.out)
+        failure = FAILURE_SCREEN.fullmatch(result.out[len(start):-len(listing(names))])
+        self.assertIsNotNone(failure, result.out)
+        self.assertEqual(result.status, 0)
+        self.assert_entries(names)
+        return failure.group(1)
+
+    def test_source_that_is_not_a_readable_file(self):
+        os.mkdir(self.path("dir"))
+        os.mkfifo(self.path("fifo"))
+        os.symlink("missing", self.path("dangling"))
+        names = ["dangling", "dir", "fifo"]
+        for choice in (1, 2):
+            for number, name in enumerate(names, 1):
+                with self.subTest(name, choice=choice):
+                    self.assertIn(name, self.run_failing(names, number, choice, "out"))
+
+    def test_source_removed_after_it_was_chosen(self):
+        self.write("a", ABRACADABRA)
+        session = start_piped(self.dir)
+        try:
+            session.send("1\n")
+            session.expect(menu("a"))
+            os.remove(self.path("a"))
+            session.send("1\nout\n")
+            screens = session.expect(BACK_TO_MENU)
+            self.assertIn("a", FAILURE_SCREEN.search(screens).group(1))
+            session.send("k\n")
+            self.assertEqual(session.expect(listing([])), listing([]))
+            session.send("0\n")
+            self.assertEqual(session.wait(), 0)
+        finally:
+            session.close()
+        self.assert_entries([])
+
+    def test_output_that_cannot_be_written(self):
+        self.write("a", ABRACADABRA)
+        os.mkdir(self.path("dir.txt"))
+        self.write("dir.txt/inside", "kept")
+        long_name = "n" * 300
+        for label, typed in [("a directory of that name", "dir"), ("too long a name", long_name)]:
+            for choice in (1, 2):
+                with self.subTest(label, choice=choice):
+                    line = self.run_failing(["a", "dir.txt"], 1, choice, typed)
+                    self.assertIn(typed + ".txt", line)
+                    self.assertEqual(self.read("a"), ABRACADABRA)
+                    self.assertEqual(os.listdir(self.path("dir.txt")), ["inside"])
+
+    def test_failed_operation_keeps_the_existing_file(self):
+        os.mkdir(self.path("dir"))
+        self.write("out.txt", "old")
+        self.run_failing(["dir", "out.txt"], 1, 1, "out")
+        self.assertEqual(self.read("out.txt"), b"old")
+
+    def test_successful_operation_replaces_the_existing_file(self):
+        self.write("a", ABRACADABRA)
+        self.write("out.txt", "old contents, longer than the new ones" * 10)
+        run(self.dir, "1\n1\nfresh\nk\n1\n1\nout\nk\n0\n")
+        self.assertEqual(self.read("out.txt"), self.read("fresh.txt"))
+        self.assert_entries(["a", "fresh.txt", "out.txt"])
+
+
+if __name__ == "__main__":
+    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    unittest.main()

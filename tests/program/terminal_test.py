@@ -1,0 +1,88 @@
+"""The program on a real pseudo-terminal: every screen is cleared first, a
+key wait takes one key without Enter and without echo, and the terminal's
+settings are back after the program ends, whether it ended normally or by a
+signal during a key wait."""
+import os
+import signal
+import sys
+import unittest
+
+import harness
+from harness import BACK_TO_MENU, CLEAR, FILE_NUMBER_PROMPT, PtySession, listing, menu
+
+
+def on_terminal(screen):
+    """A screen as the terminal shows it: output line ends become CR LF."""
+    return screen.replace("\n", "\r\n")
+
+
+class TerminalTest(harness.WorkDirTest):
+
+    def start(self):
+        session = PtySession(self.dir)
+        self.addCleanup(session.close)
+        return session
+
+    def test_every_screen_starts_with_a_cleared_console(self):
+        self.write("a", "abc")
+        session = self.start()
+        self.assertEqual(session.expect(on_terminal(FILE_NUMBER_PROMPT)),
+                         CLEAR + on_terminal(listing(["a"])))
+        session.send("1\n")
+        # The typed line is echoed, then the menu comes on a cleared screen.
+        self.assertEqual(session.expect("---> "), "1\r\n" + CLEAR + on_terminal(menu("a")))
+        session.send("0\n")
+        self.assertEqual(session.wait(), 0)
+
+    def test_one_key_without_enter_ends_the_wait_and_is_not_echoed(self):
+        for label, key in [("a letter", "x"), ("an arrow key's sequence", "\033[A")]:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abracadabra")
+                session = self.start()
+                session.send("1\n1\nout\n")
+                session.expect(on_terminal(BACK_TO_MENU))
+                session.wait_for_key_mode()
+                session.send(key)
+                # Nothing but the next level's listing: the key is not echoed.
+                self.assertEqual(session.expect(on_terminal(FILE_NUMBER_PROMPT)),
+                                 CLEAR + on_terminal(listing(["a", "out.txt"])))
+                # The whole key was taken: the next line is read as typed.
+                session.send("0\n")
+                self.assertEqual(session.wait(), 0)
+                self.assertEqual(session.settings(), session.initial_settings)
+
+    def test_settings_are_back_after_the_program_ends_in_a_key_wait(self):
+        self.write("a", "abc")
+        session = self.start()
+        session.send("1\n7\n")
+        session.expect("---> ")
+        session.wait_for_key_mode()
+        session.send("q")
+        self.assertEqual(session.wait(), 0)
+        self.assertEqual(session.settings(), session.initial_settings)
+
+    def test_settings_are_back_after_a_signal_during_a_key_wait(self):
+        ways = [
+            ("Ctrl-C typed", signal.SIGINT, lambda s: s.send("\x03")),
+            ("Ctrl-\\ typed", signal.SIGQUIT, lambda s: s.send("\x1c")),
+            ("SIGTERM sent", signal.SIGTERM, lambda s: s.process.send_signal(signal.SIGTERM)),
+            ("SIGHUP sent", signal.SIGHUP, lambda s: s.process.send_signal(signal.SIGHUP)),
+        ]
+        for label, number, deliver in ways:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abc")
+                session = self.start()
+                session.send("1\n3\n1\n9\n")
+                session.expect(on_terminal(menu("a")))
+                session.wait_for_key_mode()
+                deliver(session)
+                self.assertEqual(session.wait(), -number)
+                self.assertEqual(session.settings(), session.initial_settings)
+                self.assert_entries(["a"])
+
+
+if __name__ == "__main__":
+    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    unittest.main()
