@@ -10,6 +10,7 @@
 #include "codec/operations.h"
 #include "console/atomic_file.h"
 #include "console/failure.h"
+#include "console/progress.h"
 #include "console/prompts.h"
 #include "console/screen.h"
 #include "console/terminal.h"
@@ -50,15 +51,18 @@ std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& s
 
 // Runs `codec` from the chosen file into a temporary file, and puts that in
 // place under `new_name` only when every step succeeded.
-std::optional<Failure> WriteNewFile(
-    const std::string& file_Name, const std::string& new_name,
-    const std::function<CodecStatus(std::istream&, std::ostream&)>& codec) {
+using CodecRun = std::function<CodecStatus(std::istream&, std::ostream&, const ProgressFn&)>;
+
+std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::string& new_name, const CodecRun& codec,
+                                    ProgressLine& progress) {
   std::ifstream source;
   if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
   AtomicFile output;
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
   errno = 0;
-  const CodecStatus status = codec(source, output.Stream());
+  const CodecStatus status = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
+    progress.Update(done, total);
+  });
   const int error = errno;
   switch (status) {
     case CodecStatus::ok:
@@ -79,9 +83,8 @@ std::optional<Failure> WriteNewFile(
 // The dialogue both operations share: the name prompt, the progress screen,
 // the work, then the closing screen (the operation's own on success, the
 // failure line otherwise) and its key wait.
-bool RunOperation(const std::string& file_Name, const char* name_prompt, const char* progress,
-                  const std::function<CodecStatus(std::istream&, std::ostream&)>& codec,
-                  const std::function<void()>& print_success, const char* success_closing) {
+bool RunOperation(const std::string& file_Name, const char* name_prompt, const char* working_text,
+                  const CodecRun& codec, const std::function<void()>& print_success, const char* success_closing) {
   ResetScreen();
   std::fputs(name_prompt, stdout);
   std::optional<std::string> typed = ReadNewName();
@@ -91,8 +94,8 @@ bool RunOperation(const std::string& file_Name, const char* name_prompt, const c
   std::optional<Failure> failure = RefuseNewName(file_Name, new_name);
   if (!failure) {
     ResetScreen();
-    ShowProgress(progress);
-    failure = WriteNewFile(file_Name, new_name, codec);
+    ProgressLine progress(working_text);
+    failure = WriteNewFile(file_Name, new_name, codec, progress);
   }
 
   ResetScreen();
@@ -112,8 +115,8 @@ bool CompressFile(const std::string& file_Name) {
   CompressResult result;
   return RunOperation(
       file_Name, k_compress_name_prompt, k_compressing,
-      [&result](std::istream& source, std::ostream& compressed) {
-        result = CompressStream(source, compressed);
+      [&result](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
+        result = CompressStream(source, compressed, progress);
         return result.status;
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);
@@ -122,8 +125,8 @@ bool CompressFile(const std::string& file_Name) {
 bool DeCompressFile(const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
-      [](std::istream& compressed, std::ostream& restored) {
-        return DeCompressStream(compressed, restored).status;
+      [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
+        return DeCompressStream(compressed, restored, progress).status;
       },
       [] {}, k_decompress_closing);
 }

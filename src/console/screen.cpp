@@ -57,9 +57,4 @@ void PrintFailureLine(const std::string& line) {
   std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-void ShowProgress(const char* text) {
-  std::fputs(text, stdout);
-  std::fflush(stdout);
-}
-
 }  // namespace huffman

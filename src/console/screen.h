@@ -41,7 +41,4 @@ void PrintSummary(const CompressResult& result);
 // says what went wrong, in place of the summary.
 void PrintFailureLine(const std::string& line);
 
-// Prints `text` and flushes it, for a screen shown while the work goes on.
-void ShowProgress(const char* text);
-
 }  // namespace huffman
