@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <sstream>
 
 #include "codec/census.h"
@@ -41,6 +42,30 @@ class PendingBits {
   std::int16_t writing_remain = 0;
 };
 
+// The census as first written: each byte is looked for among the entries so
+// far, in order, and added as a new entry when none matches.  Aborts if the
+// program's census would see the source otherwise.
+Census LiteralCensus(const std::string& source) {
+  SymbolList chars_List{};
+  int count_chars = 0;
+  for (const char c : source) {
+    const auto x = static_cast<std::uint8_t>(c);
+    int i = 0;
+    while (i < count_chars && chars_List[k_value_row][i] != x) ++i;
+    if (i == count_chars) {
+      chars_List[k_kind_row][i] = k_leaf;
+      chars_List[k_value_row][i] = x;
+      ++count_chars;
+    }
+    ++chars_List[k_weight_row][i];
+  }
+  Census census;
+  census.Add({reinterpret_cast<const std::uint8_t*>(source.data()), source.size()});
+  int program_count_chars = 0;
+  if (MakeSymbolList(census, program_count_chars) != chars_List || program_count_chars != count_chars) std::abort();
+  return census;
+}
+
 int RootLabel(const DictionaryTable& table) {
   return table.zero_Table[k_id_row][table.dictionary_lenght - 1];
 }
@@ -49,10 +74,7 @@ int RootLabel(const DictionaryTable& table) {
 
 std::string LiteralCompress(const std::string& source) {
   if (source.empty()) return {};
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.data());
-  Census census;
-  census.Add({bytes, source.size()});
-  const TreePlan plan = PlanTree(census);
+  const TreePlan plan = PlanTree(LiteralCensus(source));
 
   std::ostringstream dictionary;
   WriteDictionary(plan.table, WrittenRecords(plan.table), dictionary);
