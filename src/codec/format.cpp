@@ -13,13 +13,9 @@ void WriteSides(const SideTable<std::uint64_t>& side, int record_count, std::vec
   }
 }
 
-void ReadSides(std::istream& in, SideTable<std::int32_t>& side, int record_count, std::uint64_t& consumed) {
+void ReadSides(std::span<const std::uint8_t> bytes, std::size_t& used, SideTable<std::int32_t>& side, int record_count) {
   for (int k = 0; k < record_count; ++k) {
-    for (int row = 0; row < k_rows; ++row) {
-      const int byte = in.get();
-      side[row][k] = byte == std::char_traits<char>::eof() ? -1 : byte;
-      if (byte != std::char_traits<char>::eof()) ++consumed;
-    }
+    for (int row = 0; row < k_rows; ++row) side[row][k] = used < bytes.size() ? bytes[used++] : -1;
   }
 }
 
@@ -35,18 +31,17 @@ void WriteDictionary(const RecordTable& table, int record_count, std::ostream& o
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::uint64_t ReadDictionary(std::istream& in, DictionaryTable& table) {
+std::size_t ReadDictionary(std::span<const std::uint8_t> bytes, DictionaryTable& table) {
   table = DictionaryTable{};
-  const int first = in.get();
-  if (first == std::char_traits<char>::eof()) {
+  if (bytes.empty()) {
     table.dictionary_lenght = -1;
     return 0;
   }
-  table.dictionary_lenght = first;
-  std::uint64_t consumed = 1;
-  ReadSides(in, table.zero_Table, first, consumed);
-  ReadSides(in, table.one_Table, first, consumed);
-  return consumed;
+  table.dictionary_lenght = bytes[0];
+  std::size_t used = 1;
+  ReadSides(bytes, used, table.zero_Table, table.dictionary_lenght);
+  ReadSides(bytes, used, table.one_Table, table.dictionary_lenght);
+  return used;
 }
 
 }  // namespace huffman

@@ -12,7 +12,7 @@
 
 #include <array>
 #include <cstdint>
-#include <istream>
+#include <span>
 #include <ostream>
 
 namespace huffman {
@@ -57,8 +57,12 @@ inline constexpr std::uint64_t DictionaryBytes(int record_count) {
 // Writes N = record_count and the two sides of records 0..N-1.
 void WriteDictionary(const RecordTable& table, int record_count, std::ostream& out);
 
-// Reads N and N records; bytes past the end of the stream read as -1.
-// Returns the number of bytes consumed.
-std::uint64_t ReadDictionary(std::istream& in, DictionaryTable& table);
+// Reads N and N records from the start of `bytes`; bytes past its end read
+// as -1 (a file that ends inside its dictionary).  Returns how many bytes
+// were used.
+std::size_t ReadDictionary(std::span<const std::uint8_t> bytes, DictionaryTable& table);
+
+// The most bytes a dictionary takes, 255 records.
+inline constexpr std::size_t k_max_dictionary_bytes = 1 + 6 * 255;
 
 }  // namespace huffman

@@ -10,6 +10,7 @@
 #include <functional>
 #include <istream>
 #include <ostream>
+#include <span>
 
 namespace huffman {
 
@@ -45,5 +46,11 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed, co
 
 // Reads `compressed` once from its current position to its end.
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress = {});
+
+// The same over input already in memory, which is read in place.
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress = {});
+DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
+                                  const ProgressFn& progress = {});
 
 }  // namespace huffman

@@ -12,6 +12,10 @@ namespace {
 using testing::FromHex;
 using testing::ToHex;
 
+std::span<const std::uint8_t> AsBytes(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
 TEST(DictionaryTest, ReadsBackWhatWasWritten) {
   RecordTable table;
   table.zero_Table = {{{1, 0}, {0, 'x'}, {0, 1}}};
@@ -21,21 +25,21 @@ TEST(DictionaryTest, ReadsBackWhatWasWritten) {
   EXPECT_EQ(ToHex(out.str()), "02 01 00 00 00 78 01 00 79 00 01 00 01");
   EXPECT_EQ(out.str().size(), DictionaryBytes(2));
 
-  std::istringstream in(out.str() + "payload");
+  const std::string file = out.str() + "payload";
   DictionaryTable read;
-  EXPECT_EQ(ReadDictionary(in, read), 13u);
+  EXPECT_EQ(ReadDictionary(AsBytes(file), read), 13u);
   EXPECT_EQ(read.dictionary_lenght, 2);
   EXPECT_EQ(read.zero_Table[k_value_row][1], 'x');
   EXPECT_EQ(read.one_Table[k_kind_row][1], 1);
   EXPECT_EQ(read.one_Table[k_value_row][0], 'y');
-  EXPECT_EQ(in.get(), 'p');
+  EXPECT_EQ(file[13], 'p');
 }
 
 TEST(DictionaryTest, BytesPastTheEndReadAsMinusOne) {
   {
-    std::istringstream in(FromHex("02 00 61 00 01"));
+    const std::string file = FromHex("02 00 61 00 01");
     DictionaryTable read;
-    EXPECT_EQ(ReadDictionary(in, read), 5u);
+    EXPECT_EQ(ReadDictionary(AsBytes(file), read), 5u);
     EXPECT_EQ(read.dictionary_lenght, 2);
     EXPECT_EQ(read.zero_Table[k_value_row][0], 0x61);
     EXPECT_EQ(read.zero_Table[k_kind_row][1], 1);
@@ -43,9 +47,8 @@ TEST(DictionaryTest, BytesPastTheEndReadAsMinusOne) {
     EXPECT_EQ(read.one_Table[k_id_row][1], -1);
   }
   {
-    std::istringstream in("");
     DictionaryTable read;
-    EXPECT_EQ(ReadDictionary(in, read), 0u);
+    EXPECT_EQ(ReadDictionary({}, read), 0u);
     EXPECT_EQ(read.dictionary_lenght, -1);
   }
 }

@@ -90,16 +90,16 @@ std::string LiteralCompress(const std::string& source) {
 }
 
 std::string LiteralDecompress(const std::string& compressed) {
-  std::istringstream in(compressed);
+  const std::span<const std::uint8_t> file(reinterpret_cast<const std::uint8_t*>(compressed.data()), compressed.size());
   DictionaryTable table;
-  ReadDictionary(in, table);
+  const std::size_t payload_start = ReadDictionary(file, table);
   const int n = table.dictionary_lenght;
   std::string restored;
   if (n < 1) return restored;  // no record: no bit can reach anything
 
   int checking_node = n - 1;
   int current_node = RootLabel(table);
-  for (int c = in.get(); c != std::char_traits<char>::eof(); c = in.get()) {
+  for (const int c : file.subspan(payload_start)) {
     for (int position = 7; position >= 0; --position) {
       const auto& side = ((c >> position) & 1) == 0 ? table.zero_Table : table.one_Table;
       for (int j = checking_node; j >= 0; --j) {

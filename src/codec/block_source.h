@@ -1,0 +1,58 @@
+// Where an operation's input comes from, a block at a time: a stream read
+// into one reused buffer (the program's files), or memory that already holds
+// the whole input and is handed out in place.  Both give full blocks until
+// the last, so a block boundary never depends on how the input arrived.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <span>
+#include <vector>
+
+namespace huffman {
+
+inline constexpr std::size_t k_block_bytes = 256 * 1024;
+
+class BlockSource {
+ public:
+  virtual ~BlockSource() = default;
+  // The next block; empty at the end of the input or after a read error.
+  virtual std::span<const std::uint8_t> Next() = 0;
+  // Back to the start; false if the input cannot go back.
+  virtual bool Rewind() = 0;
+  // True if a read failed (as opposed to the input ending).
+  virtual bool Failed() const = 0;
+  // Bytes from here to the end, or 0 if that cannot be told in advance.
+  virtual std::uint64_t SizeAhead() = 0;
+};
+
+class StreamBlocks final : public BlockSource {
+ public:
+  explicit StreamBlocks(std::istream& in) : in(in), buffer(k_block_bytes) {}
+  std::span<const std::uint8_t> Next() override;
+  bool Rewind() override;
+  bool Failed() const override { return in.bad(); }
+  std::uint64_t SizeAhead() override;
+
+ private:
+  std::istream& in;
+  std::vector<std::uint8_t> buffer;
+};
+
+class MemoryBlocks final : public BlockSource {
+ public:
+  explicit MemoryBlocks(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
+  std::span<const std::uint8_t> Next() override;
+  bool Rewind() override {
+    position = 0;
+    return true;
+  }
+  bool Failed() const override { return false; }
+  std::uint64_t SizeAhead() override { return bytes.size() - position; }
+
+ private:
+  std::span<const std::uint8_t> bytes;
+  std::size_t position = 0;
+};
+
+}  // namespace huffman
