@@ -7,11 +7,11 @@
 // keep it in registers, and give it back; see PutBits for what it assumes.
 #pragma once
 
-#include <bit>
 #include <cassert>
 #include <cstdint>
-#include <cstring>
+#include <span>
 
+#include "codec/big_endian.h"
 #include "codec/byte_sink.h"
 
 namespace huffman {
@@ -21,11 +21,6 @@ struct BitCursor {
   std::uint64_t writing_bufor;  // pending bits, the oldest in bit 63
   int writing_remain;           // how many are pending: 0 to 7 between calls
 };
-
-inline void StoreBigEndian64(std::uint8_t* p, std::uint64_t word) {
-  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
-  std::memcpy(p, &word, sizeof word);
-}
 
 // Adds `count` bits (1 to 64 - writing_remain) without writing anything.
 inline void AddBits(BitCursor& c, std::uint64_t bits, int count) {
@@ -80,6 +75,15 @@ class BitWriter {
     FlushBytes(c);
     GiveBack(c);
   }
+
+  // Drops the pending bits, for a writer that starts over on a cleared sink.
+  void Reset() {
+    writing_bufor = 0;
+    writing_remain = 0;
+  }
+
+  // Appends another writer's output: its whole bytes, then its pending bits.
+  void Append(std::span<const std::uint8_t> bytes, const BitWriter& pending_from);
 
   // Bits accepted so far; after Finish, the padding is included.
   std::uint64_t BitsWritten() const { return (sink.BytesCommitted()) * 8 + writing_remain; }

@@ -1,51 +1,67 @@
 #include "codec/byte_sink.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
 namespace huffman {
 
-ByteSink::ByteSink(std::ostream& out, std::size_t capacity) : out(out), buffer(capacity) {}
+namespace {
+constexpr std::size_t k_write_through_bytes = 64 * 1024;
+}  // namespace
+
+ByteSink::ByteSink(std::ostream& out, std::size_t capacity) : out(&out), buffer(capacity) {}
+
+ByteSink::ByteSink(std::size_t capacity) : out(nullptr), buffer(capacity) {}
 
 std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
-  assert(bytes <= buffer.size());
-  if (buffer.size() - used < bytes) WriteOut();
+  if (buffer.size() - used < bytes) {
+    if (out == nullptr) {
+      buffer.resize(std::max(2 * buffer.size(), used + bytes));
+    } else {
+      assert(bytes <= buffer.size());
+      WriteOut();
+    }
+  }
   return buffer.data() + used;
 }
 
 void ByteSink::Write(const std::uint8_t* bytes, std::size_t count) {
-  if (count <= buffer.size() - used) {
-    std::memcpy(buffer.data() + used, bytes, count);
+  // Small pieces are gathered; large ones go straight to the stream rather
+  // than through one more copy.
+  if (out == nullptr || (count < k_write_through_bytes && count <= buffer.size() - used)) {
+    std::memcpy(Reserve(count), bytes, count);
     used += count;
     return;
   }
   WriteOut();
-  if (count < buffer.size()) {
+  if (count < k_write_through_bytes && count <= buffer.size()) {
     std::memcpy(buffer.data(), bytes, count);
     used = count;
     return;
   }
   if (!failed) {
-    out.write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
-    if (!out) failed = true;
+    out->write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+    if (!*out) failed = true;
   }
   flushed += count;
 }
 
 void ByteSink::WriteOut() {
-  if (used == 0) return;
+  if (used == 0 || out == nullptr) return;
   if (!failed) {
-    out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(used));
-    if (!out) failed = true;
+    out->write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(used));
+    if (!*out) failed = true;
   }
   flushed += used;
   used = 0;
 }
 
 void ByteSink::Flush() {
+  if (out == nullptr) return;
   WriteOut();
-  out.flush();
-  if (!out) failed = true;
+  out->flush();
+  if (!*out) failed = true;
 }
 
 }  // namespace huffman

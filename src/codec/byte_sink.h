@@ -2,10 +2,12 @@
 // into it through a raw pointer, and commit where they stopped; the buffer
 // goes to the stream in large writes.  A failed write is latched, not thrown,
 // so the loops carry no error branch: callers check Failed() at the end.
+// Without a stream, the sink keeps everything in memory, growing as needed.
 #pragma once
 
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <vector>
 
 namespace huffman {
@@ -13,11 +15,14 @@ namespace huffman {
 class ByteSink {
  public:
   explicit ByteSink(std::ostream& out, std::size_t capacity = std::size_t{1} << 20);
+  // A sink that keeps its bytes: see Kept() and Clear().
+  explicit ByteSink(std::size_t capacity);
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
 
   // At least `bytes` writable bytes at the returned pointer (flushing what
-  // was committed if needed).  `bytes` must not exceed the capacity.
+  // was committed if needed).  With a stream, `bytes` must not exceed the
+  // capacity.
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
   void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
@@ -30,10 +35,14 @@ class ByteSink {
   std::uint64_t BytesCommitted() const { return flushed + used; }
   std::size_t Capacity() const { return buffer.size(); }
 
+  // A sink without a stream: what it holds, and emptying it for reuse.
+  std::span<const std::uint8_t> Kept() const { return {buffer.data(), used}; }
+  void Clear() { used = 0; }
+
  private:
   void WriteOut();
 
-  std::ostream& out;
+  std::ostream* out;
   std::vector<std::uint8_t> buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;

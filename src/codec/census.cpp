@@ -1,45 +1,55 @@
 #include "codec/census.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace huffman {
 
-void Census::Add(std::span<const std::uint8_t> block) {
-  // Histogram first: the hot loop has no branch.  Values new in this block
-  // are then found by one scan that stops as soon as all of them are seen,
-  // which for most sources happens within the first block.
+Histogram CountBytes(std::span<const std::uint8_t> block) {
   // Four partial histograms, so that runs of one byte value do not wait on
-  // the same counter; 32 bits suffice within a block of this size.
-  assert(block.size() < (std::size_t{1} << 32));
+  // the same counter; 32 bits suffice within a piece of this size.
   std::array<std::array<std::uint32_t, k_alphabet>, 4> partial{};
-  const std::size_t grouped = block.size() / 4 * 4;
-  for (std::size_t i = 0; i < grouped; i += 4) {
-    ++partial[0][block[i]];
-    ++partial[1][block[i + 1]];
-    ++partial[2][block[i + 2]];
-    ++partial[3][block[i + 3]];
+  Histogram counts{};
+  constexpr std::size_t k_piece = std::size_t{1} << 30;
+  for (std::size_t start = 0; start < block.size(); start += k_piece) {
+    const auto piece = block.subspan(start, std::min(k_piece, block.size() - start));
+    partial = {};
+    const std::size_t grouped = piece.size() / 4 * 4;
+    for (std::size_t i = 0; i < grouped; i += 4) {
+      ++partial[0][piece[i]];
+      ++partial[1][piece[i + 1]];
+      ++partial[2][piece[i + 2]];
+      ++partial[3][piece[i + 3]];
+    }
+    for (std::size_t i = grouped; i < piece.size(); ++i) ++partial[0][piece[i]];
+    for (int value = 0; value < k_alphabet; ++value) {
+      counts[value] += std::uint64_t{partial[0][value]} + partial[1][value] + partial[2][value] + partial[3][value];
+    }
   }
-  for (std::size_t i = grouped; i < block.size(); ++i) ++partial[0][block[i]];
-  const auto before = counts;
-  for (int value = 0; value < k_alphabet; ++value) {
-    counts[value] += std::uint64_t{partial[0][value]} + partial[1][value] + partial[2][value] + partial[3][value];
-  }
-  total_bytes += block.size();
+  return counts;
+}
 
+void Census::Add(std::span<const std::uint8_t> block) { AddCounted(block, CountBytes(block)); }
+
+void Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
+  // Values new in this block are found by one scan that stops as soon as all
+  // of them are seen, which for most sources happens within the first block.
   int new_values = 0;
   for (int value = 0; value < k_alphabet; ++value) {
-    if (before[value] == 0 && counts[value] != 0) ++new_values;
+    if (counts[value] == 0 && block_counts[value] != 0) ++new_values;
   }
   std::array<bool, k_alphabet> seen{};
   for (std::size_t i = 0; new_values > 0; ++i) {
     assert(i < block.size());
     const std::uint8_t byte = block[i];
-    if (before[byte] == 0 && !seen[byte]) {
+    if (counts[byte] == 0 && !seen[byte]) {
       seen[byte] = true;
       first_order[distinct++] = byte;
       --new_values;
     }
   }
+  for (int value = 0; value < k_alphabet; ++value) counts[value] += block_counts[value];
+  total_bytes += block.size();
 }
 
 SymbolList MakeSymbolList(const Census& census, int& count_chars) {

@@ -19,10 +19,18 @@ inline constexpr int k_weight_row = 2;  // the symbol list's third row
 // per entry.  A weight of 0 marks an entry already taken into the tree.
 using SymbolList = SideTable<std::uint64_t>;
 
+using Histogram = std::array<std::uint64_t, k_alphabet>;
+
+// How often each byte value occurs in `block`.  Pure, so separate pieces can
+// be counted on separate threads.
+Histogram CountBytes(std::span<const std::uint8_t> block);
+
 class Census {
  public:
   // Counts one block of the source; blocks must come in source order.
   void Add(std::span<const std::uint8_t> block);
+  // The same for a block already counted by CountBytes.
+  void AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts);
 
   std::uint64_t TotalBytes() const { return total_bytes; }
   int DistinctValues() const { return distinct; }
@@ -31,7 +39,7 @@ class Census {
   const std::array<std::uint8_t, k_alphabet>& FirstOccurrence() const { return first_order; }
 
  private:
-  std::array<std::uint64_t, k_alphabet> counts{};
+  Histogram counts{};
   std::array<std::uint8_t, k_alphabet> first_order{};
   int distinct = 0;
   std::uint64_t total_bytes = 0;

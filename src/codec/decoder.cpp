@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "codec/big_endian.h"
+
 namespace huffman {
 
 namespace {
@@ -10,20 +12,16 @@ namespace {
 // Payloads below this many bytes are walked bit by bit: a window table would
 // cost more to build than it saves.
 constexpr std::size_t k_window_payload_bytes = 16 * 1024;
-// Blocks from this size on are decoded in two lanes.
+// Blocks from this size on are decoded in two lanes, and full blocks in four
+// on two threads where the machine has them.
 constexpr std::size_t k_two_lane_bytes = 64 * 1024;
-// Windows of the second lane at which the first may join it.  Decoding
+constexpr std::size_t k_threaded_bytes = 256 * 1024;
+// Windows of a guessing lane at which the lane before may join it.  Decoding
 // usually falls into step within a few dozen bits; the rest is margin.
 constexpr int k_checkpoint_windows = 512;
 // Windows per refill: a refill leaves at least 56 valid bits.
 constexpr int k_windows_per_refill = 5;
 static_assert(k_windows_per_refill * k_window_bits <= 56);
-
-std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return __builtin_bswap64(word);
-}
 
 // Valid bits in the bit buffer.  The count is kept modulo 64 so that a
 // lookup can subtract a whole entry from it (window_table.h); it is never
@@ -46,7 +44,9 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table) : machine(table), windows(machine) {}
+Decoder::Decoder(const DictionaryTable& table) : machine(table) {
+  for (auto& tables : windows) tables = std::make_unique<WindowTables>(machine);
+}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores four.
@@ -55,67 +55,125 @@ std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
 
 void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) {
   const std::uint8_t* const end = payload.data() + payload.size();
-  std::uint8_t* const out = restored.Reserve(MaxRestoredBytes(payload.size()));
-  Lane lane{payload.data(), 0, 0, out, state, nullptr};
+  Lane lane;
+  lane.in = payload.data();
+  lane.out = restored.Reserve(MaxRestoredBytes(payload.size()));
+  lane.state = state;
 
   if (!windows_used && payload.size() < k_window_payload_bytes) {
     Finish(lane, end);
   } else {
     windows_used = true;
-    lane.table = windows.For(lane.state);
-    if (payload.size() >= k_two_lane_bytes) {
-      DecodeTwoLanes(payload, lane);
-    } else {
-      RunFast(lane, end);
-      Finish(lane, end);
+    lane.table = windows[0]->For(lane.state);
+    if (payload.size() >= k_threaded_bytes && !worker_tried) {
+      worker = Worker::IfUseful();
+      worker_tried = true;
     }
+    if (payload.size() >= k_threaded_bytes && worker != nullptr) {
+      state = DecodeLanes(payload, lane, restored, 4);
+      return;
+    }
+    if (payload.size() >= k_two_lane_bytes) {
+      state = DecodeLanes(payload, lane, restored, 2);
+      return;
+    }
+    RunFast(lane, end, *windows[0]);
+    Finish(lane, end);
   }
   state = lane.state;
   restored.Commit(lane.out);
 }
 
-void Decoder::DecodeTwoLanes(std::span<const std::uint8_t> payload, Lane& first) {
+int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored,
+                         int lane_count) {
+  assert(lane_count == 2 || lane_count == 4);
   const std::uint8_t* const base = payload.data();
   const std::uint8_t* const end = base + payload.size();
-  const std::uint8_t* const middle = base + payload.size() / 2;
-  const std::size_t second_bytes = static_cast<std::size_t>(end - middle);
-  if (second_out.size() < MaxRestoredBytes(second_bytes)) second_out.resize(MaxRestoredBytes(second_bytes));
-
-  // The second lane guesses the root state at the middle, and notes where it
-  // stands at the root, window by window, for the first lane to meet it.
-  Lane second{middle, 0, 0, second_out.data(), WalkMachine::k_root_state, windows.For(WalkMachine::k_root_state)};
-  checkpoints.clear();
-  checkpoints.push_back({BitPosition(base, middle, 0), 0});
-  for (int window = 0; window < k_checkpoint_windows && StepWindow(second, end); ++window) {
-    if (second.state == WalkMachine::k_root_state) {
-      checkpoints.push_back({BitPosition(base, second.in, second.bitcount),
-                             static_cast<std::size_t>(second.out - second_out.data())});
-    }
+  for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
+  lanes[0] = first;
+  for (int k = 1; k < lane_count; ++k) {
+    // Room for the lane's own share and for all that follows it, in case the
+    // lanes after it are never met and it decodes them itself.
+    const std::size_t room = MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
+    if (lane_out[k].size() < room) lane_out[k].resize(room);
+    lanes[k] = Lane{};
+    lanes[k].in = cuts[k];
+    lanes[k].out = lane_out[k].data();
   }
 
-  RunLockstep(first, middle, second, end);
-  RunFast(second, end);
-  Finish(second, end);
+  // Lanes 0 and 1 here, lanes 2 and 3 on the worker.
+  if (lane_count == 4) worker->Start([this, base] { RunLanePair(base, 1, 4); });
+  RunLanePair(base, 0, lane_count);
+  if (lane_count == 4) worker->Wait();
 
-  // The first lane walks on until it stands at a checkpoint in the root
-  // state: from there it would decode exactly what the second lane did.
+  // Each lane in turn is met by the decode so far, which then goes on in
+  // that lane's buffer, or is decoded by it.  The output is the segments so
+  // made, in order; the first is already in place in `restored`.
+  Lane current = lanes[0];
+  std::array<std::span<const std::uint8_t>, k_max_lanes> segments{};
+  int segment_count = 0;
+  const std::uint8_t* segment_start = first.out;
+  for (int k = 1; k < lane_count; ++k) {
+    RunFast(current, cuts[k], *windows[0]);
+    const std::uint8_t* segment_end = nullptr;
+    if (const std::uint8_t* taken_from = Join(current, k, base, end, segment_end)) {
+      segments[segment_count++] = {segment_start, segment_end};
+      segment_start = taken_from;
+    }
+  }
+  RunFast(current, end, *windows[0]);
+  Finish(current, end);
+  segments[segment_count++] = {segment_start, current.out};
+
+  restored.Commit(segments[0].data() + segments[0].size());
+  for (int k = 1; k < segment_count; ++k) restored.Write(segments[k].data(), segments[k].size());
+  return current.state;
+}
+
+// Runs lanes 2·pair and 2·pair + 1 in lockstep, each to the next lane's cut.
+// A guessing lane first notes its checkpoints.
+void Decoder::RunLanePair(const std::uint8_t* base, int pair, int lane_count) {
+  WindowTables& tables = *windows[pair];
+  const std::uint8_t* const end = cuts[lane_count];
+  for (int k = 2 * pair; k < 2 * pair + 2; ++k) {
+    if (k == 0) continue;
+    Lane& lane = lanes[k];
+    lane.table = tables.For(lane.state);
+    checkpoints[k].clear();
+    checkpoints[k].push_back({BitPosition(base, lane.in, 0), 0});
+    for (int window = 0; window < k_checkpoint_windows && StepWindow(lane, end, tables); ++window) {
+      if (lane.state == WalkMachine::k_root_state) {
+        checkpoints[k].push_back({BitPosition(base, lane.in, lane.bitcount),
+                                  static_cast<std::size_t>(lane.out - lane_out[k].data())});
+      }
+    }
+  }
+  Lane& a = lanes[2 * pair];
+  Lane& b = lanes[2 * pair + 1];
+  RunLockstep(a, cuts[2 * pair + 1], b, cuts[2 * pair + 2], tables);
+  RunFast(a, cuts[2 * pair + 1], tables);
+  RunFast(b, cuts[2 * pair + 2], tables);
+}
+
+// Walks `current` on until it stands at one of the lane's checkpoints in the
+// root state, and from there becomes the lane: same position, state and
+// output buffer.  Returns where in that buffer the taken output starts, and
+// sets `left_at` to where `current`'s own output stopped; null if `current`
+// walked past every checkpoint.
+const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
+                                  const std::uint8_t*& left_at) {
+  const auto& notes = checkpoints[lane];
   std::size_t next = 0;
   for (;;) {
-    const std::uint64_t position = BitPosition(base, first.in, first.bitcount);
-    while (next < checkpoints.size() && checkpoints[next].bit_position < position) ++next;
-    if (next == checkpoints.size()) break;
-    if (checkpoints[next].bit_position == position && first.state == WalkMachine::k_root_state) {
-      const std::size_t taken = static_cast<std::size_t>(second.out - second_out.data()) - checkpoints[next].out_offset;
-      std::memcpy(first.out, second_out.data() + checkpoints[next].out_offset, taken);
-      first.out += taken;
-      first.state = second.state;
-      return;
-    }
-    if (!StepWindow(first, end)) break;
+    const std::uint64_t position = BitPosition(base, current.in, current.bitcount);
+    while (next < notes.size() && notes[next].bit_position < position) ++next;
+    if (next == notes.size()) return nullptr;
+    if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) break;
+    if (!StepWindow(current, end, *windows[0])) return nullptr;
   }
-  // Never met: the first lane decodes the rest itself.
-  RunFast(first, end);
-  Finish(first, end);
+  left_at = current.out;
+  current = lanes[lane];
+  return lane_out[lane].data() + notes[next].out_offset;
 }
 
 // Walks the low `count` bits of `bits`, the highest first.
@@ -136,7 +194,7 @@ void Decoder::Finish(Lane& lane, const std::uint8_t* end) const {
   for (; lane.in < end; ++lane.in) StepBits(lane, *lane.in, 8);
 }
 
-inline void Decoder::Lookup(Lane& lane) {
+inline void Decoder::Lookup(Lane& lane, WindowTables& tables) const {
   const std::uint64_t e = lane.table[lane.bitbuf >> (64 - k_window_bits)];
   const std::uint32_t reached = EntryBytes(e);
   std::memcpy(lane.out, &reached, 4);
@@ -146,35 +204,36 @@ inline void Decoder::Lookup(Lane& lane) {
   // Well-formed files stay at the root state from window to window.
   if (e & k_state_changes) [[unlikely]] {
     lane.state = EntryNext(e);
-    lane.table = windows.For(lane.state);
+    lane.table = tables.For(lane.state);
   }
 }
 
 // One window, refilling first if needed; false when too few bits are left
 // before `end` for a whole window.
-bool Decoder::StepWindow(Lane& lane, const std::uint8_t* end) {
+bool Decoder::StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const {
   if (Valid(lane.bitcount) < k_window_bits) {
     if (end - lane.in < 8) return false;
     Refill(lane.in, lane.bitbuf, lane.bitcount);
   }
-  Lookup(lane);
+  Lookup(lane, tables);
   return true;
 }
 
 // Whole refills while 8 bytes can be read before `end`.
-void Decoder::RunFast(Lane& lane, const std::uint8_t* end) {
+void Decoder::RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables) const {
   Lane l = lane;  // a local copy stays in registers
   while (end - l.in >= 8) {
     Refill(l.in, l.bitbuf, l.bitcount);
 #pragma GCC unroll 5
-    for (int window = 0; window < k_windows_per_refill; ++window) Lookup(l);
+    for (int window = 0; window < k_windows_per_refill; ++window) Lookup(l, tables);
   }
   lane = l;
 }
 
-// Both lanes at once: two independent chains of lookups for the processor
+// Two lanes at once: two independent chains of lookups for the processor
 // to overlap.
-void Decoder::RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end) {
+void Decoder::RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end,
+                          WindowTables& tables) const {
   Lane a = first;
   Lane b = second;
   while (first_end - a.in >= 8 && second_end - b.in >= 8) {
@@ -182,8 +241,8 @@ void Decoder::RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& seco
     Refill(b.in, b.bitbuf, b.bitcount);
 #pragma GCC unroll 5
     for (int window = 0; window < k_windows_per_refill; ++window) {
-      Lookup(a);
-      Lookup(b);
+      Lookup(a, tables);
+      Lookup(b, tables);
     }
   }
   first = a;

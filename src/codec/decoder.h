@@ -4,22 +4,28 @@
 //
 // One lookup's result decides where the next one reads, so a single stream
 // of lookups waits on memory at every step.  A large block is therefore cut
-// in two lanes decoded in lockstep, which the processor overlaps: the first
-// from the true state, the second from the root state at the block's middle,
-// as a guess.  Huffman decoding falls back into step quickly, so the first
-// lane, once past the middle, soon stands where the second stood, in the same
-// state: from there on both decode alike and the second lane's output is
-// taken.  If they never meet, the first lane decodes the rest itself, so the
-// result is exact whatever the file.  The walk's state carries across blocks.
+// into lanes decoded side by side: two in lockstep on one thread, which the
+// processor overlaps, and two more on a second thread where there is one.
+// The first lane starts from the true state; every other lane starts from
+// the root state at its cut, as a guess, and notes where it stands at the
+// root for its first windows.  Huffman decoding falls back into step
+// quickly, so the lane before, once past the cut, soon stands where the
+// guessing lane stood, in the same state: from there on both decode alike
+// and the guessing lane's output is taken.  If they never meet, the lane
+// before decodes on by itself, so the result is exact whatever the file.
+// The walk's state carries across blocks.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "codec/byte_sink.h"
 #include "codec/walk_machine.h"
 #include "codec/window_table.h"
+#include "codec/worker.h"
 
 namespace huffman {
 
@@ -37,32 +43,47 @@ class Decoder {
 
  private:
   struct Lane {
-    const std::uint8_t* in;  // next payload byte not yet in bitbuf
-    std::uint64_t bitbuf;    // pending bits, the next one in bit 63
-    std::uint64_t bitcount;  // how many of them are valid, modulo 64
-    std::uint8_t* out;       // where the next byte reached goes
-    int state;
-    const std::uint64_t* table;  // the window table of `state`
+    const std::uint8_t* in = nullptr;  // next payload byte not yet in bitbuf
+    std::uint64_t bitbuf = 0;          // pending bits, the next one in bit 63
+    std::uint64_t bitcount = 0;        // how many of them are valid, modulo 64
+    std::uint8_t* out = nullptr;       // where the next byte reached goes
+    int state = WalkMachine::k_root_state;
+    const std::uint64_t* table = nullptr;  // the window table of `state`
   };
+  struct Checkpoint {
+    std::uint64_t bit_position;  // in the block
+    std::size_t out_offset;      // in the lane's own output
+  };
+  static constexpr int k_max_lanes = 4;
 
-  void DecodeTwoLanes(std::span<const std::uint8_t> payload, Lane& first);
+  // Decodes the block in lanes and commits it to `restored`; returns the
+  // state at the block's end.
+  int DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored, int lane_count);
+  void RunLanePair(const std::uint8_t* base, int pair, int lane_count);
+  const std::uint8_t* Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
+                           const std::uint8_t*& left_at);
   void StepBits(Lane& lane, std::uint64_t bits, int count) const;
   void Finish(Lane& lane, const std::uint8_t* end) const;
-  void Lookup(Lane& lane);
-  bool StepWindow(Lane& lane, const std::uint8_t* end);
-  void RunFast(Lane& lane, const std::uint8_t* end);
-  void RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end);
+  void Lookup(Lane& lane, WindowTables& tables) const;
+  bool StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
+  void RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
+  void RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end,
+                   WindowTables& tables) const;
 
   WalkMachine machine;
-  WindowTables windows;
+  // One set of window tables per thread: they are filled as states are met.
+  std::array<std::unique_ptr<WindowTables>, 2> windows;
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
-  std::vector<std::uint8_t> second_out;
-  struct Checkpoint {
-    std::uint64_t bit_position;  // in the payload block
-    std::size_t out_offset;      // in second_out
-  };
-  std::vector<Checkpoint> checkpoints;
+  std::unique_ptr<Worker> worker;
+  bool worker_tried = false;
+
+  // The block's lanes, where they start, what the guessing ones reached, and
+  // where they stood at the root.
+  std::array<Lane, k_max_lanes> lanes;
+  std::array<const std::uint8_t*, k_max_lanes + 1> cuts{};
+  std::array<std::vector<std::uint8_t>, k_max_lanes> lane_out;
+  std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
 };
 
 }  // namespace huffman

@@ -160,7 +160,7 @@ Encoder::Encoder(const CodeTable& codes, std::uint64_t source_bytes) : codes(cod
   }
 }
 
-void Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) {
+bool Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) const {
   // Up to k_codes_per_flush codes (or pairs of codes) are added before the
   // whole bytes are written: 7 pending bits plus that many must fit in 63.
   if (pair_entries != nullptr) {
@@ -171,11 +171,11 @@ void Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) {
   if (max_length <= 18) return EncodeShort<3, false>(source, writer);
   if (max_length <= 28) return EncodeShort<2, false>(source, writer);
   if (max_length <= 56) return EncodeShort<1, false>(source, writer);
-  EncodeLong(source, writer);
+  return EncodeLong(source, writer);
 }
 
 template <int k_codes_per_flush, bool k_pairs>
-void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) {
+bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const {
   constexpr int k_step = k_pairs ? 2 : 1;  // source bytes per entry
   std::uint64_t unknown = 0;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
@@ -222,16 +222,17 @@ void Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
     c.writing_bufor = count == 0 ? 0 : pending << (64 - count);
     writer.GiveBack(c);
   }
-  saw_unknown |= (unknown & k_unknown_flag) != 0;
+  return (unknown & k_unknown_flag) == 0;
 }
 
-void Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) {
+bool Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const {
+  bool all_known = true;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
     BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
     for (const std::uint8_t byte : source.subspan(start, length)) {
       const Code& code = codes[byte];
-      saw_unknown |= code.length == 0;
+      all_known &= code.length != 0;
       // Pieces of at most 32 bits, each within one 64-bit word of the code.
       for (int piece = 0; piece < code.length; piece += 32) {
         const int count = std::min(code.length - piece, 32);
@@ -240,6 +241,7 @@ void Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer
     }
     writer.GiveBack(c);
   }
+  return all_known;
 }
 
 }  // namespace huffman

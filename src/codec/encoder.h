@@ -73,15 +73,15 @@ class Encoder {
   // table of byte pairs.
   Encoder(const CodeTable& codes, std::uint64_t source_bytes);
 
-  // Appends the codes of `source` to `writer`.
-  void Encode(std::span<const std::uint8_t> source, BitWriter& writer);
-  // True if a byte had no code: the source is not what the census saw.
-  bool SawUnknownByte() const { return saw_unknown; }
+  // Appends the codes of `source` to `writer`.  Returns false if a byte had
+  // no code: the source is not what the census saw.  Safe to call from two
+  // threads at once with different writers.
+  bool Encode(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
  private:
   template <int k_codes_per_flush, bool k_pairs>
-  void EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer);
-  void EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer);
+  bool EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const;
+  bool EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
   const CodeTable& codes;
   std::array<std::uint64_t, k_alphabet> entries{};
@@ -89,7 +89,6 @@ class Encoder {
   // 16-bit number; only where both codes together fit an entry.
   std::unique_ptr<std::uint64_t[]> pair_entries;
   int max_length = 0;
-  bool saw_unknown = false;
 };
 
 }  // namespace huffman

@@ -1,5 +1,7 @@
 #include "codec/operations.h"
 
+#include <memory>
+
 #include "codec/bit_writer.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
@@ -7,10 +9,14 @@
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
+#include "codec/split_work.h"
+#include "codec/worker.h"
 
 namespace huffman {
 
 namespace {
+
+constexpr std::size_t k_split_block_bytes = 256 * 1024;
 
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
@@ -30,10 +36,22 @@ class ProgressCounter {
 CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
+  // A second thread only for blocks large enough to repay the hand-over.
+  std::unique_ptr<Worker> worker;
+  std::unique_ptr<SplitWork> split;
+  auto splits = [&](std::span<const std::uint8_t> block) {
+    if (block.size() < k_split_block_bytes) return false;
+    if (worker == nullptr && (worker = Worker::IfUseful()) != nullptr) split = std::make_unique<SplitWork>(*worker);
+    return split != nullptr;
+  };
 
   Census census;
   for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    census.Add(block);
+    if (splits(block)) {
+      split->Count(census, block);
+    } else {
+      census.Add(block);
+    }
     counter.Add(block.size());
   }
   if (source.Failed()) return {.status = CodecStatus::read_failed};
@@ -51,8 +69,9 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census.TotalBytes());
     std::uint64_t coded_bytes = 0;
+    bool all_known = true;
     for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-      encoder.Encode(block, writer);
+      all_known &= splits(block) ? split->Encode(encoder, block, writer) : encoder.Encode(block, writer);
       coded_bytes += block.size();
       counter.Add(block.size());
     }
@@ -64,7 +83,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     writer.Finish();
     sink.Flush();
     if (sink.Failed()) return {.status = CodecStatus::write_failed};
-    if (encoder.SawUnknownByte() || coded_bytes != census.TotalBytes() || !padding_fits) {
+    if (!all_known || coded_bytes != census.TotalBytes() || !padding_fits) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
