@@ -9,7 +9,7 @@
 namespace huffman {
 
 inline std::uint64_t LoadBigEndian64(const std::uint8_t* p) {
-  std::uint64_t word;
+  std::uint64_t word = 0;
   std::memcpy(&word, p, sizeof word);
   if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
   return word;

@@ -8,12 +8,11 @@ namespace huffman {
 Histogram CountBytes(std::span<const std::uint8_t> block) {
   // Four partial histograms, so that runs of one byte value do not wait on
   // the same counter; 32 bits suffice within a piece of this size.
-  std::array<std::array<std::uint32_t, k_alphabet>, 4> partial{};
   Histogram counts{};
   constexpr std::size_t k_piece = std::size_t{1} << 30;
   for (std::size_t start = 0; start < block.size(); start += k_piece) {
     const auto piece = block.subspan(start, std::min(k_piece, block.size() - start));
-    partial = {};
+    std::array<std::array<std::uint32_t, k_alphabet>, 4> partial{};
     const std::size_t grouped = piece.size() / 4 * 4;
     for (std::size_t i = 0; i < grouped; i += 4) {
       ++partial[0][piece[i]];
