@@ -3,6 +3,8 @@
 #
 # Hardening, each in its own build directory:
 #   make test-sanitize   the whole test suite under AddressSanitizer and UBSan
+#   make test-thread     the whole test suite under ThreadSanitizer (the codec
+#                        codes and decodes large blocks on two threads)
 #   make fuzz            each libFuzzer target for FUZZ_SECONDS (default 60)
 #   make lint            clang-tidy and cppcheck over src/, failing on findings
 #   make test-large      a sparse source of more than 4 GiB through the program
@@ -16,6 +18,7 @@ PREFIX ?= /usr/local
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 SANITIZE_DIR ?= build-asan
+THREAD_DIR ?= build-tsan
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 LINT_DIR ?= build-lint
@@ -27,7 +30,7 @@ HARDENED_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMA
 SANITIZER_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all build run test install clean test-sanitize fuzz lint test-large bench
+.PHONY: all build run test install clean test-sanitize test-thread fuzz lint test-large bench
 
 all: build
 
@@ -51,9 +54,15 @@ test-sanitize:
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
+test-thread:
+	cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_FLAGS)
+	cmake --build $(THREAD_DIR) -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir $(THREAD_DIR) --output-on-failure -j $(JOBS)
+
 fuzz:
 	cmake -S . -B $(FUZZ_DIR) $(HARDENED_FLAGS) -DHUFFMAN_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target decoder_fuzz encoder_fuzz
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target decoder_fuzz decoder_large_fuzz encoder_fuzz encoder_large_fuzz
 	$(SANITIZER_ENV) fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # clang-tidy reads .clang-tidy (every warning an error) and the compile
@@ -75,7 +84,7 @@ bench: build
 	bench/whole_program.sh $(BUILD_DIR)/huffman $(CORPUS_DIR)/text
 
 test-large: build
-	tests/large/huge_file.sh $(BUILD_DIR)/huffman $(LARGE_DIR)
+	python3 tests/large/huge_file.py $(BUILD_DIR)/huffman $(LARGE_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(LINT_DIR) $(LARGE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(FUZZ_DIR) $(LINT_DIR) $(LARGE_DIR)

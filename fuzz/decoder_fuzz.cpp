@@ -1,0 +1,91 @@
+// The decoder on arbitrary compressed files, broken ones above all: it must
+// neither crash nor hang nor overrun, and it must restore exactly what the
+// literal record walk restores from the same bytes, since any dictionary at
+// all (kinds other than leaf or inner, labels that link nowhere, a file that
+// ends inside the dictionary) is walked, not rejected.
+//
+// The first input byte picks how the rest becomes the compressed file:
+//   bit 0 clear: the rest is the file itself;
+//   bit 0 set:   the next two bytes give a payload size in units of 8 bytes,
+//                and the rest is a file whose payload is repeated up to that
+//                size (each copy scrambled when bit 1 is set).
+// The program walks short payloads bit by bit and switches to window tables,
+// two lanes and two threads only at tens and hundreds of KiB, which inputs
+// of a few KiB never reach.  The literal walk costs up to one record check
+// per record per bit, so the grown payload is capped by the dictionary's
+// size: large payloads go with small dictionaries.
+//
+// Built twice: decoder_fuzz takes every input as a file as it stands (fast,
+// for broken dictionaries and short payloads); decoder_large_fuzz, built with
+// HUFFMAN_FUZZ_GROW, grows the payload where the first byte says so.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "fuzz_support.h"
+#include "literal_codec.h"
+
+#ifndef HUFFMAN_FUZZ_GROW
+#define HUFFMAN_FUZZ_GROW 0
+#endif
+
+namespace {
+
+constexpr std::size_t k_max_grown_payload_bytes = 320 * 1024;
+// Record checks the literal walk may spend on one input, as payload bits
+// times (records + 1).
+constexpr std::uint64_t k_walk_budget = std::uint64_t{48} << 20;
+
+std::string GrownFile(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return {};
+  const std::size_t wanted = (std::size_t{data[1]} << 8 | data[2]) * 8;
+  const bool scramble = (data[0] & 2) != 0;
+  std::string file(reinterpret_cast<const char*>(data) + 3, size - 3);
+
+  const std::size_t records = static_cast<std::uint8_t>(file[0]);
+  const std::size_t dictionary_bytes = std::min(file.size(), 1 + 6 * records);
+  const std::string seed = file.substr(dictionary_bytes);
+  if (seed.empty()) return file;
+  const std::size_t budget_bytes = k_walk_budget / (8 * (records + 1));
+  const std::size_t payload_bytes = std::min({wanted, k_max_grown_payload_bytes, budget_bytes});
+
+  file.resize(dictionary_bytes);
+  std::uint32_t state = 0x9E3779B9U ^ static_cast<std::uint32_t>(seed.size());
+  for (std::size_t i = 0; i < payload_bytes; ++i) {
+    char byte = seed[i % seed.size()];
+    if (scramble && i >= seed.size()) {
+      state = state * 1664525U + 1013904223U;  // a fixed LCG: runs repeat exactly
+      byte = static_cast<char>(byte ^ (state >> 24));
+    }
+    file.push_back(byte);
+  }
+  return file;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace huffman;
+  if (size == 0) return 0;
+  const bool grow = HUFFMAN_FUZZ_GROW && (data[0] & 1) != 0;
+  const std::string compressed =
+      grow ? GrownFile(data, size) : std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
+
+  DecompressResult result;
+  const std::string restored = fuzz::Decompress(compressed, result);
+
+  fuzz::Require(result.status == CodecStatus::ok, "a memory stream never fails, so the status is ok");
+  fuzz::Require(restored == reference::LiteralDecompress(compressed), "restored bytes equal the record walk's");
+  fuzz::Require(result.compressed_bytes == compressed.size(), "every input byte is counted as read");
+  fuzz::Require(result.restored_bytes == restored.size(), "the restored count is the bytes written");
+  fuzz::Require(restored.size() <= 8 * compressed.size(), "at most one restored byte per payload bit");
+
+  // The in-place path over memory restores the same bytes.
+  DecompressResult buffer_result;
+  const std::string from_buffer = fuzz::DecompressBuffer(compressed, buffer_result);
+  fuzz::Require(from_buffer == restored, "restoring from memory in place gives the same bytes");
+  fuzz::Require(buffer_result.status == CodecStatus::ok, "restoring from memory in place succeeds");
+  return 0;
+}

@@ -1,0 +1,306 @@
+"""Faults injected into the running program: writes refused part-way by a
+file-size limit, the chosen file removed or replaced between the listing and
+the operation, signals in the middle of a long operation, and an input that
+is closed or hung up at every prompt and key wait.  After each one the
+program must have left no partial output and no temporary file, kept the
+chosen file and any older file of the new name intact, and either gone on
+with a new level (ending with status 0) or died of the signal with the
+terminal's settings restored."""
+import os
+import re
+import resource
+import signal
+import subprocess
+import sys
+import termios
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "program"))
+import harness  # noqa: E402  (the program suites' harness, shared)
+from harness import (BACK_TO_MENU, BANNER, COMPRESSING, DECOMPRESSING,  # noqa: E402
+                     FILE_NUMBER_AGAIN, PtySession, listing, menu, start_piped)
+
+FAILURE_SCREEN = re.compile(re.escape(BANNER) + "\n\n\t([^\n]+)" + re.escape(BACK_TO_MENU))
+MIB = 1024 * 1024
+
+# A compressed file of two leaves (0 -> 'b', 1 -> 'a'): every payload bit
+# restores one byte, so a sparse payload of zeros restores eight 'b' bytes
+# per payload byte and the file costs no disk.
+TWO_LEAF_DICTIONARY = bytes.fromhex("01 00 62 00 00 61 00")
+
+
+def run_with_file_size_limit(cwd, typed, limit):
+    """Runs the program with every file it writes limited to `limit` bytes:
+    a write past the limit fails with EFBIG instead of raising SIGXFSZ."""
+
+    def limit_writes():
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+    done = subprocess.run([harness.BINARY], cwd=cwd, input=typed.encode(),
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                          preexec_fn=limit_writes, restore_signals=False,
+                          timeout=harness.TIMEOUT)
+    return harness.Result(done)
+
+
+class WriteFailureTest(harness.WorkDirTest):
+    """A write refused part-way: at the first byte, inside the first buffer,
+    after several buffers went out, or only the very last byte."""
+
+    # Incompressible, so the compressed file is about as large as the source
+    # and takes several of the program's output buffers.
+    SOURCE = os.urandom(3 * MIB)
+
+    def limits(self, full_size):
+        return [("no byte", 0), ("within the first kilobytes", 1000),
+                ("part-way", full_size // 2), ("all but the last byte", full_size - 1)]
+
+    def assert_refused(self, typed, limit, chosen, names, new_name):
+        result = run_with_file_size_limit(self.dir, typed, limit)
+        self.assertEqual(result.status, 0)
+        failure = FAILURE_SCREEN.search(result.out)
+        self.assertIsNotNone(failure, result.out[-600:])
+        self.assertIn(f"Nie mozna zapisac pliku: {new_name}", failure.group(1))
+        self.assertIn("plik jest za duzy", failure.group(1))
+        # After the key press a new level lists the directory as it was.
+        self.assertTrue(result.out.endswith(listing(names)), result.out[-600:])
+        self.assertTrue(result.out.startswith(listing(names) + menu(chosen)))
+        self.assert_entries(names)
+
+    def test_compress_refused_part_way_leaves_nothing(self):
+        self.write("src", self.SOURCE)
+        harness.run(self.dir, "1\n1\npacked\nk\n0\n")
+        compressed_size = os.path.getsize(self.path("packed.txt"))
+        self.write("out.txt", "older file of the new name")
+        names = ["out.txt", "packed.txt", "src"]
+        for label, limit in self.limits(compressed_size):
+            with self.subTest(label, limit=limit):
+                self.assert_refused("3\n1\nout\nk\n0\n", limit, "src", names, "out.txt")
+                self.assertEqual(self.read("src"), self.SOURCE)
+                self.assertEqual(self.read("out.txt"), b"older file of the new name")
+
+    def test_restore_refused_part_way_leaves_nothing(self):
+        self.write("src", self.SOURCE)
+        harness.run(self.dir, "1\n1\npacked\nk\n0\n")
+        packed = self.read("packed.txt")
+        for label, limit in self.limits(len(self.SOURCE)):
+            with self.subTest(label, limit=limit):
+                self.assert_refused("1\n2\nback\nk\n0\n", limit, "packed.txt",
+                                    ["packed.txt", "src"], "back.txt")
+                self.assertEqual(self.read("packed.txt"), packed)
+
+    def test_output_exactly_at_the_limit_succeeds(self):
+        # The boundary next to the refusals above: nothing is written beyond
+        # the file itself, so a limit of exactly its size is enough.
+        self.write("src", self.SOURCE)
+        harness.run(self.dir, "1\n1\nreference\nk\n0\n")
+        reference = self.read("reference.txt")
+        result = run_with_file_size_limit(self.dir, "2\n1\nout\nk\n0\n", len(reference))
+        self.assertEqual(result.status, 0)
+        self.assertIn("Kompresja zakonczona!", result.out)
+        self.assertEqual(self.read("out.txt"), reference)
+        result = run_with_file_size_limit(self.dir, "1\n2\nback\nk\n0\n", len(self.SOURCE))
+        self.assertEqual(result.status, 0)
+        self.assertEqual(self.read("back.txt"), self.SOURCE)
+        self.assert_entries(["back.txt", "out.txt", "reference.txt", "src"])
+
+
+class ChosenFileChangedTest(harness.WorkDirTest):
+    """The directory changes while the program waits at a prompt."""
+
+    def start(self):
+        session = start_piped(self.dir)
+        self.addCleanup(session.close)
+        return session
+
+    def test_only_entry_removed_before_its_number_is_typed(self):
+        # The choice reads the directory again: number 1 now names nothing.
+        self.write("a", "abc")
+        session = self.start()
+        session.expect(listing(["a"]))
+        os.remove(self.path("a"))
+        session.send("1\n")
+        # One error line naming the number, then the number is asked again.
+        self.assertRegex(session.expect(FILE_NUMBER_AGAIN), "^\t[^\n]*1[^\n]*\n" + re.escape(FILE_NUMBER_AGAIN) + "$")
+        session.send("0\n")
+        self.assertEqual(session.wait(), 0)
+        self.assert_entries([])
+
+    def test_chosen_file_replaced_before_the_operation(self):
+        replacements = [
+            ("by a directory", os.mkdir, "to jest katalog"),
+            ("by a named pipe", os.mkfifo, "to nie jest zwykly plik"),
+            ("by a link to a directory", lambda p: os.symlink(".", p), "to jest katalog"),
+        ]
+        for label, replace, reason in replacements:
+            for choice, progress in ((1, COMPRESSING), (2, DECOMPRESSING)):
+                with self.subTest(label, choice=choice):
+                    self.new_dir()
+                    self.write("a", "abracadabra")
+                    session = self.start()
+                    session.send("1\n")
+                    session.expect(menu("a"))
+                    os.remove(self.path("a"))
+                    replace(self.path("a"))
+                    # A pipe with no writer would block an open for reading:
+                    # the program must refuse it without opening it.
+                    session.send(f"{choice}\nout\n")
+                    screens = session.expect(BACK_TO_MENU)
+                    failure = FAILURE_SCREEN.search(screens)
+                    self.assertIsNotNone(failure, screens)
+                    self.assertEqual(failure.group(1), f"Nie mozna odczytac pliku: a ({reason})")
+                    session.send("k\n")
+                    session.expect(listing(["a"]))
+                    session.send("0\n")
+                    self.assertEqual(session.wait(), 0)
+                    self.assert_entries(["a"])
+
+
+class SignalDuringOperationTest(harness.WorkDirTest):
+    """SIGINT (Ctrl-C typed) or SIGTERM while a long operation writes: the
+    program dies of the signal and leaves neither the new file nor its
+    temporary file, and the terminal's settings are as before."""
+
+    WAYS = [
+        ("Ctrl-C typed", signal.SIGINT, lambda s: s.send("\x03")),
+        ("SIGTERM sent", signal.SIGTERM, lambda s: s.process.send_signal(signal.SIGTERM)),
+    ]
+
+    def temporary_files(self):
+        return [name for name in os.listdir(self.dir) if name not in self.kept]
+
+    def wait_until_writing(self, session):
+        """Waits until the operation's temporary output holds some bytes."""
+        deadline = time.monotonic() + harness.TIMEOUT
+        while time.monotonic() < deadline:
+            self.assertIsNone(session.process.poll(), "the operation ended before the signal")
+            for name in self.temporary_files():
+                try:
+                    if os.path.getsize(self.path(name)) > 0:
+                        return
+                except FileNotFoundError:
+                    pass
+            time.sleep(0.005)
+        self.fail("the operation never started writing")
+
+    def interrupt(self, number_and_choice, progress, make_source):
+        for label, number, deliver in self.WAYS:
+            with self.subTest(label):
+                self.new_dir()
+                make_source()
+                self.write("out.txt", "older file of the new name")
+                self.kept = set(self.entries())
+                session = PtySession(self.dir)
+                self.addCleanup(session.close)
+                # Lines typed ahead wait in the terminal until they are read.
+                session.send(number_and_choice + "out\n")
+                session.expect(progress.split("\n")[-1])
+                self.wait_until_writing(session)
+                deliver(session)
+                self.assertEqual(session.wait(), -number)
+                self.assertEqual(session.settings(), session.initial_settings)
+                self.assert_entries(sorted(self.kept))
+                self.assertEqual(self.read("out.txt"), b"older file of the new name")
+
+    def test_signal_while_compressing(self):
+        # 4 GiB of zeros, sparse: the census reads it all before the first
+        # byte goes out, and writing its 512 MiB of codes takes seconds.
+        def make_source():
+            with open(self.path("big"), "wb") as f:
+                f.truncate(4096 * MIB)
+        self.interrupt("1\n1\n", COMPRESSING, make_source)
+
+    def test_signal_while_restoring(self):
+        # 128 MiB of zero payload bits restore 1 GiB.
+        def make_source():
+            with open(self.path("big"), "wb") as f:
+                f.write(TWO_LEAF_DICTIONARY)
+                f.truncate(len(TWO_LEAF_DICTIONARY) + 128 * MIB)
+        self.interrupt("1\n2\n", DECOMPRESSING, make_source)
+
+
+class ClosedInputTest(harness.WorkDirTest):
+    """Input that cannot be read any more, rather than input that ends: the
+    program must end with status 0 at once, whatever it was waiting for."""
+
+    def test_standard_input_not_open_at_all(self):
+        self.write("a", "abc")
+        done = subprocess.run([harness.BINARY], cwd=self.dir, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                              preexec_fn=lambda: os.close(0), timeout=harness.TIMEOUT)
+        result = harness.Result(done)
+        self.assertEqual(result.status, 0)
+        self.assertEqual(result.out, listing(["a"]))
+        self.assert_entries(["a"])
+
+    # Where the terminal is hung up: the steps that lead there, each a text
+    # the program shows and then what is typed once it shows it, and the
+    # text of the wait itself.  Screens on a terminal end lines with CR LF.
+    MENU = "0 ) Wyjscie\r\n\r\n\t---> "
+    NUMBER = "Wpisz numer pliku: "
+    COMPRESS_NAME = "Podaj nazwe nowego pliku:\r\n\r\n\t---> "
+    RESTORE_NAME = "( po dekompresji ):\r\n\r\n\t---> "
+    WAITS = [
+        ("file number", [], NUMBER, False),
+        ("file number asked again", [(NUMBER, "7\n")], NUMBER, False),
+        ("menu choice", [(NUMBER, "1\n")], MENU, False),
+        ("new name to compress", [(NUMBER, "1\n"), (MENU, "1\n")], COMPRESS_NAME, False),
+        ("new name asked again", [(NUMBER, "1\n"), (MENU, "1\n"), (COMPRESS_NAME, " \n")],
+         "\t---> ", False),
+        ("new name to restore", [(NUMBER, "1\n"), (MENU, "2\n")], RESTORE_NAME, False),
+        ("key after the summary", [(NUMBER, "1\n"), (MENU, "1\n"), (COMPRESS_NAME, "out\n")],
+         BACK_TO_MENU.replace("\n", "\r\n"), True),
+        ("key after a restore", [(NUMBER, "1\n"), (MENU, "2\n"), (RESTORE_NAME, "back\n")],
+         "dowlny klawisz i wroc do menu", True),
+        ("key after a refusal", [(NUMBER, "1\n"), (MENU, "1\n"), (COMPRESS_NAME, "a/b\n")],
+         BACK_TO_MENU.replace("\n", "\r\n"), True),
+        # The key wait of an unlisted choice shows nothing of its own.
+        ("key of an unlisted choice", [(NUMBER, "1\n"), (MENU, "7\n")], "", True),
+    ]
+
+    def test_terminal_hung_up_at_every_prompt_and_key_wait(self):
+        # The terminal is not the program's controlling terminal here, so the
+        # hang-up sends no SIGHUP: every read of it fails with EIO instead.
+        for label, steps, waiting_at, key_wait in self.WAITS:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abracadabra")
+                master, slave = os.openpty()
+                process = subprocess.Popen([harness.BINARY], cwd=self.dir, stdin=slave,
+                                           stdout=slave, stderr=subprocess.DEVNULL)
+                session = harness.Session(process, master, master)
+                try:
+                    for shown, typed in steps:
+                        session.expect(shown)
+                        session.send(typed)
+                    session.expect(waiting_at)
+                    if key_wait:
+                        self.wait_for_key_mode(slave)
+                    os.close(master)
+                    master = None
+                    self.assertEqual(process.wait(timeout=harness.TIMEOUT), 0)
+                finally:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait()
+                    for fd in (master, slave):
+                        if fd is not None:
+                            os.close(fd)
+                hidden = [name for name in self.entries() if name.startswith(".")]
+                self.assertEqual(hidden, [], "a temporary file was left")
+
+    @staticmethod
+    def wait_for_key_mode(terminal):
+        """Waits until the key wait has switched echo and line editing off."""
+        deadline = time.monotonic() + harness.TIMEOUT
+        while termios.tcgetattr(terminal)[3] & (termios.ECHO | termios.ICANON):
+            if time.monotonic() > deadline:
+                raise AssertionError("the terminal never left line mode")
+            time.sleep(0.01)
+
+
+if __name__ == "__main__":
+    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    unittest.main()
