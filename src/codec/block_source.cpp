@@ -27,7 +27,7 @@ std::uint64_t StreamBlocks::SizeAhead() {
 }
 
 std::span<const std::uint8_t> MemoryBlocks::Next() {
-  const std::size_t length = std::min(k_block_bytes, bytes.size() - position);
+  const std::size_t length = std::min(block_bytes, bytes.size() - position);
   const auto block = bytes.subspan(position, length);
   position += length;
   return block;

@@ -7,11 +7,16 @@
 #include <cstdint>
 #include <istream>
 #include <span>
-#include <vector>
+
+#include "codec/raw_buffer.h"
 
 namespace huffman {
 
-inline constexpr std::size_t k_block_bytes = 256 * 1024;
+// Compression reads larger blocks than decompression, whose output per block
+// can be eight times its input: a larger block pays for the hand-over to a
+// second thread more often than it costs memory.
+inline constexpr std::size_t k_compress_block_bytes = 1024 * 1024;
+inline constexpr std::size_t k_decompress_block_bytes = 256 * 1024;
 
 class BlockSource {
  public:
@@ -28,7 +33,7 @@ class BlockSource {
 
 class StreamBlocks final : public BlockSource {
  public:
-  explicit StreamBlocks(std::istream& in) : in(in), buffer(k_block_bytes) {}
+  StreamBlocks(std::istream& in, std::size_t block_bytes) : in(in), buffer(block_bytes) {}
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
   bool Failed() const override { return in.bad(); }
@@ -36,12 +41,12 @@ class StreamBlocks final : public BlockSource {
 
  private:
   std::istream& in;
-  std::vector<std::uint8_t> buffer;
+  RawBuffer buffer;
 };
 
 class MemoryBlocks final : public BlockSource {
  public:
-  explicit MemoryBlocks(std::span<const std::uint8_t> bytes) : bytes(bytes) {}
+  MemoryBlocks(std::span<const std::uint8_t> bytes, std::size_t block_bytes) : bytes(bytes), block_bytes(block_bytes) {}
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override {
     position = 0;
@@ -52,6 +57,7 @@ class MemoryBlocks final : public BlockSource {
 
  private:
   std::span<const std::uint8_t> bytes;
+  std::size_t block_bytes;
   std::size_t position = 0;
 };
 

@@ -17,7 +17,7 @@ ByteSink::ByteSink(std::size_t capacity) : out(nullptr), buffer(capacity) {}
 std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
   if (buffer.size() - used < bytes) {
     if (out == nullptr) {
-      buffer.resize(std::max(2 * buffer.size(), used + bytes));
+      buffer.Grow(std::max(2 * buffer.size(), used + bytes), used);
     } else {
       assert(bytes <= buffer.size());
       WriteOut();

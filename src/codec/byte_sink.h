@@ -8,7 +8,8 @@
 #include <cstdint>
 #include <ostream>
 #include <span>
-#include <vector>
+
+#include "codec/raw_buffer.h"
 
 namespace huffman {
 
@@ -43,7 +44,7 @@ class ByteSink {
   void WriteOut();
 
   std::ostream* out;
-  std::vector<std::uint8_t> buffer;
+  RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;
   bool failed = false;

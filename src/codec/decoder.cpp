@@ -95,7 +95,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     // Room for the lane's own share and for all that follows it, in case the
     // lanes after it are never met and it decodes them itself.
     const std::size_t room = MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
-    if (lane_out[k].size() < room) lane_out[k].resize(room);
+    lane_out[k].Grow(room);
     lanes[k] = Lane{};
     lanes[k].in = cuts[k];
     lanes[k].out = lane_out[k].data();

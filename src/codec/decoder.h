@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "codec/byte_sink.h"
+#include "codec/raw_buffer.h"
 #include "codec/walk_machine.h"
 #include "codec/window_table.h"
 #include "codec/worker.h"
@@ -82,7 +83,7 @@ class Decoder {
   // where they stood at the root.
   std::array<Lane, k_max_lanes> lanes;
   std::array<const std::uint8_t*, k_max_lanes + 1> cuts{};
-  std::array<std::vector<std::uint8_t>, k_max_lanes> lane_out;
+  std::array<RawBuffer, k_max_lanes> lane_out;
   std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
 };
 

@@ -99,14 +99,14 @@ DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, con
 
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
-  static_assert(k_block_bytes >= k_max_dictionary_bytes);
+  static_assert(k_decompress_block_bytes >= k_max_dictionary_bytes);
   auto block = compressed.Next();
   DictionaryTable table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
   block = block.subspan(dictionary_bytes);
 
   Decoder decoder(table);
-  ByteSink sink(restored, Decoder::MaxRestoredBytes(k_block_bytes));
+  ByteSink sink(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
   for (; !block.empty(); block = compressed.Next()) {
@@ -124,24 +124,24 @@ DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, con
 }  // namespace
 
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
-  StreamBlocks blocks(source);
+  StreamBlocks blocks(source, k_compress_block_bytes);
   return Compress(blocks, compressed, progress);
 }
 
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
                               const ProgressFn& progress) {
-  MemoryBlocks blocks(source);
+  MemoryBlocks blocks(source, k_compress_block_bytes);
   return Compress(blocks, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
-  StreamBlocks blocks(compressed);
+  StreamBlocks blocks(compressed, k_decompress_block_bytes);
   return Decompress(blocks, restored, progress);
 }
 
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
                                   const ProgressFn& progress) {
-  MemoryBlocks blocks(compressed);
+  MemoryBlocks blocks(compressed, k_decompress_block_bytes);
   return Decompress(blocks, restored, progress);
 }
 

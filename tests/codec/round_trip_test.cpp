@@ -80,16 +80,16 @@ TEST(RoundTripTest, SeveralMegabytes) {
 
 TEST(ProgressTest, ReportsEveryBlockUpToTheWholeWork) {
   std::mt19937_64 rng(3);
-  const std::string source = RandomSource(rng, 1'000'000, 50, 1.0);
+  const std::string source = RandomSource(rng, 3'000'000, 50, 1.0);
   std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
   const ProgressFn record = [&](std::uint64_t done, std::uint64_t total) { reports.emplace_back(done, total); };
 
   std::istringstream in(source);
   std::ostringstream out;
   ASSERT_EQ(CompressStream(in, out, record).status, CodecStatus::ok);
-  ASSERT_GE(reports.size(), 8u);  // both passes, block by block
+  ASSERT_GE(reports.size(), 4u);  // both passes, block by block
   for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i].first, reports[i - 1].first);
-  EXPECT_EQ(reports.back(), std::make_pair(std::uint64_t{2'000'000}, std::uint64_t{2'000'000}));
+  EXPECT_EQ(reports.back(), std::make_pair(std::uint64_t{6'000'000}, std::uint64_t{6'000'000}));
 
   reports.clear();
   const std::string compressed = out.str();

@@ -1,0 +1,35 @@
+// A byte buffer whose bytes start uninitialised.  The codec's buffers are
+// always written before they are read, and zero-filling megabytes for every
+// operation would cost a small file more than coding it.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace huffman {
+
+class RawBuffer {
+ public:
+  explicit RawBuffer(std::size_t size = 0) : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size)), length(size) {}
+
+  std::uint8_t* data() { return bytes.get(); }
+  const std::uint8_t* data() const { return bytes.get(); }
+  std::size_t size() const { return length; }
+
+  // Grows to at least `size` bytes, keeping the first `keep` of them.
+  void Grow(std::size_t size, std::size_t keep = 0) {
+    if (size <= length) return;
+    auto larger = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    if (keep > 0) std::memcpy(larger.get(), bytes.get(), std::min(keep, length));
+    bytes = std::move(larger);
+    length = size;
+  }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> bytes;
+  std::size_t length;
+};
+
+}  // namespace huffman
