@@ -39,9 +39,14 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
   // A second thread only for blocks large enough to repay the hand-over.
   std::unique_ptr<Worker> worker;
   std::unique_ptr<SplitWork> split;
+  bool worker_tried = false;
   auto splits = [&](std::span<const std::uint8_t> block) {
     if (block.size() < k_split_block_bytes) return false;
-    if (worker == nullptr && (worker = Worker::IfUseful()) != nullptr) split = std::make_unique<SplitWork>(*worker);
+    if (!worker_tried) {
+      worker_tried = true;
+      worker = Worker::IfUseful();
+      if (worker != nullptr) split = std::make_unique<SplitWork>(*worker);
+    }
     return split != nullptr;
   };
 
