@@ -31,8 +31,10 @@ for run in 1 2 3; do
   cmp -s source restored.txt || { echo "restored file differs" >&2; exit 1; }
 done
 printf 'whole program on %s (%s bytes, %s compressed):\n' "$(basename "$file")" "$size" "$(stat -c %s packed.txt)"
-printf '  compress   %6s MB/s\n  decompress %6s MB/s\n  cat        %6s MB/s\n' \
-  "$(rate "$(best "${c[@]}")")" "$(rate "$(best "${r[@]}")")" "$(rate "$(best "${k[@]}")")"
+for kind in compress decompress cat; do
+  case $kind in compress) t=$(best "${c[@]}") ;; decompress) t=$(best "${r[@]}") ;; cat) t=$(best "${k[@]}") ;; esac
+  printf '  %-10s %6s MB/s  (%.3f s)\n' "$kind" "$(rate "$t")" "$t"
+done
 # Peak memory, where GNU time is installed.
 if [ -x /usr/bin/time ]; then
   rm -f packed.txt restored.txt
