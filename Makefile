@@ -40,7 +40,9 @@ $(BUILD_DIR)/CMakeCache.txt:
 build: $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only the program itself, so that starting it does not wait for the tests.
+run: $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target huffman
 	@$(BUILD_DIR)/huffman
 
 test: build
