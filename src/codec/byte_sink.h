@@ -27,14 +27,12 @@ class ByteSink {
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
   void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
-  void Put(std::uint8_t byte) { *Reserve(1) = byte, ++used; }
   void Write(const std::uint8_t* bytes, std::size_t count);
 
   // Writes out what was committed and flushes the stream.
   void Flush();
   bool Failed() const { return failed; }
   std::uint64_t BytesCommitted() const { return flushed + used; }
-  std::size_t Capacity() const { return buffer.size(); }
 
   // A sink without a stream: what it holds, and emptying it for reuse.
   std::span<const std::uint8_t> Kept() const { return {buffer.data(), used}; }
