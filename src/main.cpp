@@ -17,8 +17,8 @@
 #include "console/listing.h"
 #include "console/prompts.h"
 #include "console/screen.h"
-#include "console/signals.h"
-#include "console/terminal.h"
+#include "platform/signals.h"
+#include "platform/terminal.h"
 
 namespace {
 

@@ -8,12 +8,13 @@
 #include <sys/stat.h>
 
 #include "codec/operations.h"
-#include "console/atomic_file.h"
 #include "console/failure.h"
 #include "console/progress.h"
 #include "console/prompts.h"
 #include "console/screen.h"
-#include "console/terminal.h"
+#include "platform/atomic_file.h"
+#include "platform/file_identity.h"
+#include "platform/terminal.h"
 
 namespace huffman {
 namespace {
@@ -27,12 +28,7 @@ std::optional<Failure> RefuseNewName(const std::string& file_Name, const std::st
   if (new_name.find('/') != std::string::npos || new_name.find('\0') != std::string::npos) {
     return Failure{FailureKind::bad_name, new_name};
   }
-  struct stat source {};
-  struct stat target {};
-  if (stat(file_Name.c_str(), &source) == 0 && stat(new_name.c_str(), &target) == 0 &&
-      source.st_dev == target.st_dev && source.st_ino == target.st_ino) {
-    return Failure{FailureKind::same_as_source, new_name};
-  }
+  if (SameFile(file_Name, new_name)) return Failure{FailureKind::same_as_source, new_name};
   return std::nullopt;
 }
 

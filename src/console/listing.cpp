@@ -8,7 +8,7 @@
 
 #include "console/prompts.h"
 #include "console/screen.h"
-#include "console/terminal.h"
+#include "platform/terminal.h"
 
 namespace huffman {
 namespace {

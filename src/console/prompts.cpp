@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "console/terminal.h"
+#include "platform/terminal.h"
 
 namespace huffman {
 namespace {

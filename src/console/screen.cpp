@@ -3,7 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "console/terminal.h"
+#include "platform/terminal.h"
 
 namespace huffman {
 namespace {

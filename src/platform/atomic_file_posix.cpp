@@ -1,4 +1,4 @@
-#include "console/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "console/signals.h"
+#include "platform/signals.h"
 
 namespace huffman {
 namespace {

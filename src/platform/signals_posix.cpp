@@ -1,4 +1,4 @@
-#include "console/signals.h"
+#include "platform/signals.h"
 
 #include <array>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "console/terminal.h"
+#include "platform/terminal.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "console/signals.h"
+#include "platform/signals.h"
 
 namespace huffman {
 namespace {
