@@ -1,5 +1,6 @@
 #include "codec/operations.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "codec/bit_writer.h"
@@ -10,6 +11,7 @@
 #include "codec/encoder.h"
 #include "codec/format.h"
 #include "codec/split_work.h"
+#include "codec/tree.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -59,17 +61,19 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     }
     counter.Add(block.size());
   }
-  if (source.Failed()) return {.status = CodecStatus::read_failed};
+  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
 
   // An empty source gives an empty file: nothing to decode, nothing restored.
   if (census.TotalBytes() > 0) {
     const TreePlan plan = PlanTree(census);
+    errno = 0;
     WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
+    if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
 
-    if (!source.Rewind()) return {.status = CodecStatus::read_failed};
+    if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     ByteSink sink(compressed);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census.TotalBytes());
@@ -80,21 +84,22 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
       coded_bytes += block.size();
       counter.Add(block.size());
     }
-    if (source.Failed()) return {.status = CodecStatus::read_failed};
+    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     // The padding was chosen for the bit count the census predicts; a source
     // that read otherwise the second time must not be reported as done.
     const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
     if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
     writer.Finish();
     sink.Flush();
-    if (sink.Failed()) return {.status = CodecStatus::write_failed};
+    if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
     if (!all_known || coded_bytes != census.TotalBytes() || !padding_fits) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
   }
+  errno = 0;
   compressed.flush();
-  if (!compressed) return {.status = CodecStatus::write_failed};
+  if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
   return result;
 }
 
@@ -119,9 +124,9 @@ DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, con
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
-  if (compressed.Failed()) return {.status = CodecStatus::read_failed};
+  if (compressed.Failed()) return {.status = CodecStatus::read_failed, .system_error = compressed.Error()};
   sink.Flush();
-  if (sink.Failed()) return {.status = CodecStatus::write_failed};
+  if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
   result.restored_bytes = sink.BytesCommitted();
   return result;
 }

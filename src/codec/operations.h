@@ -21,8 +21,14 @@ enum class CodecStatus {
   source_changed,  // the source read differently on its second pass
 };
 
+// Each result carries, beside its status, the system's errno recorded where
+// the read or write failed (0 when none failed, or when the stream failed
+// without a system error): the callers report it, never an errno read after
+// the operation returned, which another thread or any later call may have
+// replaced.
 struct CompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t source_bytes = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty source
@@ -31,6 +37,7 @@ struct CompressResult {
 
 struct DecompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t restored_bytes = 0;
 };

@@ -34,8 +34,13 @@ AtomicFile::AtomicFile() {
       return;
     }
     close(fd);
+    // Nothing is written to a file that a signal could not remove.
+    if (!GuardFile(name)) {
+      unlink(name.c_str());
+      error_ = ENAMETOOLONG;
+      return;
+    }
     temp_name_ = std::move(name);
-    GuardFile(temp_name_);
     stream_.open(temp_name_, std::ios::binary | std::ios::trunc);
     if (!stream_.is_open()) error_ = errno != 0 ? errno : EIO;
     return;

@@ -12,15 +12,19 @@
 
 namespace huffman {
 
-// Installs the handler for each ending signal that is not ignored.
-void InstallExitSignalHandlers();
+// Installs the handler for each ending signal that is not ignored. Returns 0,
+// or the errno of the first signal whose handler could not be installed (the
+// others are still installed).
+[[nodiscard]] int InstallExitSignalHandlers();
 
 // While guarded, a signal restores `saved` on terminal `fd` before dying.
 void GuardTerminal(int fd, const termios& saved);
 void ReleaseTerminal();
 
-// While guarded, a signal removes the file `path` before dying.
-void GuardFile(const std::string& path);
+// While guarded, a signal removes the file `path` before dying. Returns
+// false, guarding nothing, for a path too long for the handler's copy: the
+// caller must then not write the file.
+[[nodiscard]] bool GuardFile(const std::string& path);
 void ReleaseFile();
 
 }  // namespace huffman

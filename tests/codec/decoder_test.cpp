@@ -20,7 +20,8 @@ TEST(DecompressTest, RestoresWhatTheWalkReaches) {
   };
   const Case cases[] = {
       {"whole byte, no padding", FromHex("01 00 62 00 00 61 00 FE"), "aaaaaaab"},
-      // Files of other encoders, zero-padded: the padding decodes as the walk says.
+      // Zero-padded files (the format allows any padding): the padding decodes as
+      // the walk says.
       {"zero-padded abracadabra", FromHex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78"),
        "abracadabraa"},
       {"zero-padded aab", FromHex("01 00 62 00 00 61 00 C0"), "aabbbbbb"},
