@@ -48,6 +48,8 @@ std::string DescribeFailure(const Failure& failure) {
       return WithReason("Nie mozna zapisac pliku: " + failure.file, failure.error);
     case FailureKind::source_changed:
       return "Plik zmienil sie w trakcie kompresji: " + failure.file;
+    case FailureKind::not_compressed:
+      return "To nie jest plik skompresowany albo jest uszkodzony: " + failure.file;
   }
   return "Nieznany blad: " + failure.file;
 }
