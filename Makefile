@@ -6,7 +6,8 @@
 #   make test-thread     the whole test suite under ThreadSanitizer (the codec
 #                        codes and decodes large blocks on two threads)
 #   make fuzz            each libFuzzer target for FUZZ_SECONDS (default 60)
-#   make lint            clang-tidy and cppcheck over src/, failing on findings
+#   make lint            clang-tidy and cppcheck over the C++ files of src/,
+#                        tests/ and fuzz/, failing on findings
 #   make test-large      a sparse source of more than 4 GiB through the program
 #                        (opt-in: needs about 5 GiB of free disk and minutes)
 #   make bench           codec speed beside the literal algorithms, and the
@@ -78,13 +79,15 @@ fuzz:
 	$(SANITIZER_ENV) fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # clang-tidy reads .clang-tidy (every warning an error) and the compile
-# commands of a configured build; its findings go to standard output, the
+# commands of a configured build (tests included, so that their files and
+# the fuzz targets' have theirs); its findings go to standard output, the
 # per-file "N warnings generated" counts to standard error, dropped here.
 # cppcheck reads .cppcheck-suppressions.
+LINT_SOURCES = $(shell find src tests fuzz -name '*.cpp' | sort)
 lint:
-	cmake -S . -B $(LINT_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=OFF
+	cmake -S . -B $(LINT_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=ON
 	@status=0; \
-	find src -name '*.cpp' | sort | xargs -P $(JOBS) -n 4 clang-tidy -p $(LINT_DIR) --quiet 2>/dev/null || status=1; \
+	echo $(LINT_SOURCES) | xargs -P $(JOBS) -n 4 clang-tidy -p $(LINT_DIR) --quiet 2>/dev/null || status=1; \
 	cppcheck --project=$(LINT_DIR)/compile_commands.json --std=c++20 --library=posix \
 	  --enable=warning,style,performance,portability --inline-suppr \
 	  --suppressions-list=.cppcheck-suppressions --error-exitcode=1 --quiet || status=1; \

@@ -74,6 +74,9 @@ class Decoder {
   WalkMachine machine;
   // One set of window tables per thread: they are filled as states are met.
   std::array<std::unique_ptr<WindowTables>, 2> windows;
+  // Set once a block was decoded through the window tables: from then on
+  // every block is, small ones too, since the cost of building the tables
+  // (what keeps small payloads on the bit-at-a-time walk) is already paid.
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
   std::unique_ptr<Worker> worker;

@@ -12,8 +12,8 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <ostream>
+#include <span>
 
 namespace huffman {
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "codec/bit_writer.h"
+#include "codec/block_operations.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
@@ -185,10 +186,8 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed, co
   return Compress(blocks, compressed, progress);
 }
 
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress) {
-  MemoryBlocks blocks(source, k_compress_block_bytes);
-  return Compress(blocks, compressed, progress);
+CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
+  return Compress(source, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
@@ -197,10 +196,9 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
   return Decompress(blocks, restored, progress, check_format).result;
 }
 
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress, bool check_format) {
-  MemoryBlocks blocks(compressed, k_decompress_block_bytes);
-  return Decompress(blocks, restored, progress, check_format).result;
+DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
+                                  bool check_format) {
+  return Decompress(compressed, restored, progress, check_format).result;
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {

@@ -10,7 +10,6 @@
 #include <functional>
 #include <istream>
 #include <ostream>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -104,11 +103,5 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {})
 // The threads the codec may use: 0 for every core available to the process
 // (the default), 1 for one thread.
 void SetThreadCount(unsigned threads);
-
-// The same over input already in memory, which is read in place.
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress = {});
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress = {}, bool check_format = true);
 
 }  // namespace huffman

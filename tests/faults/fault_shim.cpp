@@ -35,9 +35,11 @@ const Request& Requested() {
     Request parsed;
     const char* text = std::getenv("HUFFMAN_FAULT");
     if (text == nullptr) return parsed;
-    constexpr std::array<std::pair<const char*, Fault>, 5> k_names = {{
-        {"read", Fault::read}, {"write", Fault::write}, {"close", Fault::close},
-        {"create", Fault::create}, {"shrink", Fault::shrink}}};
+    constexpr std::array<std::pair<const char*, Fault>, 5> k_names = {{{"read", Fault::read},
+                                                                       {"write", Fault::write},
+                                                                       {"close", Fault::close},
+                                                                       {"create", Fault::create},
+                                                                       {"shrink", Fault::shrink}}};
     for (const auto& [name, fault] : k_names) {
       const std::size_t length = std::strlen(name);
       if (std::strncmp(text, name, length) == 0 && (text[length] == ':' || text[length] == '\0')) {
@@ -64,9 +66,7 @@ bool RegularFile(int fd, bool writing) {
   return flags >= 0 && ((flags & O_ACCMODE) != O_RDONLY) == writing;
 }
 
-bool Fails(Fault fault, int fd, bool writing) {
-  return Requested().fault == fault && RegularFile(fd, writing);
-}
+bool Fails(Fault fault, int fd, bool writing) { return Requested().fault == fault && RegularFile(fd, writing); }
 
 // For `shrink`: per descriptor, whether bytes were read, and whether it was
 // then sought back to its start.

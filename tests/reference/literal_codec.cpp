@@ -296,9 +296,7 @@ std::size_t ReadDictionary(const std::string& file, ReadTable& table) {
   return used;
 }
 
-int RootLabel(const ReadTable& table) {
-  return table.zero_Table[k_id][table.dictionary_lenght - 1];
-}
+int RootLabel(const ReadTable& table) { return table.zero_Table[k_id][table.dictionary_lenght - 1]; }
 
 }  // namespace
 
