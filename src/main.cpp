@@ -11,7 +11,6 @@
 // the input at any prompt or key wait.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -39,7 +38,7 @@ int main() {
   // Without the handlers a signal still ends the program, but may leave the
   // terminal changed or a temporary file behind: say so, and go on.
   if (const int error = huffman::InstallExitSignalHandlers()) {
-    std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", std::strerror(error));
+    std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna (errno %d)\n", error);
   }
 
   for (int open_levels = 1;; ++open_levels) {

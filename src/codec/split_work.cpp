@@ -2,7 +2,7 @@
 
 namespace huffman {
 
-SplitWork::SplitWork(Worker& worker) : worker(worker), second_sink(std::size_t{1} << 20), second_writer(second_sink) {}
+SplitWork::SplitWork(Worker& helper) : worker(helper), second_sink(k_sink_bytes), second_writer(second_sink) {}
 
 void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
   const auto first = block.first(block.size() / 2);

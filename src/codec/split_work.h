@@ -17,7 +17,7 @@ namespace huffman {
 
 class SplitWork {
  public:
-  explicit SplitWork(Worker& worker);
+  explicit SplitWork(Worker& helper);
 
   void Count(Census& census, std::span<const std::uint8_t> block);
   // As Encoder::Encode.
