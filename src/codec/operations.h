@@ -100,8 +100,10 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
 // leaves and their codes, or the first check it fails.
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {});
 
-// The threads the codec may use: 0 for every core available to the process
-// (the default), 1 for one thread.
+// Threads the codec may use for the coding of large blocks, for every
+// operation started after the call: 0 = every core this process may run on
+// (the default), 1 = one thread, N = N.  Reading and writing proceed beside
+// the coding on threads of their own whatever the count.
 void SetThreadCount(unsigned threads);
 
 }  // namespace huffman

@@ -1,6 +1,7 @@
 // Why an operation did not produce its file, as a value: the operations
 // return it, and DescribeFailure alone turns it into the line the user reads
-// (Polish without diacritics, naming the file concerned).
+// (Polish without diacritics, naming the file concerned, with the characters
+// a terminal would act on escaped).
 #pragma once
 
 #include <string>

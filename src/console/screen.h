@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "codec/operations.h"
 
@@ -24,6 +25,10 @@ inline constexpr char k_back_to_menu[] = "\n\n\tNacisnij dowolny klawisz i wroc 
 // are the screens' exact texts.
 inline constexpr char k_decompress_closing[] =
     "\n\n\tPlik zdekompresowany!\n\n\tNacisnij dowlny klawisz i wroc do menu";
+
+// Prints a name (of a file, or anything typed) with the characters a
+// terminal would act on escaped.
+void PrintName(std::string_view name);
 
 // Clears the console and prints the banner and a blank line.
 void ResetScreen();

@@ -21,9 +21,9 @@ namespace huffman {
 void GuardTerminal(int fd, const termios& saved);
 void ReleaseTerminal();
 
-// While guarded, a signal removes the file `path` before dying. Returns
-// false, guarding nothing, for a path too long for the handler's copy: the
-// caller must then not write the file.
+// While guarded, a signal removes the file `path` before dying. False, and
+// nothing guarded, when the path is too long for the handler's copy: the
+// caller must then not create the file.
 [[nodiscard]] bool GuardFile(const std::string& path);
 void ReleaseFile();
 
