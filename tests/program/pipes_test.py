@@ -160,6 +160,7 @@ class LevelsTest(harness.WorkDirTest):
             ("an empty choice acts like 7", "1\n3\n1\n\nk\nk\n"),
             ("choice 0 at level 3 ends at once", "1\n3\n1\n3\n1\n0\n"),
             ("file number 0 at level 2 ends at once", "1\n1\nout\nk\n0\n"),
+            ("a line longer than one read", "7" * 150000 + "\n1\n7\nk\n"),
         ]
         for label, typed in cases:
             with self.subTest(label):
