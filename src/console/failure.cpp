@@ -51,6 +51,8 @@ std::string DescribeFailure(const Failure& failure) {
       return WithReason("Nie mozna zapisac pliku: " + file, failure.error);
     case FailureKind::source_changed:
       return "Plik zmienil sie w trakcie kompresji: " + file;
+    case FailureKind::not_compressed:
+      return "To nie jest plik skompresowany albo jest uszkodzony: " + file;
   }
   return "Nieznany blad: " + file;
 }

@@ -15,6 +15,7 @@ enum class FailureKind {
   cannot_read,       // the chosen file could not be opened or read
   cannot_write,      // the new file could not be created, written or put in place
   source_changed,    // the chosen file changed while it was being compressed
+  not_compressed,    // the chosen file is not a compressed file, or is damaged
 };
 
 struct Failure {

@@ -295,7 +295,9 @@ class ClosedInputTest(harness.WorkDirTest):
         for label, steps, waiting_at, key_wait in self.WAITS:
             with self.subTest(label):
                 self.new_dir()
-                self.write("a", "abracadabra")
+                # A compressed file (of "abracadabra"), so that a restore succeeds.
+                self.write("a", bytes.fromhex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62"
+                                              " 01 01 01 02 01 02 03 79 8D 78"))
                 master, slave = os.openpty()
                 process = subprocess.Popen([harness.BINARY], cwd=self.dir, stdin=slave,
                                            stdout=slave, stderr=subprocess.DEVNULL)
