@@ -25,8 +25,8 @@ TEST(DifferentialTest, EncoderMatchesPerByteLookup) {
   for (int trial = 0; trial < 300; ++trial) {
     const int alphabet = 1 + static_cast<int>(rng() % 256);
     const double skew = static_cast<double>(rng() % 80) / 10.0 - 4.0;
-    const std::string source = RandomSource(rng, rng() % (trial % 20 == 0 ? 100000 : 2000), alphabet, skew,
-                                            static_cast<int>(rng() % 256));
+    const std::string source =
+        RandomSource(rng, rng() % (trial % 20 == 0 ? 100000 : 2000), alphabet, skew, static_cast<int>(rng() % 256));
     const std::string compressed = LiteralCompress(source);
     ASSERT_TRUE(SameAtEveryThreadCount(Compress, source, compressed)) << "trial " << trial;
     // Every file the encoder writes restores exactly under the record walk.
