@@ -99,6 +99,7 @@ inline std::string CodeBits(const Code& code) {
 // `first`), value i with weight proportional to (i + 1)^skew.
 inline Bytes RandomSource(std::mt19937_64& rng, std::size_t length, int alphabet, double skew = 0.0, int first = 0) {
   std::vector<double> weights;
+  weights.reserve(static_cast<std::size_t>(alphabet));
   for (int i = 0; i < alphabet; ++i) weights.push_back(std::pow(i + 1.0, skew));
   std::discrete_distribution<int> pick(weights.begin(), weights.end());
   Bytes source(length, '\0');
