@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -103,7 +104,7 @@ inline Bytes RandomSource(std::mt19937_64& rng, std::size_t length, int alphabet
   for (int i = 0; i < alphabet; ++i) weights.push_back(std::pow(i + 1.0, skew));
   std::discrete_distribution<int> pick(weights.begin(), weights.end());
   Bytes source(length, '\0');
-  for (auto& c : source) c = static_cast<char>((first + pick(rng)) & 0xFF);
+  std::generate(source.begin(), source.end(), [&] { return static_cast<char>((first + pick(rng)) & 0xFF); });
   return source;
 }
 

@@ -4,6 +4,7 @@
 // at every thread count: the split of large blocks never shows in the output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "codec_test_support.h"
@@ -72,7 +73,7 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnBrokenFiles) {
             static_cast<char>(2 + rng() % 200);
         break;
       case 3:  // random bytes after a small count byte
-        for (auto& c : file) c = static_cast<char>(rng());
+        std::generate(file.begin(), file.end(), [&] { return static_cast<char>(rng()); });
         file[0] = static_cast<char>(rng() % 12);
         break;
       default:  // count byte changed
