@@ -1,4 +1,5 @@
-// The program entry and the menu levels. Each level lists the working
+// The program entry: with no arguments the menu levels, with any argument the
+// command-line mode (src/cli/). Each menu level lists the working
 // directory, takes a file number, shows the menu for that file and acts on
 // the choice. An operation (choices 1 and 2) and choice 3 open a new level
 // inside the current one; an unlisted choice ends the current level with a
@@ -12,7 +13,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/run.h"
 #include "console/file_operations.h"
 #include "console/listing.h"
 #include "console/prompts.h"
@@ -31,11 +34,7 @@ enum MenuChoice : std::int64_t {
   k_choice_other_file = 3,
 };
 
-}  // namespace
-
-int main() {
-  huffman::InstallExitSignalHandlers();
-
+int RunMenu() {
   for (int open_levels = 1;; ++open_levels) {
     huffman::ListFilesInDir();
     const std::optional<std::string> file_Name = huffman::GetFileName();
@@ -69,4 +68,12 @@ int main() {
     }
     return k_exit_status;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  huffman::InstallExitSignalHandlers();
+  if (argc > 1) return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  return RunMenu();
 }

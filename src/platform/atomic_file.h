@@ -1,10 +1,10 @@
 // An output that appears under its final name only when it is complete. It is
-// written to a temporary file in the working directory (so the final rename
-// stays within one file system), and Commit renames it over the final name.
-// Until then the temporary file is removed by the destructor on any failure,
-// and by the signal handler if the program is killed, so neither a partial
-// file nor a temporary one is ever left, and an existing file of the final
-// name is replaced only by a complete result.
+// written to a temporary file beside the final name (same directory, so the
+// final rename stays within one file system), and Commit renames it over the
+// final name. Until then the temporary file is removed by the destructor on
+// any failure, and by the signal handler if the program is killed, so neither
+// a partial file nor a temporary one is ever left, and an existing file of the
+// final name is replaced only by a complete result.
 #pragma once
 
 #include <fstream>
@@ -14,8 +14,8 @@ namespace huffman {
 
 class AtomicFile {
  public:
-  // Creates the temporary file; check IsOpen().
-  AtomicFile();
+  // Creates the temporary file beside `final_name`; check IsOpen().
+  explicit AtomicFile(const std::string& final_name);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -26,11 +26,14 @@ class AtomicFile {
   std::ostream& Stream() { return stream_; }
 
   // Closes the stream, checking that every byte reached the file, and renames
-  // the temporary file to `final_name`. Returns 0, or the errno of the step
-  // that failed (the temporary file is then removed by the destructor).
-  int Commit(const std::string& final_name);
+  // the temporary file to the final name. The data is flushed to disk (fsync)
+  // first when it replaces an existing file or when `durable` is asked for,
+  // and the directory after such a rename. Returns 0, or the errno of the
+  // step that failed (the temporary file is then removed by the destructor).
+  int Commit(bool durable = false);
 
  private:
+  std::string final_name_;
   std::string temp_name_;
   std::ofstream stream_;
   int error_ = 0;

@@ -1,0 +1,18 @@
+// One input through one operation: the checks before anything is opened
+// (the input's kind, the output's name, a terminal at either end, an
+// existing output, the same file at both ends), the codec run into a
+// temporary output, and what follows a complete output (its permission bits
+// and times, --rm, the -v line). Each reports its own errors and returns
+// whether the input succeeded; the caller goes on with the next.
+#pragma once
+
+#include <string>
+
+#include "cli/options.h"
+
+namespace huffman::cli {
+
+bool CompressOne(const Preferences& preferences, const std::string& operand);
+bool DecompressOne(const Preferences& preferences, const std::string& operand);
+
+}  // namespace huffman::cli

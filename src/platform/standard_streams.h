@@ -1,0 +1,18 @@
+// The command line's standard input and output as binary streams on their
+// descriptors (no translation, no stdio buffer in between), and whether each
+// standard stream is a terminal: compressed data is never written to or read
+// from one unless forced, and progress is drawn only on one.
+#pragma once
+
+#include "platform/fd_stream.h"
+
+namespace huffman {
+
+enum class StandardStream { input, output, error };
+
+bool IsTerminal(StandardStream stream);
+
+FdInputStream& StandardInput();
+FdOutputStream& StandardOutput();
+
+}  // namespace huffman
