@@ -36,8 +36,8 @@ enum MenuChoice : std::int64_t {
 
 int RunMenu() {
   for (int open_levels = 1;; ++open_levels) {
-    huffman::ListFilesInDir();
-    const std::optional<std::string> file_Name = huffman::GetFileName();
+    const std::vector<std::string> listed = huffman::ListFilesInDir();
+    const std::optional<std::string> file_Name = huffman::GetFileName(listed);
     if (!file_Name) return k_exit_status;
 
     huffman::PrintMenu(*file_Name);

@@ -1,8 +1,20 @@
 #include "codec/worker.h"
 
+#include <atomic>
 #include <cassert>
 
+#include "codec/operations.h"
+
 namespace huffman {
+
+namespace {
+
+// Set by SetThreadCount; 0 lets the machine decide.
+std::atomic<unsigned> thread_count{0};
+
+}  // namespace
+
+void SetThreadCount(unsigned threads) { thread_count.store(threads); }
 
 Worker::Worker() : thread([this] { Loop(); }) {}
 
@@ -16,7 +28,8 @@ Worker::~Worker() {
 }
 
 std::unique_ptr<Worker> Worker::IfUseful() {
-  if (std::thread::hardware_concurrency() < 2) return nullptr;
+  const unsigned threads = thread_count.load();
+  if (threads == 1 || (threads == 0 && std::thread::hardware_concurrency() < 2)) return nullptr;
   return std::make_unique<Worker>();
 }
 

@@ -24,7 +24,8 @@ class Worker {
   // Returns once the job started last has finished.
   void Wait();
 
-  // A worker if this machine has a second hardware thread, else null.
+  // A worker if the thread count allows a second thread (by default: if
+  // this machine has a second hardware thread), else null.
   static std::unique_ptr<Worker> IfUseful();
 
  private:

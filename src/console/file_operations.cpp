@@ -66,9 +66,11 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
     case CodecStatus::read_failed:
       return Failure{FailureKind::cannot_read, file_Name, error};
     case CodecStatus::write_failed:
-      return Failure{FailureKind::cannot_write, new_name, error};
+      return Failure{FailureKind::cannot_write, new_name, output.Error() != 0 ? output.Error() : error};
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
+    case CodecStatus::not_compressed:
+      return Failure{FailureKind::not_compressed, file_Name};
   }
   if (int commit_error = output.Commit()) {
     return Failure{FailureKind::cannot_write, new_name, commit_error};

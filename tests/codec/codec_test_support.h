@@ -23,10 +23,12 @@ inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
   return out.str();
 }
 
-inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr) {
+// Decodes as the record walk does, without the structural checks, unless
+// `check_format`.
+inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false) {
   std::istringstream in(compressed);
   std::ostringstream out;
-  const DecompressResult r = DeCompressStream(in, out);
+  const DecompressResult r = DeCompressStream(in, out, {}, check_format);
   if (result != nullptr) *result = r;
   return out.str();
 }
