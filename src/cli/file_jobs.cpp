@@ -126,6 +126,7 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
       ReportSystemError(route.to_stdout ? k_standard_output_name : route.output, "write error", error);
       return false;
     case CodecStatus::source_changed: ReportFileError(route.shown, "changed while it was being compressed"); return false;
+    case CodecStatus::not_compressed: ReportFileError(route.shown, "not a valid compressed file"); return false;
   }
   return false;
 }
@@ -160,6 +161,12 @@ std::istream* OpenSource(const Route& route, std::ifstream& file) {
     return nullptr;
   }
   return &file;
+}
+
+// A file that fails the structural checks, with the first check it fails.
+void ReportFault(const Route& route, FormatFault fault, std::uint64_t offset) {
+  ReportFileError(route.shown, "not a valid compressed file: " + FaultText(fault) + " (at byte " +
+                                   std::to_string(offset) + ")");
 }
 
 bool RefuseTerminal(const Preferences& preferences, const Route& route, bool compressed_out) {
@@ -243,17 +250,73 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   errno = 0;
-  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback());
+  // The checks of -t come first: a failing file is refused (its output
+  // discarded) unless forced, and then decoded as the record walk decodes it.
+  const DecompressResult result =
+      DeCompressStream(*source, destination.Stream(), meter.Callback(), !preferences.force);
   int error = errno;
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
     return false;
   }
+  if (result.status == CodecStatus::not_compressed) {
+    ReportFault(route, result.fault, result.fault_offset);
+    return false;
+  }
   if (route.to_stdout && result.status == CodecStatus::write_failed) error = StandardOutput().Error();
   if (!ReportStatus(route, result.status, error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
+}
+
+
+namespace {
+
+// Decodes one input into nothing, checking it; reports every failure.
+std::optional<TestResult> CheckOne(const Preferences& preferences, const std::string& operand, Route& route) {
+  route = BaseRoute(preferences, operand);
+  if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return std::nullopt;
+  std::ifstream file;
+  std::istream* source = OpenSource(route, file);
+  if (source == nullptr) return std::nullopt;
+  ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
+  errno = 0;
+  const TestResult result = TestStream(*source, meter.Callback());
+  const int error = errno;
+  meter.Erase();
+  if (route.from_stdin && StandardInput().Error() != 0) {
+    ReportSystemError(route.shown, "read error", StandardInput().Error());
+    return std::nullopt;
+  }
+  if (result.status == CodecStatus::not_compressed) {
+    ReportFault(route, result.fault, result.fault_offset);
+    return std::nullopt;
+  }
+  if (!ReportStatus(route, result.status, error)) return std::nullopt;
+  return result;
+}
+
+}  // namespace
+
+bool TestOne(const Preferences& preferences, const std::string& operand) {
+  Route route;
+  if (!CheckOne(preferences, operand, route)) return false;
+  if (preferences.verbosity == Verbosity::verbose) ReportLine(ShownName(route.shown) + ": OK");
+  return true;
+}
+
+bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table) {
+  Route route;
+  const std::optional<TestResult> result = CheckOne(preferences, operand, route);
+  if (!result) return false;
+  table.Add({.compressed_bytes = result->compressed_bytes,
+             .original_bytes = result->restored_bytes,
+             .leaves = result->leaves,
+             .dictionary_bytes = result->dictionary_bytes,
+             .shown_name = ShownName(route.shown)},
+            result->codes);
+  return true;
 }
 
 }  // namespace huffman::cli

@@ -8,11 +8,15 @@
 
 #include <string>
 
+#include "cli/list_table.h"
 #include "cli/options.h"
 
 namespace huffman::cli {
 
 bool CompressOne(const Preferences& preferences, const std::string& operand);
 bool DecompressOne(const Preferences& preferences, const std::string& operand);
+bool TestOne(const Preferences& preferences, const std::string& operand);
+// Adds the input's row to `table`, which prints it.
+bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table);
 
 }  // namespace huffman::cli

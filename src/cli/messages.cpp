@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/display_name.h"
+
 namespace huffman::cli {
 namespace {
 
@@ -13,22 +15,7 @@ void PrintLine(const std::string& line) {
 
 }  // namespace
 
-std::string ShownName(std::string_view name) {
-  // Control characters, DEL and bytes that start no valid character are
-  // shown as octal escapes; the platform's display names replace this.
-  std::string shown;
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      char escape[5];
-      std::snprintf(escape, sizeof escape, "\\%03o", byte);
-      shown += escape;
-    } else {
-      shown += c;
-    }
-  }
-  return shown;
-}
+std::string ShownName(std::string_view name) { return DisplayName(name); }
 
 void ReportFileError(std::string_view name, std::string_view reason) {
   PrintLine(std::string(k_program_name) + ": " + ShownName(name) + ": " + std::string(reason));
@@ -44,6 +31,24 @@ void ReportUsageError(std::string_view message) {
 }
 
 void ReportLine(std::string_view line) { PrintLine(std::string(line)); }
+
+std::string FaultText(FormatFault fault) {
+  switch (fault) {
+    case FormatFault::none: return "no fault";
+    case FormatFault::single_value:
+      return "no code tree (a source of one repeated byte value, whose byte and length are not in the file): "
+             "nothing can restore it";
+    case FormatFault::truncated_dictionary: return "the dictionary is truncated";
+    case FormatFault::bad_kind: return "a record's kind is neither 0 nor 1";
+    case FormatFault::bad_label: return "a record does not carry its own label";
+    case FormatFault::child_not_below: return "an inner child does not name a record below its parent";
+    case FormatFault::not_one_tree: return "the records do not form one tree";
+    case FormatFault::duplicate_value: return "a byte value on two leaves";
+    case FormatFault::empty_payload: return "no payload after the dictionary";
+    case FormatFault::trailing_bits: return "the codes do not end in the last byte";
+  }
+  return "unknown fault";
+}
 
 std::string SystemReason(int error) {
   if (error == 0) return "input/output error";

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "codec/operations.h"
+
 namespace huffman::cli {
 
 inline constexpr char k_program_name[] = "huffman";
@@ -24,6 +26,9 @@ void ReportSystemError(std::string_view name, std::string_view reason, int error
 void ReportUsageError(std::string_view message);
 // A line without the program's name (-v's reports).
 void ReportLine(std::string_view line);
+
+// The structural check a compressed file failed, as a reason.
+std::string FaultText(FormatFault fault);
 
 // The system's reason for an errno, in English.
 std::string SystemReason(int error);
