@@ -7,7 +7,7 @@
 //
 // The levels are counted in a loop rather than nested as calls, so a long
 // session does not grow the stack; the screens and key presses come in the
-// same order as nested calls would give them. The program ends with status 0
+// same order as nested calls would give them. The menu ends with status 0
 // in every case: choice 0, file number 0, the end of level 1, or the end of
 // the input at any prompt or key wait.
 #include <cstdint>

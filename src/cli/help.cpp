@@ -5,8 +5,7 @@
 namespace huffman::cli {
 namespace {
 
-// Every option on one screen (under 24 lines of 80 columns would not hold
-// them all with their explanations; this fits 40 lines).
+// Every option on one screen of 80 columns.
 constexpr char k_help[] =
     "Usage: huffman [OPTION]... [FILE]...\n"
     "Compress or restore FILEs with a static Huffman code (by default, compress\n"

@@ -23,6 +23,13 @@ std::size_t ReadInto(std::vector<std::uint8_t>& buffer) {
 
 SpooledCompression CompressStandardInput(std::ostream& compressed, const ProgressFn& progress) {
   SpooledCompression spooled;
+  // A file redirected to standard input is read twice in place, as a named
+  // file is.
+  if (StandardInputRereadable()) {
+    spooled.result = CompressStream(StandardInput(), compressed, progress);
+    if (StandardInput().Error() != 0) spooled.read_error = StandardInput().Error();
+    return spooled;
+  }
   std::vector<std::uint8_t> buffer(k_memory_bound);
   std::size_t held = ReadInto(buffer);
   if (StandardInput().Error() != 0) {
@@ -39,19 +46,17 @@ SpooledCompression CompressStandardInput(std::ostream& compressed, const Progres
     spooled.spill_error = spill.Error();
     return spooled;
   }
-  while (held > 0) {
-    if (!spill.Append({buffer.data(), held})) {
-      spooled.spill_error = spill.Error();
-      return spooled;
-    }
-    held = ReadInto(buffer);
-  }
-  if (StandardInput().Error() != 0) {
-    spooled.read_error = StandardInput().Error();
+  if (!spill.Append({buffer.data(), held})) {
+    spooled.spill_error = spill.Error();
     return spooled;
   }
-  // The memory goes back before the codec takes its own.
+  // The memory goes back before the rest is moved and the codec takes its own.
   std::vector<std::uint8_t>().swap(buffer);
+  bool read_failed = false;
+  if (int error = spill.AppendStandardInput(read_failed)) {
+    (read_failed ? spooled.read_error : spooled.spill_error) = error;
+    return spooled;
+  }
   spooled.result = CompressStream(spill.Reader(), compressed, progress);
   return spooled;
 }

@@ -3,7 +3,8 @@
 // census, then coding), and standard input can be read only once. So the
 // input is held in memory up to a bound of a few MiB, and past the bound it
 // is spilled to an unnamed temporary file and compressed from there: memory
-// stays flat for any size, and nothing is left on disk on any exit.
+// stays flat for any size, and nothing is left on disk on any exit. A file
+// redirected to standard input needs none of this: it is read in place.
 #pragma once
 
 #include <ostream>

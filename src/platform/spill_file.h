@@ -26,6 +26,11 @@ class SpillFile {
   // Appends the bytes; false (and Error() set) when the disk refuses them.
   bool Append(std::span<const std::uint8_t> bytes);
 
+  // Appends everything left on standard input, moved by the kernel where it
+  // can (a pipe's pages spliced into the file, no copy through the program).
+  // 0, or the errno of the read (`read_failed` set) or of the write.
+  int AppendStandardInput(bool& read_failed);
+
   // The file read from its start; valid while this value lives.
   FdInputStream& Reader();
 

@@ -12,6 +12,10 @@ enum class StandardStream { input, output, error };
 
 bool IsTerminal(StandardStream stream);
 
+// True when standard input is a regular file read from its start, which can
+// be read again from there (`huffman -c < file`), so it need not be spilled.
+bool StandardInputRereadable();
+
 FdInputStream& StandardInput();
 FdOutputStream& StandardOutput();
 

@@ -1,5 +1,6 @@
 #include "platform/standard_streams.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace huffman {
@@ -11,6 +12,11 @@ bool IsTerminal(StandardStream stream) {
     case StandardStream::error: return isatty(STDERR_FILENO) != 0;
   }
   return false;
+}
+
+bool StandardInputRereadable() {
+  struct stat info {};
+  return fstat(STDIN_FILENO, &info) == 0 && S_ISREG(info.st_mode) && lseek(STDIN_FILENO, 0, SEEK_CUR) == 0;
 }
 
 FdInputStream& StandardInput() {
