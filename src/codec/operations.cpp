@@ -17,8 +17,6 @@ namespace huffman {
 
 namespace {
 
-constexpr std::size_t k_split_block_bytes = 256 * 1024;
-
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
  public:
@@ -37,27 +35,12 @@ class ProgressCounter {
 CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
-  // A second thread only for blocks large enough to repay the hand-over.
-  std::unique_ptr<Worker> worker;
-  std::unique_ptr<SplitWork> split;
-  bool worker_tried = false;
-  auto splits = [&](std::span<const std::uint8_t> block) {
-    if (block.size() < k_split_block_bytes) return false;
-    if (!worker_tried) {
-      worker_tried = true;
-      worker = Worker::IfUseful();
-      if (worker != nullptr) split = std::make_unique<SplitWork>(*worker);
-    }
-    return split != nullptr;
-  };
+  WorkerSet workers;
+  SplitWork split(workers);
 
   Census census;
   for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    if (splits(block)) {
-      split->Count(census, block);
-    } else {
-      census.Add(block);
-    }
+    split.Count(census, block);
     counter.Add(block.size());
   }
   if (source.Failed()) return {.status = CodecStatus::read_failed};
@@ -77,7 +60,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     std::uint64_t coded_bytes = 0;
     bool all_known = true;
     for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-      all_known &= splits(block) ? split->Encode(encoder, block, writer) : encoder.Encode(block, writer);
+      all_known &= split.Encode(encoder, block, writer);
       coded_bytes += block.size();
       counter.Add(block.size());
     }
@@ -128,7 +111,8 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   }
   block = block.subspan(dictionary_bytes);
 
-  Decoder decoder(table);
+  WorkerSet workers;
+  Decoder decoder(table, workers);
   ByteSink sink(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);

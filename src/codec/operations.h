@@ -103,4 +103,10 @@ CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
                                   const ProgressFn& progress = {}, bool check_format = true);
 
+// Threads the codec may use for the coding of large blocks, for every
+// operation started after the call: 0 = every core this process may run on
+// (the default), 1 = one thread, N = N.  Reading and writing proceed beside
+// the coding on threads of their own whatever the count.
+void SetThreadCount(unsigned threads);
+
 }  // namespace huffman
