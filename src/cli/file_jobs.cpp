@@ -310,12 +310,13 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
   Route route;
   const std::optional<TestResult> result = CheckOne(preferences, operand, route);
   if (!result) return false;
-  table.Add({.compressed_bytes = result->compressed_bytes,
-             .original_bytes = result->restored_bytes,
-             .leaves = result->leaves,
-             .dictionary_bytes = result->dictionary_bytes,
-             .shown_name = ShownName(route.shown)},
-            result->codes);
+  ListRow row;
+  row.compressed_bytes = result->compressed_bytes;
+  row.original_bytes = result->restored_bytes;
+  row.leaves = result->leaves;
+  row.dictionary_bytes = result->dictionary_bytes;
+  row.shown_name = ShownName(route.shown);
+  table.Add(row, result->codes);
   return true;
 }
 

@@ -1,7 +1,7 @@
 #include "cli/messages.h"
 
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 #include "platform/display_name.h"
 
@@ -52,7 +52,8 @@ std::string FaultText(FormatFault fault) {
 
 std::string SystemReason(int error) {
   if (error == 0) return "input/output error";
-  return std::strerror(error);
+  // The same text as strerror, without its shared buffer.
+  return std::generic_category().message(error);
 }
 
 }  // namespace huffman::cli

@@ -184,11 +184,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
   if (!state.problem.empty()) return UsageError{state.problem};
   if (state.request) return *state.request;
-  Preferences& p = state.preferences;
+  Preferences p = std::move(state.preferences);
   p.operation = state.operation.value_or(Operation::compress);
   if (p.files.empty()) p.files.emplace_back(k_standard_input);
   if (std::string problem = CheckCombination(p); !problem.empty()) return UsageError{problem};
-  return std::move(p);
+  return p;
 }
 
 }  // namespace huffman::cli
