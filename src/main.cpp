@@ -11,6 +11,8 @@
 // in every case: choice 0, file number 0, the end of level 1, or the end of
 // the input at any prompt or key wait.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,7 +75,13 @@ int RunMenu() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  huffman::InstallExitSignalHandlers();
+  // Without the handlers a signal still ends the program, but may leave the
+  // terminal changed or a temporary file behind: say so, and go on.
+  if (const int error = huffman::InstallExitSignalHandlers()) {
+    std::fprintf(
+        stderr, argc > 1 ? "huffman: signal handling unavailable: %s\n" : "huffman: obsluga sygnalow niedostepna: %s\n",
+        std::strerror(error));
+  }
   if (argc > 1) return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   return RunMenu();
 }
