@@ -76,12 +76,13 @@ int RunMenu() {
 
 int main(int argc, char** argv) {
   // Without the handlers a signal still ends the program, but may leave the
-  // terminal changed or a temporary file behind: say so, and go on.
-  if (const int error = huffman::InstallExitSignalHandlers()) {
-    std::fprintf(
-        stderr, argc > 1 ? "huffman: signal handling unavailable: %s\n" : "huffman: obsluga sygnalow niedostepna: %s\n",
-        std::strerror(error));
+  // terminal changed or a temporary file behind: say so, in the mode's
+  // language, and go on.
+  const int signal_error = huffman::InstallExitSignalHandlers();
+  if (argc > 1) {
+    if (signal_error != 0) std::fprintf(stderr, "huffman: signal handlers unavailable: %s\n", std::strerror(signal_error));
+    return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   }
-  if (argc > 1) return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (signal_error != 0) std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", std::strerror(signal_error));
   return RunMenu();
 }

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <span>
-#include <sstream>
 #include <string>
 
 #include "platform/spill_file.h"
@@ -39,10 +38,8 @@ SpooledCompression CompressStandardInput(std::ostream& compressed, const Progres
     return spooled;
   }
   if (held < buffer.size()) {
-    // The stream takes the bytes over without a copy, and can be rewound.
-    buffer.resize(held);
-    std::istringstream held_input(std::move(buffer));
-    spooled.result = CompressStream(held_input, compressed, progress);
+    spooled.result =
+        CompressBuffer({reinterpret_cast<const std::uint8_t*>(buffer.data()), held}, compressed, progress);
     return spooled;
   }
 
