@@ -36,7 +36,7 @@ class BlockSource {
 
 class StreamBlocks final : public BlockSource {
  public:
-  StreamBlocks(std::istream& in, std::size_t block_bytes) : in(in), buffer(block_bytes) {}
+  StreamBlocks(std::istream& input, std::size_t block_bytes) : in(input), buffer(block_bytes) {}
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
   bool Failed() const override { return in.bad(); }
@@ -51,7 +51,7 @@ class StreamBlocks final : public BlockSource {
 
 class MemoryBlocks final : public BlockSource {
  public:
-  MemoryBlocks(std::span<const std::uint8_t> bytes, std::size_t block_bytes) : bytes(bytes), block_bytes(block_bytes) {}
+  MemoryBlocks(std::span<const std::uint8_t> input, std::size_t block_size) : bytes(input), block_bytes(block_size) {}
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override {
     position = 0;

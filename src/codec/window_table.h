@@ -59,7 +59,7 @@ inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> k_entry_co
 
 class WindowTables {
  public:
-  explicit WindowTables(const WalkMachine& machine) : machine(machine), tables(machine.StateCount()) {}
+  explicit WindowTables(const WalkMachine& walk) : machine(walk), tables(walk.StateCount()) {}
 
   const std::uint64_t* For(int state) {
     const std::uint64_t* table = tables[state].get();
