@@ -1,15 +1,77 @@
 #include "codec/block_source.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace huffman {
 
+StreamBlocks::StreamBlocks(std::istream& in, std::size_t block_bytes) : in(in), block_bytes(block_bytes) {
+  slots[0] = RawBuffer(block_bytes);
+}
+
+StreamBlocks::~StreamBlocks() { StopReader(); }
+
+bool StreamBlocks::ReadOne() {
+  RawBuffer& slot = slots[filled % slots.size()];
+  if (slot.size() == 0) slot = RawBuffer(block_bytes);
+  errno = 0;
+  in.read(reinterpret_cast<char*>(slot.data()), static_cast<std::streamsize>(block_bytes));
+  const auto length = static_cast<std::size_t>(in.gcount());
+  const int error = in.bad() ? errno : 0;
+  std::lock_guard lock(mutex);
+  lengths[filled % slots.size()] = length;
+  if (length > 0) ++filled;
+  if (length < block_bytes) {
+    ended = true;
+    failed = in.bad();
+    system_error = error;
+  }
+  changed.notify_all();
+  return !ended;
+}
+
+void StreamBlocks::ReaderLoop() {
+  for (;;) {
+    {
+      std::unique_lock lock(mutex);
+      // The slot of block `filled` is free once the caller is past the
+      // block it last held.
+      changed.wait(lock, [this] { return stopping || filled < taken + k_read_ahead; });
+      if (stopping) return;
+    }
+    if (!ReadOne()) return;
+  }
+}
+
 std::span<const std::uint8_t> StreamBlocks::Next() {
-  in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-  return {buffer.data(), static_cast<std::size_t>(in.gcount())};
+  if (!first_read) {
+    // The first block here: a small input never starts the reader.
+    first_read = true;
+    if (ReadOne()) reader = std::thread([this] { ReaderLoop(); });
+  }
+  std::unique_lock lock(mutex);
+  changed.wait(lock, [this] { return ended || filled > taken; });
+  if (filled == taken) return {};
+  const std::size_t slot = taken++ % slots.size();
+  changed.notify_all();
+  return {slots[slot].data(), lengths[slot]};
+}
+
+void StreamBlocks::StopReader() {
+  if (!reader.joinable()) return;
+  {
+    std::lock_guard lock(mutex);
+    stopping = true;
+  }
+  changed.notify_all();
+  reader.join();
 }
 
 bool StreamBlocks::Rewind() {
+  StopReader();
+  filled = taken = 0;
+  first_read = ended = stopping = failed = false;
+  system_error = 0;
   in.clear();
   in.seekg(0, std::ios::beg);
   return static_cast<bool>(in);

@@ -1,13 +1,19 @@
 // Output through one large buffer.  Hot loops reserve room, write straight
-// into it through a raw pointer, and commit where they stopped; the buffer
-// goes to the stream in large writes.  A failed write is latched, not thrown,
-// so the loops carry no error branch: callers check Failed() at the end.
+// into it through a raw pointer, and commit where they stopped.  A full
+// buffer goes to the stream on a writer thread of its own while the coding
+// fills a second one, so writing proceeds beside the coding; the thread
+// starts only when a first buffer fills, so small outputs never start it.
+// A failed write is latched, not thrown, so the loops carry no error branch:
+// callers check Failed() after Flush().
 // Without a stream, the sink keeps everything in memory, growing as needed.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <ostream>
 #include <span>
+#include <thread>
 
 #include "codec/raw_buffer.h"
 
@@ -18,20 +24,25 @@ class ByteSink {
   explicit ByteSink(std::ostream& out, std::size_t capacity = std::size_t{1} << 20);
   // A sink that keeps its bytes: see Kept() and Clear().
   explicit ByteSink(std::size_t capacity);
+  ~ByteSink();
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
 
-  // At least `bytes` writable bytes at the returned pointer (flushing what
-  // was committed if needed).  With a stream, `bytes` must not exceed the
-  // capacity.
+  // At least `bytes` writable bytes at the returned pointer (handing what
+  // was committed to the writer if needed).  With a stream, `bytes` must not
+  // exceed the capacity.
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
   void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
+  // Copies `count` bytes in; they may be reused as soon as it returns.
   void Write(const std::uint8_t* bytes, std::size_t count);
 
-  // Writes out what was committed and flushes the stream.
+  // Writes out what was committed, waits for the writer and flushes the
+  // stream.  Failed() and SystemError() are final only after this.
   void Flush();
   bool Failed() const { return failed; }
+  // The errno of the write that failed, recorded where it failed; 0 if none.
+  int SystemError() const { return system_error; }
   std::uint64_t BytesCommitted() const { return flushed + used; }
 
   // A sink without a stream: what it holds, and emptying it for reuse.
@@ -39,13 +50,29 @@ class ByteSink {
   void Clear() { used = 0; }
 
  private:
-  void WriteOut();
+  // Hands the committed bytes to the writer thread and takes its idle buffer.
+  void HandOver();
+  // Returns once the writer thread holds no buffer.
+  void WaitIdle();
+  // Writes `count` bytes of `bytes` unless a write failed before.
+  void WriteToStream(const std::uint8_t* bytes, std::size_t count);
+  void WriterLoop();
 
   std::ostream* out;
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;
+
+  // Shared with the writer thread, under `mutex`: the buffer it writes
+  // (`pending` bytes of it), and what it found.
+  std::mutex mutex;
+  std::condition_variable changed;
+  RawBuffer writing;
+  std::size_t pending = 0;
+  bool stopping = false;
   bool failed = false;
+  int system_error = 0;
+  std::thread writer;
 };
 
 }  // namespace huffman
