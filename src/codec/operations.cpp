@@ -9,6 +9,7 @@
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
+#include "codec/format_check.h"
 #include "codec/split_work.h"
 #include "codec/worker.h"
 
@@ -103,17 +104,38 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
   return result;
 }
 
-DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
-                            int& system_error) {
+// The parts of a restore a test also needs: the dictionary as read.
+struct Restore {
   DecompressResult result;
+  DictionaryTable table;
+};
+
+Restore Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress, bool check_format,
+                   int& system_error) {
+  Restore restore;
+  DecompressResult& result = restore.result;
+  auto refuse = [&restore](DecompressResult failure) {
+    restore.result = failure;
+    return restore;
+  };
+  auto refuse_with = [&](CodecStatus status, int error) {
+    system_error = error;
+    return refuse({.status = status});
+  };
   ProgressCounter counter(progress, progress ? compressed.SizeAhead() : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
   static_assert(k_decompress_block_bytes >= k_max_dictionary_bytes);
   auto block = compressed.Next();
-  DictionaryTable table;
+  DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
+  if (compressed.Failed()) return refuse_with(CodecStatus::read_failed, compressed.SystemError());
+  if (check_format) {
+    if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
+      return refuse({.status = CodecStatus::not_compressed, .fault = check.fault, .fault_offset = check.offset});
+    }
+  }
   block = block.subspan(dictionary_bytes);
 
   WorkerSet workers;
@@ -121,17 +143,46 @@ DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, con
   ByteSink sink(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
+  // Whether the last payload byte read completed a code: the check needs the
+  // last code to end in the last byte. The last byte of each block is
+  // decoded on its own to tell.
+  bool last_byte_ends_code = false;
   for (; !block.empty(); block = compressed.Next()) {
-    decoder.Decode(block, sink);
+    if (check_format) {
+      if (block.size() > 1) decoder.Decode(block.first(block.size() - 1), sink);
+      const std::uint64_t before = sink.BytesCommitted();
+      decoder.Decode(block.last(1), sink);
+      last_byte_ends_code = sink.BytesCommitted() != before;
+    } else {
+      decoder.Decode(block, sink);
+    }
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
-  if (compressed.Failed()) return Failure<DecompressResult>(CodecStatus::read_failed, compressed.SystemError(), system_error);
+  if (compressed.Failed()) return refuse_with(CodecStatus::read_failed, compressed.SystemError());
   sink.Flush();
-  if (sink.Failed()) return Failure<DecompressResult>(CodecStatus::write_failed, sink.SystemError(), system_error);
+  if (sink.Failed()) return refuse_with(CodecStatus::write_failed, sink.SystemError());
   result.restored_bytes = sink.BytesCommitted();
-  return result;
+  if (check_format && table.dictionary_lenght >= 1) {
+    if (result.compressed_bytes == dictionary_bytes) {
+      result.status = CodecStatus::not_compressed;
+      result.fault = FormatFault::empty_payload;
+      result.fault_offset = dictionary_bytes;
+    } else if (!last_byte_ends_code) {
+      result.status = CodecStatus::not_compressed;
+      result.fault = FormatFault::trailing_bits;
+      result.fault_offset = result.compressed_bytes - 1;
+    }
+  }
+  return restore;
 }
+
+// Takes every byte and keeps none: a test decodes into it.
+class DiscardBuffer final : public std::streambuf {
+ protected:
+  std::streamsize xsputn(const char* /*bytes*/, std::streamsize count) override { return count; }
+  int_type overflow(int_type byte) override { return traits_type::not_eof(byte); }
+};
 
 }  // namespace
 
@@ -150,19 +201,47 @@ CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream
   });
 }
 
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
+                                  bool check_format) {
   return SettingErrno<DecompressResult>([&](int& system_error) {
     StreamBlocks blocks(compressed, k_decompress_block_bytes);
-    return Decompress(blocks, restored, progress, system_error);
+    return Decompress(blocks, restored, progress, check_format, system_error).result;
   });
 }
 
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress) {
+                                  const ProgressFn& progress, bool check_format) {
   return SettingErrno<DecompressResult>([&](int& system_error) {
     MemoryBlocks blocks(compressed, k_decompress_block_bytes);
-    return Decompress(blocks, restored, progress, system_error);
+    return Decompress(blocks, restored, progress, check_format, system_error).result;
   });
+}
+
+TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
+  DiscardBuffer discard;
+  std::ostream nowhere(&discard);
+  Restore restore;
+  int system_error = 0;
+  {
+    StreamBlocks blocks(compressed, k_decompress_block_bytes);
+    restore = Decompress(blocks, nowhere, progress, true, system_error);
+  }
+  if (restore.result.status == CodecStatus::read_failed) errno = system_error;
+  const DecompressResult& restored = restore.result;
+  TestResult result{.status = restored.status,
+                    .fault = restored.fault,
+                    .fault_offset = restored.fault_offset,
+                    .compressed_bytes = restored.compressed_bytes,
+                    .restored_bytes = restored.restored_bytes,
+                    .dictionary_bytes = 0,
+                    .leaves = 0,
+                    .codes = {}};
+  if (result.status != CodecStatus::ok) return result;
+  const int n = restore.table.dictionary_lenght;
+  result.dictionary_bytes = n >= 0 ? DictionaryBytes(n) : 0;
+  result.leaves = CountLeaves(restore.table);
+  result.codes = ListCodes(restore.table);
+  return result;
 }
 
 }  // namespace huffman

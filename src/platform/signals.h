@@ -19,8 +19,10 @@ void InstallExitSignalHandlers();
 void GuardTerminal(int fd, const termios& saved);
 void ReleaseTerminal();
 
-// While guarded, a signal removes the file `path` before dying.
-void GuardFile(const std::string& path);
+// While guarded, a signal removes the file `path` before dying. False, and
+// nothing guarded, when the path is too long for the handler's copy: the
+// caller must then not create the file.
+[[nodiscard]] bool GuardFile(const std::string& path);
 void ReleaseFile();
 
 }  // namespace huffman

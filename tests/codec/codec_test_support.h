@@ -25,12 +25,23 @@ inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
   return out.str();
 }
 
-inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr) {
+// Decodes as the record walk does, without the structural checks, unless
+// `check_format`.
+inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false) {
   std::istringstream in(compressed);
   std::ostringstream out;
-  const DecompressResult r = DeCompressStream(in, out);
+  const DecompressResult r = DeCompressStream(in, out, {}, check_format);
   if (result != nullptr) *result = r;
   return out.str();
+}
+
+// The two restores with one signature, for SameAtEveryThreadCount: as the
+// record walk decodes any bytes, and with the structural checks.
+inline Bytes DecompressWalk(const Bytes& compressed, DecompressResult* result) {
+  return Decompress(compressed, result, false);
+}
+inline Bytes DecompressChecked(const Bytes& compressed, DecompressResult* result) {
+  return Decompress(compressed, result, true);
 }
 
 // The thread counts every differential check runs at, whatever the machine:
