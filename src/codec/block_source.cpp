@@ -57,6 +57,16 @@ std::span<const std::uint8_t> StreamBlocks::Next() {
   return {slots[slot].data(), lengths[slot]};
 }
 
+bool StreamBlocks::Failed() const {
+  std::lock_guard lock(mutex);
+  return failed;
+}
+
+int StreamBlocks::SystemError() const {
+  std::lock_guard lock(mutex);
+  return system_error;
+}
+
 void StreamBlocks::StopReader() {
   if (!reader.joinable()) return;
   {

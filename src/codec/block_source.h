@@ -52,8 +52,8 @@ class StreamBlocks final : public BlockSource {
 
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
-  bool Failed() const override { return failed; }
-  int SystemError() const override { return system_error; }
+  bool Failed() const override;
+  int SystemError() const override;
   std::uint64_t SizeAhead() override;
 
  private:
@@ -74,7 +74,7 @@ class StreamBlocks final : public BlockSource {
 
   // Under `mutex` while the reader runs.  Blocks are numbered from the start
   // of the pass; block n lives in slots[n % slots.size()].
-  std::mutex mutex;
+  mutable std::mutex mutex;
   std::condition_variable changed;
   std::uint64_t filled = 0;  // blocks read
   std::uint64_t taken = 0;   // blocks handed out; all but the last are done with
