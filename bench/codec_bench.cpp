@@ -21,6 +21,7 @@
 #include "codec/worker.h"
 #include "codec/operations.h"
 #include "literal_codec.h"
+#include "memory_operations.h"
 #include "memory_streams.h"
 
 namespace {

@@ -10,6 +10,8 @@
 // in every case: choice 0, file number 0, the end of level 1, or the end of
 // the input at any prompt or key wait.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,7 +37,11 @@ enum MenuChoice : std::int64_t {
 }  // namespace
 
 int main() {
-  huffman::InstallExitSignalHandlers();
+  // Without the handlers a signal still ends the program, but may leave the
+  // terminal changed or a temporary file behind: say so, and go on.
+  if (const int error = huffman::InstallExitSignalHandlers()) {
+    std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", std::strerror(error));
+  }
 
   for (int open_levels = 1;; ++open_levels) {
     const std::vector<std::string> listed = huffman::ListFilesInDir();

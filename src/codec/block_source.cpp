@@ -17,14 +17,15 @@ bool StreamBlocks::ReadOne() {
   errno = 0;
   in.read(reinterpret_cast<char*>(slot.data()), static_cast<std::streamsize>(block_bytes));
   const auto length = static_cast<std::size_t>(in.gcount());
-  const int error = in.bad() ? errno : 0;
+  // Read at once: the call that failed set it, and any later call may not.
+  const int read_error = in.bad() ? errno : 0;
   std::lock_guard lock(mutex);
   lengths[filled % slots.size()] = length;
   if (length > 0) ++filled;
   if (length < block_bytes) {
     ended = true;
     failed = in.bad();
-    system_error = error;
+    error = read_error;
   }
   changed.notify_all();
   return !ended;
@@ -62,9 +63,9 @@ bool StreamBlocks::Failed() const {
   return failed;
 }
 
-int StreamBlocks::SystemError() const {
+int StreamBlocks::Error() const {
   std::lock_guard lock(mutex);
-  return system_error;
+  return error;
 }
 
 void StreamBlocks::StopReader() {
@@ -81,9 +82,11 @@ bool StreamBlocks::Rewind() {
   StopReader();
   filled = taken = 0;
   first_read = ended = stopping = failed = false;
-  system_error = 0;
+  error = 0;
   in.clear();
+  errno = 0;
   in.seekg(0, std::ios::beg);
+  if (!in) error = errno;
   return static_cast<bool>(in);
 }
 

@@ -33,8 +33,9 @@ class BlockSource {
   // True if a read failed (as opposed to the input ending); final once
   // Next() returned an empty block.
   virtual bool Failed() const = 0;
-  // The errno of the read that failed, recorded where it failed; 0 if none.
-  virtual int SystemError() const { return 0; }
+  // The errno recorded where the read failed (on whichever thread read);
+  // 0 if none did, or if the stream failed without a system error.
+  virtual int Error() const = 0;
   // Bytes from here to the end, or 0 if that cannot be told in advance.
   virtual std::uint64_t SizeAhead() = 0;
 };
@@ -53,7 +54,7 @@ class StreamBlocks final : public BlockSource {
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
   bool Failed() const override;
-  int SystemError() const override;
+  int Error() const override;
   std::uint64_t SizeAhead() override;
 
  private:
@@ -81,7 +82,7 @@ class StreamBlocks final : public BlockSource {
   bool ended = false;        // no block follows block `filled`
   bool stopping = false;
   bool failed = false;
-  int system_error = 0;
+  int error = 0;
   std::thread reader;
 };
 
@@ -94,6 +95,7 @@ class MemoryBlocks final : public BlockSource {
     return true;
   }
   bool Failed() const override { return false; }
+  int Error() const override { return 0; }
   std::uint64_t SizeAhead() override { return bytes.size() - position; }
 
  private:

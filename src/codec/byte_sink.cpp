@@ -1,7 +1,6 @@
 #include "codec/byte_sink.h"
 
 #include <algorithm>
-#include <cassert>
 #include <cerrno>
 #include <cstring>
 
@@ -26,8 +25,8 @@ std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
     if (out == nullptr) {
       buffer.Grow(std::max(2 * buffer.size(), used + bytes), used);
     } else {
-      assert(bytes <= buffer.size());
       HandOver();
+      buffer.Grow(bytes);  // nothing to keep: everything went to the writer
     }
   }
   return buffer.data() + used;
@@ -52,7 +51,7 @@ void ByteSink::Write(const std::uint8_t* bytes, std::size_t count) {
 void ByteSink::HandOver() {
   if (used == 0) return;
   if (!writer.joinable()) {
-    writing = RawBuffer(buffer.size());
+    writing = RawBuffer(buffer.size());  // the writer's buffer, swapped in turn
     writer = std::thread([this] { WriterLoop(); });
   }
   {
@@ -76,10 +75,12 @@ void ByteSink::WriteToStream(const std::uint8_t* bytes, std::size_t count) {
   if (failed || count == 0) return;
   errno = 0;
   out->write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
-  if (!*out) {
-    system_error = errno;
-    failed = true;
-  }
+  if (!*out) Latch();
+}
+
+void ByteSink::Latch() {
+  failed = true;
+  error = errno;  // read at once, on the thread whose call failed
 }
 
 void ByteSink::WriterLoop() {
@@ -106,10 +107,7 @@ void ByteSink::Flush() {
   if (failed) return;
   errno = 0;
   out->flush();
-  if (!*out) {
-    system_error = errno;
-    failed = true;
-  }
+  if (!*out) Latch();
 }
 
 }  // namespace huffman

@@ -75,8 +75,9 @@ class Decoder {
   WalkMachine machine;
   // The window tables, filled as states are met, shared by the threads.
   WindowTables windows;
-  // Set once a payload was large enough for the window tables: from then on
-  // every block uses them, since the walk's state carries across blocks.
+  // Set once a block was decoded through the window tables: from then on
+  // every block is, small ones too, since the cost of building the tables
+  // (what keeps small payloads on the bit-at-a-time walk) is already paid.
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;

@@ -1,8 +1,10 @@
 #include "codec/operations.h"
 
 #include <cerrno>
+#include <memory>
 
 #include "codec/bit_writer.h"
+#include "codec/block_operations.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
@@ -11,6 +13,7 @@
 #include "codec/format.h"
 #include "codec/format_check.h"
 #include "codec/split_work.h"
+#include "codec/tree.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -32,26 +35,7 @@ class ProgressCounter {
   std::uint64_t done = 0;
 };
 
-// A failed read or write, noting its errno where it failed (on the reader
-// or writer thread, or here) in `system_error`.
-template <typename Result>
-Result Failure(CodecStatus status, int error, int& system_error) {
-  system_error = error;
-  return {.status = status};
-}
-
-// The caller tells a failed read or write by errno on return.  The error
-// was recorded where it failed; the threads' ending may change this
-// thread's errno, so it is set once everything is gone.
-template <typename Result, typename Work>
-Result SettingErrno(const Work& work) {
-  int system_error = 0;
-  const Result result = work(system_error);
-  if (result.status == CodecStatus::read_failed || result.status == CodecStatus::write_failed) errno = system_error;
-  return result;
-}
-
-CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress, int& system_error) {
+CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
   WorkerSet workers;
@@ -62,7 +46,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     split.Count(census, block);
     counter.Add(block.size());
   }
-  if (source.Failed()) return Failure<CompressResult>(CodecStatus::read_failed, source.SystemError(), system_error);
+  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
 
@@ -71,10 +55,10 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     const TreePlan plan = PlanTree(census);
     errno = 0;
     WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
-    if (!compressed) return Failure<CompressResult>(CodecStatus::write_failed, errno, system_error);
+    if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
 
-    if (!source.Rewind()) return Failure<CompressResult>(CodecStatus::read_failed, errno, system_error);
+    if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     ByteSink sink(compressed);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census.TotalBytes());
@@ -85,14 +69,14 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
       coded_bytes += block.size();
       counter.Add(block.size());
     }
-    if (source.Failed()) return Failure<CompressResult>(CodecStatus::read_failed, source.SystemError(), system_error);
+    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     // The padding was chosen for the bit count the census predicts; a source
     // that read otherwise the second time must not be reported as done.
     const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
     if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
     writer.Finish();
     sink.Flush();
-    if (sink.Failed()) return Failure<CompressResult>(CodecStatus::write_failed, sink.SystemError(), system_error);
+    if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
     if (!all_known || coded_bytes != census.TotalBytes() || !padding_fits) {
       return {.status = CodecStatus::source_changed};
     }
@@ -100,7 +84,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
   }
   errno = 0;
   compressed.flush();
-  if (!compressed) return Failure<CompressResult>(CodecStatus::write_failed, errno, system_error);
+  if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
   return result;
 }
 
@@ -110,17 +94,12 @@ struct Restore {
   DictionaryTable table;
 };
 
-Restore Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress, bool check_format,
-                   int& system_error) {
+Restore Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress, bool check_format) {
   Restore restore;
   DecompressResult& result = restore.result;
   auto refuse = [&restore](DecompressResult failure) {
     restore.result = failure;
     return restore;
-  };
-  auto refuse_with = [&](CodecStatus status, int error) {
-    system_error = error;
-    return refuse({.status = status});
   };
   ProgressCounter counter(progress, progress ? compressed.SizeAhead() : 0);
 
@@ -133,7 +112,7 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   auto block = compressed.Next();
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
-  if (compressed.Failed()) return refuse_with(CodecStatus::read_failed, compressed.SystemError());
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
   if (check_format) {
     if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
       return refuse({.status = CodecStatus::not_compressed, .fault = check.fault, .fault_offset = check.offset});
@@ -162,9 +141,9 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
-  if (compressed.Failed()) return refuse_with(CodecStatus::read_failed, compressed.SystemError());
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
   sink.Flush();
-  if (sink.Failed()) return refuse_with(CodecStatus::write_failed, sink.SystemError());
+  if (sink.Failed()) return refuse({.status = CodecStatus::write_failed, .system_error = sink.Error()});
   result.restored_bytes = sink.BytesCommitted();
   if (check_format && table.dictionary_lenght >= 1) {
     if (result.compressed_bytes == dictionary_bytes) {
@@ -190,48 +169,33 @@ class DiscardBuffer final : public std::streambuf {
 }  // namespace
 
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
-  return SettingErrno<CompressResult>([&](int& system_error) {
-    StreamBlocks blocks(source, k_compress_block_bytes);
-    return Compress(blocks, compressed, progress, system_error);
-  });
+  StreamBlocks blocks(source, k_compress_block_bytes);
+  return Compress(blocks, compressed, progress);
 }
 
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress) {
-  return SettingErrno<CompressResult>([&](int& system_error) {
-    MemoryBlocks blocks(source, k_compress_block_bytes);
-    return Compress(blocks, compressed, progress, system_error);
-  });
+CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
+  return Compress(source, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format) {
-  return SettingErrno<DecompressResult>([&](int& system_error) {
-    StreamBlocks blocks(compressed, k_decompress_block_bytes);
-    return Decompress(blocks, restored, progress, check_format, system_error).result;
-  });
+  StreamBlocks blocks(compressed, k_decompress_block_bytes);
+  return Decompress(blocks, restored, progress, check_format).result;
 }
 
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress, bool check_format) {
-  return SettingErrno<DecompressResult>([&](int& system_error) {
-    MemoryBlocks blocks(compressed, k_decompress_block_bytes);
-    return Decompress(blocks, restored, progress, check_format, system_error).result;
-  });
+DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
+                                  bool check_format) {
+  return Decompress(compressed, restored, progress, check_format).result;
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
+  StreamBlocks blocks(compressed, k_decompress_block_bytes);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  Restore restore;
-  int system_error = 0;
-  {
-    StreamBlocks blocks(compressed, k_decompress_block_bytes);
-    restore = Decompress(blocks, nowhere, progress, true, system_error);
-  }
-  if (restore.result.status == CodecStatus::read_failed) errno = system_error;
+  const Restore restore = Decompress(blocks, nowhere, progress, true);
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
+                    .system_error = restored.system_error,
                     .fault = restored.fault,
                     .fault_offset = restored.fault_offset,
                     .compressed_bytes = restored.compressed_bytes,

@@ -10,7 +10,6 @@
 #include <functional>
 #include <istream>
 #include <ostream>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -39,8 +38,14 @@ enum class FormatFault {
   trailing_bits,         // bits after the last code do not all lie in the last byte
 };
 
+// Each result carries, beside its status, the system's errno recorded where
+// the read or write failed (0 when none failed, or when the stream failed
+// without a system error): the callers report it, never an errno read after
+// the operation returned, which another thread or any later call may have
+// replaced.
 struct CompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t source_bytes = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty source
@@ -49,6 +54,7 @@ struct CompressResult {
 
 struct DecompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t restored_bytes = 0;
   FormatFault fault = FormatFault::none;  // with not_compressed
@@ -63,6 +69,7 @@ struct CodeEntry {
 
 struct TestResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   FormatFault fault = FormatFault::none;
   std::uint64_t fault_offset = 0;
   std::uint64_t compressed_bytes = 0;
@@ -93,16 +100,10 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
 // leaves and their codes, or the first check it fails.
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {});
 
-// The threads the codec may use for coding large blocks, for every operation
-// started after the call: 0 for every core available to the process (the
-// default), 1 for one thread, N for N.  Reading and writing proceed beside
+// Threads the codec may use for the coding of large blocks, for every
+// operation started after the call: 0 = every core this process may run on
+// (the default), 1 = one thread, N = N.  Reading and writing proceed beside
 // the coding on threads of their own whatever the count.
 void SetThreadCount(unsigned threads);
-
-// The same over input already in memory, which is read in place.
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress = {});
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress = {}, bool check_format = true);
 
 }  // namespace huffman

@@ -45,9 +45,16 @@ std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& s
   return std::nullopt;
 }
 
+// What a codec run reports back: its status and the system error recorded
+// where its read or write failed.
+struct CodecOutcome {
+  CodecStatus status;
+  int system_error;
+};
+
 // Runs `codec` from the chosen file into a temporary file, and puts that in
 // place under `new_name` only when every step succeeded.
-using CodecRun = std::function<CodecStatus(std::istream&, std::ostream&, const ProgressFn&)>;
+using CodecRun = std::function<CodecOutcome(std::istream&, std::ostream&, const ProgressFn&)>;
 
 std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::string& new_name, const CodecRun& codec,
                                     ProgressLine& progress) {
@@ -55,18 +62,16 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
   if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
   AtomicFile output(new_name);
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
-  errno = 0;
-  const CodecStatus status = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
+  const CodecOutcome outcome = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
     progress.Update(done, total);
   });
-  const int error = errno;
-  switch (status) {
+  switch (outcome.status) {
     case CodecStatus::ok:
       break;
     case CodecStatus::read_failed:
-      return Failure{FailureKind::cannot_read, file_Name, error};
+      return Failure{FailureKind::cannot_read, file_Name, outcome.system_error};
     case CodecStatus::write_failed:
-      return Failure{FailureKind::cannot_write, new_name, output.Error() != 0 ? output.Error() : error};
+      return Failure{FailureKind::cannot_write, new_name, outcome.system_error};
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
     case CodecStatus::not_compressed:
@@ -115,7 +120,7 @@ bool CompressFile(const std::string& file_Name) {
       file_Name, k_compress_name_prompt, k_compressing,
       [&result](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
         result = CompressStream(source, compressed, progress);
-        return result.status;
+        return CodecOutcome{result.status, result.system_error};
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);
 }
@@ -124,7 +129,8 @@ bool DeCompressFile(const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
       [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
-        return DeCompressStream(compressed, restored, progress).status;
+        const DecompressResult result = DeCompressStream(compressed, restored, progress);
+        return CodecOutcome{result.status, result.system_error};
       },
       [] {}, k_decompress_closing);
 }

@@ -12,8 +12,10 @@
 
 namespace huffman {
 
-// Installs the handler for each ending signal that is not ignored.
-void InstallExitSignalHandlers();
+// Installs the handler for each ending signal that is not ignored. Returns 0,
+// or the errno of the first signal whose handler could not be installed (the
+// others are still installed).
+[[nodiscard]] int InstallExitSignalHandlers();
 
 // While guarded, a signal restores `saved` on terminal `fd` before dying.
 void GuardTerminal(int fd, const termios& saved);

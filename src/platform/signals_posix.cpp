@@ -1,6 +1,7 @@
 #include "platform/signals.h"
 
 #include <array>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstring>
@@ -32,10 +33,14 @@ void HandleExitSignal(int signal_number) {
 
 }  // namespace
 
-void InstallExitSignalHandlers() {
+int InstallExitSignalHandlers() {
+  int first_error = 0;
   for (int signal_number : k_exit_signals) {
     struct sigaction previous {};
-    if (sigaction(signal_number, nullptr, &previous) != 0) continue;
+    if (sigaction(signal_number, nullptr, &previous) != 0) {
+      if (first_error == 0) first_error = errno;
+      continue;
+    }
     // A signal ignored by whoever started the program (nohup, a background
     // job) stays ignored.
     if (previous.sa_handler == SIG_IGN) continue;
@@ -43,8 +48,9 @@ void InstallExitSignalHandlers() {
     action.sa_handler = HandleExitSignal;
     sigemptyset(&action.sa_mask);
     for (int other : k_exit_signals) sigaddset(&action.sa_mask, other);
-    sigaction(signal_number, &action, nullptr);
+    if (sigaction(signal_number, &action, nullptr) != 0 && first_error == 0) first_error = errno;
   }
+  return first_error;
 }
 
 void GuardTerminal(int fd, const termios& saved) {

@@ -1,0 +1,20 @@
+#include "memory_operations.h"
+
+#include "codec/block_operations.h"
+#include "codec/block_source.h"
+
+namespace huffman {
+
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress) {
+  MemoryBlocks blocks(source, k_compress_block_bytes);
+  return CompressBlocks(blocks, compressed, progress);
+}
+
+DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
+                                  const ProgressFn& progress, bool check_format) {
+  MemoryBlocks blocks(compressed, k_decompress_block_bytes);
+  return DeCompressBlocks(blocks, restored, progress, check_format);
+}
+
+}  // namespace huffman
