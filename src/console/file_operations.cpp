@@ -45,11 +45,12 @@ std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& s
   return std::nullopt;
 }
 
-// What a codec run reports back: its status and the system error recorded
-// where its read or write failed.
+// What a codec run reports back: its status, the system error recorded
+// where its read or write failed, and why a file was not a compressed one.
 struct CodecOutcome {
   CodecStatus status;
-  int system_error;
+  int system_error = 0;
+  FormatFault fault = FormatFault::none;  // with not_compressed
 };
 
 // Runs `codec` from the chosen file into a temporary file, and puts that in
@@ -75,7 +76,9 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
     case CodecStatus::not_compressed:
-      return Failure{FailureKind::not_compressed, file_Name};
+      // What was written before the fault was found is discarded with the
+      // uncommitted output.
+      return Failure{FailureKind::not_compressed, file_Name, 0, outcome.fault};
   }
   if (int commit_error = output.Commit()) {
     return Failure{FailureKind::cannot_write, new_name, commit_error};
@@ -130,7 +133,7 @@ bool DeCompressFile(const std::string& file_Name) {
       file_Name, k_decompress_name_prompt, k_decompressing,
       [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
         const DecompressResult result = DeCompressStream(compressed, restored, progress);
-        return CodecOutcome{result.status, result.system_error};
+        return CodecOutcome{result.status, result.system_error, result.fault};
       },
       [] {}, k_decompress_closing);
 }

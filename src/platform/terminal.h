@@ -1,9 +1,10 @@
 // The console's platform services on Linux: clearing the screen, reading a
-// typed line, and waiting for one key. Input is read straight from file
-// descriptor 0, one byte at a time and never buffered ahead, so a key wait and
-// the next prompt share one exact position in the input whether it comes
-// from a terminal, a pipe or a file. Standard output is flushed before every
-// wait for input.
+// typed line, and waiting for one key. Line reads and key waits share one
+// buffer of what standard input delivered, so neither loses what the other
+// is to see: lines are read in blocks, a regular file is set back to the end
+// of the line used (its position stays exact), and a key wait on a terminal
+// takes one key and leaves what was typed after it. Standard output is
+// flushed before every wait for input.
 #pragma once
 
 #include <optional>
@@ -16,12 +17,16 @@ namespace huffman {
 void ClearScreen();
 
 // One line of input without its line end; a last line without a line end
-// counts too. nullopt at the end of input.
+// counts too. nullopt at the end of input, after ending the line on the
+// screen when standard output is a terminal (so a shell's prompt that
+// follows starts on its own line).
 std::optional<std::string> ReadLine();
 
-// Waits for one key press. On a terminal: one key, unbuffered and not echoed,
-// the terminal's settings restored afterwards (and by a signal during the
-// wait). Otherwise a key press is one line. False at the end of input.
+// Waits for one key press. On a terminal: one key (one byte, or a whole
+// escape sequence or UTF-8 character as far as it has arrived), without
+// Enter and not echoed, the terminal's settings restored afterwards (and by a
+// signal that ends or suspends the program during the wait). Otherwise a key
+// press is one line. False at the end of input.
 [[nodiscard]] bool WaitForKey();
 
 }  // namespace huffman
