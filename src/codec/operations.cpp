@@ -188,6 +188,12 @@ DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restore
   return Decompress(compressed, restored, progress, check_format).result;
 }
 
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress) {
+  MemoryBlocks blocks(source, k_compress_block_bytes);
+  return CompressBlocks(blocks, compressed, progress);
+}
+
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
   StreamBlocks blocks(compressed, k_decompress_block_bytes);
   DiscardBuffer discard;
