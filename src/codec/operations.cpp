@@ -106,6 +106,9 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
   static_assert(k_decompress_block_bytes >= k_max_dictionary_bytes);
+  // A full block decoded short of its last byte is still large enough to be
+  // shared among the threads.
+  static_assert(k_decompress_block_bytes - 1 >= k_large_block_bytes);
   auto block = compressed.Next();
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
@@ -183,6 +186,12 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
 DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format) {
   return Decompress(compressed, restored, progress, check_format).result;
+}
+
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress) {
+  MemoryBlocks blocks(source, k_compress_block_bytes);
+  return CompressBlocks(blocks, compressed, progress);
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <istream>
 #include <ostream>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,11 @@ using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 // Reads `source` twice (census, then coding), so it must be seekable to its
 // start. Writes the whole compressed file to `compressed` and flushes it.
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
+
+// The same over a source already in memory, which is read in place: the
+// command line holds a short standard input so.
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress = {});
 
 // Reads `compressed` once from its current position to its end. With
 // `check_format`, a file that fails the structural checks is refused

@@ -5,12 +5,6 @@
 
 namespace huffman {
 
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress) {
-  MemoryBlocks blocks(source, k_compress_block_bytes);
-  return CompressBlocks(blocks, compressed, progress);
-}
-
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
                                   const ProgressFn& progress, bool check_format) {
   MemoryBlocks blocks(compressed, k_decompress_block_bytes);

@@ -1,6 +1,7 @@
-// The two operations over input already in memory, which is read in place
-// in the blocks the stream operations read: for tests, fuzz targets and
-// benchmarks, which hold their inputs in memory and time the codec alone.
+// A restore of input already in memory, which is read in place in the blocks
+// the stream operation reads: for tests, fuzz targets and benchmarks, which
+// hold their inputs in memory and time the codec alone. (The compression
+// over memory is one of the codec's operations.)
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,6 @@
 
 namespace huffman {
 
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress = {});
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
                                   const ProgressFn& progress = {}, bool check_format = true);
 
