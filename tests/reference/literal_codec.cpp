@@ -316,10 +316,6 @@ std::string LiteralCompress(const std::string& source) {
   return out;
 }
 
-std::string LiteralDictionary(const std::string& source) {
-  return source.empty() ? std::string() : Dictionary(MakePlan(source).tree);
-}
-
 std::string LiteralDecompress(const std::string& compressed) {
   ReadTable table;
   const std::size_t payload_start = ReadDictionary(compressed, table);
