@@ -72,6 +72,12 @@ class TerminalTest(harness.WorkDirTest):
                 session.send("0\n")
                 self.assertEqual(session.wait(), 0)
 
+    # ThreadSanitizer runs a caught signal's handler only when the
+    # interrupted call returns, and the read restarted after Ctrl-Z (the
+    # program asks for that) returns only once a key comes: under it the
+    # program stops at the next key instead of at once.
+    @unittest.skipIf(os.environ.get("HUFFMAN_THREAD_SANITIZER"),
+                     "ThreadSanitizer defers the stop handler until the key wait's read returns")
     def test_ctrl_z_and_fg_at_a_key_wait(self):
         # Stopped, the terminal is as it was found (the shell reads lines on
         # it); resumed, the wait takes one key without Enter again.
