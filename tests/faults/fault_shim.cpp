@@ -151,14 +151,13 @@ off64_t lseek64(int fd, off64_t offset, int whence) {
 
 namespace {
 
-// open and open64 (and openat) share these: the mode argument is present
-// only when the flags say so, and each caller reads it from its own
-// argument list before anything else happens.
-bool HasMode(int flags) { return (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE; }
-
+// open and open64 (and openat) share this: the mode argument is read only
+// when the flags say there is one.
 template <typename Fn, typename... Leading>
-int OpenChecked(Fn real, int flags, mode_t mode, Leading... leading) {
-  if (Requested().fault == Fault::create && HasMode(flags)) {
+int OpenChecked(Fn real, int flags, std::va_list& rest, Leading... leading) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(rest, mode_t);
+  if (Requested().fault == Fault::create && ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE)) {
     errno = Requested().error;
     return -1;
   }
@@ -171,38 +170,29 @@ extern "C" {
 
 int open(const char* path, int flags, ...) {
   static const auto real = Next<int (*)(const char*, int, ...)>("open");
-  mode_t mode = 0;
-  if (HasMode(flags)) {
-    std::va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  return OpenChecked(real, flags, mode, path);
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, path);
+  va_end(rest);
+  return fd;
 }
 
 int open64(const char* path, int flags, ...) {
   static const auto real = Next<int (*)(const char*, int, ...)>("open64");
-  mode_t mode = 0;
-  if (HasMode(flags)) {
-    std::va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  return OpenChecked(real, flags, mode, path);
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, path);
+  va_end(rest);
+  return fd;
 }
 
 int openat(int dir_fd, const char* path, int flags, ...) {
   static const auto real = Next<int (*)(int, const char*, int, ...)>("openat");
-  mode_t mode = 0;
-  if (HasMode(flags)) {
-    std::va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  return OpenChecked(real, flags, mode, dir_fd, path);
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, dir_fd, path);
+  va_end(rest);
+  return fd;
 }
 
 }  // extern "C"
