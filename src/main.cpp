@@ -17,6 +17,7 @@
 #include "console/listing.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "platform/process_start.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
 
@@ -34,6 +35,7 @@ enum MenuChoice : std::int64_t {
 }  // namespace
 
 int main() {
+  huffman::PrepareStandardStreams();
   huffman::InstallExitSignalHandlers();
 
   for (int open_levels = 1;; ++open_levels) {

@@ -8,6 +8,8 @@
 #pragma once
 
 #include <fstream>
+#include <memory>
+#include <ostream>
 #include <string>
 
 namespace huffman {
@@ -20,7 +22,7 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  bool IsOpen() const { return stream_.is_open(); }
+  bool IsOpen() const { return buffer_ != nullptr && buffer_->is_open(); }
   // The errno of a failed creation, 0 otherwise.
   int Error() const { return error_; }
   std::ostream& Stream() { return stream_; }
@@ -32,7 +34,10 @@ class AtomicFile {
 
  private:
   std::string temp_name_;
-  std::ofstream stream_;
+  // The temporary file's buffer, opened by each system in its own way (on
+  // Windows so that the file can be removed while open).
+  std::unique_ptr<std::filebuf> buffer_;
+  std::ostream stream_{nullptr};
   int error_ = 0;
   bool committed_ = false;
 };

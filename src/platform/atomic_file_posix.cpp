@@ -36,8 +36,12 @@ AtomicFile::AtomicFile() {
     close(fd);
     temp_name_ = std::move(name);
     GuardFile(temp_name_);
-    stream_.open(temp_name_, std::ios::binary | std::ios::trunc);
-    if (!stream_.is_open()) error_ = errno != 0 ? errno : EIO;
+    buffer_ = std::make_unique<std::filebuf>();
+    if (buffer_->open(temp_name_, std::ios::out | std::ios::binary | std::ios::trunc) == nullptr) {
+      error_ = errno != 0 ? errno : EIO;
+      return;
+    }
+    stream_.rdbuf(buffer_.get());
     return;
   }
   error_ = EEXIST;
@@ -45,15 +49,16 @@ AtomicFile::AtomicFile() {
 
 AtomicFile::~AtomicFile() {
   if (committed_ || temp_name_.empty()) return;
-  stream_.close();
+  if (buffer_) buffer_->close();
   unlink(temp_name_.c_str());
   ReleaseFile();
 }
 
 int AtomicFile::Commit(const std::string& final_name) {
   errno = 0;
-  stream_.close();
-  if (stream_.fail()) return errno != 0 ? errno : EIO;
+  const bool written = static_cast<bool>(stream_.flush());
+  const bool closed = buffer_->close() != nullptr;
+  if (!written || !closed) return errno != 0 ? errno : EIO;
   if (std::rename(temp_name_.c_str(), final_name.c_str()) != 0) return errno;
   committed_ = true;
   ReleaseFile();

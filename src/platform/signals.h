@@ -1,23 +1,19 @@
 // What the program must put back if an ending signal (SIGINT, SIGTERM, SIGHUP,
-// SIGQUIT) kills it: the terminal's settings while a key wait has them
-// changed, and the temporary file while an operation is writing it. The
-// handler undoes both, then re-raises the signal with its default action, so
-// whoever started the program still sees the signal as the cause of the end.
-// Only async-signal-safe calls run in the handler, on copies kept here.
+// SIGQUIT; on Windows Ctrl-C, Ctrl-Break and closing the console window)
+// kills it: the terminal's settings while a key wait has them changed, and
+// the temporary file while an operation is writing it. The handler undoes
+// both, then lets the signal end the program as it would have, so whoever
+// started the program still sees the signal as the cause of the end. The
+// terminal's side is guarded by the terminal service through its system's
+// own header (signals_posix.h, signals_windows.h).
 #pragma once
 
 #include <string>
-
-#include <termios.h>
 
 namespace huffman {
 
 // Installs the handler for each ending signal that is not ignored.
 void InstallExitSignalHandlers();
-
-// While guarded, a signal restores `saved` on terminal `fd` before dying.
-void GuardTerminal(int fd, const termios& saved);
-void ReleaseTerminal();
 
 // While guarded, a signal removes the file `path` before dying.
 void GuardFile(const std::string& path);

@@ -6,7 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/signals.h"
+#include "platform/signals_posix.h"
 
 namespace huffman {
 namespace {
@@ -62,8 +62,10 @@ class RawMode {
 
 }  // namespace
 
+bool OutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
 void ClearScreen() {
-  if (isatty(STDOUT_FILENO)) std::fputs(k_clear_sequence, stdout);
+  if (OutputIsTerminal()) std::fputs(k_clear_sequence, stdout);
 }
 
 std::optional<std::string> ReadLine() {
