@@ -20,7 +20,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
-  find_program(k_wine NAMES wine64 wine)
+  # Debian installs the 64-bit loader outside PATH.
+  find_program(k_wine NAMES wine64 wine PATHS /usr/lib/wine)
   if(k_wine)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${k_wine})
   endif()

@@ -4,8 +4,9 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs the types windows.h declares.
+#include <shellapi.h>
 
 #include "platform/signals_windows.h"
 #include "platform/utf16_windows.h"

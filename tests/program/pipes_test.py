@@ -242,9 +242,13 @@ class FailureTest(harness.WorkDirTest):
 
     def test_source_that_is_not_a_readable_file(self):
         os.mkdir(self.path("dir"))
-        os.mkfifo(self.path("fifo"))
-        os.symlink("missing", self.path("dangling"))
-        names = ["dangling", "dir", "fifo"]
+        names = ["dir"]
+        # Windows has no named pipe among its files, and Wine does not list
+        # a dangling symbolic link: the directory is the case that holds there.
+        if not harness.ON_WINDOWS:
+            os.mkfifo(self.path("fifo"))
+            os.symlink("missing", self.path("dangling"))
+            names = ["dangling", "dir", "fifo"]
         for choice in (1, 2):
             for number, name in enumerate(names, 1):
                 with self.subTest(name, choice=choice):
@@ -296,5 +300,5 @@ class FailureTest(harness.WorkDirTest):
 
 
 if __name__ == "__main__":
-    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    harness.use_program(sys.argv.pop(1))
     unittest.main()
