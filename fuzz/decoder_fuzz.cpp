@@ -2,7 +2,8 @@
 // neither crash nor hang nor overrun, and it must restore exactly what the
 // literal record walk restores from the same bytes, since any dictionary at
 // all (kinds other than leaf or inner, labels that link nowhere, a file that
-// ends inside the dictionary) is walked, not rejected.
+// ends inside the dictionary) is walked, not rejected, unless the structural
+// checks are asked for: then it is refused, or restored exactly as unchecked.
 //
 // The first input byte picks how the rest becomes the compressed file:
 //   bit 0 clear: the rest is the file itself;
@@ -74,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       grow ? GrownFile(data, size) : std::string(reinterpret_cast<const char*>(data) + 1, size - 1);
 
   DecompressResult result;
-  const std::string restored = fuzz::Decompress(compressed, result);
+  const std::string restored = fuzz::Decompress(compressed, result, false);
 
   fuzz::Require(result.status == CodecStatus::ok, "a memory stream never fails, so the status is ok");
   fuzz::Require(restored == reference::LiteralDecompress(compressed), "restored bytes equal the record walk's");
@@ -87,5 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string from_buffer = fuzz::DecompressBuffer(compressed, buffer_result);
   fuzz::Require(from_buffer == restored, "restoring from memory in place gives the same bytes");
   fuzz::Require(buffer_result.status == CodecStatus::ok, "restoring from memory in place succeeds");
+
+  // The structural checks refuse a file or restore it exactly as the walk does.
+  DecompressResult checked_result;
+  const std::string checked = fuzz::Decompress(compressed, checked_result, true);
+  fuzz::Require(checked_result.status == CodecStatus::ok || checked_result.status == CodecStatus::not_compressed,
+                "a checked restore succeeds or refuses the file");
+  fuzz::Require(checked_result.status != CodecStatus::ok || checked == restored,
+                "a file that passes the checks restores as the walk restores it");
+  fuzz::Require((checked_result.status == CodecStatus::ok) == (checked_result.fault == FormatFault::none),
+                "a refusal names its fault");
   return 0;
 }

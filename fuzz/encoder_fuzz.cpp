@@ -97,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Require(reference::LiteralDecompress(compressed) == source, "the record walk restores the source");
 
   DecompressResult decompress_result;
-  fuzz::Require(fuzz::Decompress(compressed, decompress_result) == source, "the decoder restores the source");
+  fuzz::Require(fuzz::Decompress(compressed, decompress_result, true) == source,
+                "the decoder restores the source, and the file passes the structural checks");
   fuzz::Require(decompress_result.status == CodecStatus::ok, "restoring from memory succeeds");
 
   // Reading the source in place gives the same file.

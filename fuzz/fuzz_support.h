@@ -28,10 +28,11 @@ inline std::string Compress(const std::string& source, CompressResult& result) {
   return out.str();
 }
 
-inline std::string Decompress(const std::string& compressed, DecompressResult& result) {
+// Without `check_format`, any bytes are decoded as the record walk decodes them.
+inline std::string Decompress(const std::string& compressed, DecompressResult& result, bool check_format) {
   std::istringstream in(compressed);
   std::ostringstream out;
-  result = DeCompressStream(in, out);
+  result = DeCompressStream(in, out, {}, check_format);
   return out.str();
 }
 
@@ -47,7 +48,7 @@ inline std::string CompressBuffer(const std::string& source, CompressResult& res
 
 inline std::string DecompressBuffer(const std::string& compressed, DecompressResult& result) {
   std::ostringstream out;
-  result = huffman::DeCompressBuffer(Bytes(compressed), out);
+  result = huffman::DeCompressBuffer(Bytes(compressed), out, {}, false);
   return out.str();
 }
 

@@ -1,14 +1,18 @@
 // A main for the fuzz targets without libFuzzer: feeds every file named on
 // the command line (or found in a directory named there) to the target once.
 // The ordinary and sanitizer test builds use it to check the committed
-// corpus, the inputs of past findings included, on every run.
+// corpus, the inputs of past findings included, on every run.  A first
+// argument --threads=N runs the codec on N threads (as SetThreadCount).
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "codec/operations.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -31,7 +35,13 @@ bool Replay(const std::filesystem::path& file) {
 
 int main(int argc, char** argv) {
   int replayed = 0;
-  for (int i = 1; i < argc; ++i) {
+  int first = 1;
+  const std::string threads_option = "--threads=";
+  if (argc > 1 && std::string(argv[1]).starts_with(threads_option)) {
+    huffman::SetThreadCount(static_cast<unsigned>(std::strtoul(argv[1] + threads_option.size(), nullptr, 10)));
+    first = 2;
+  }
+  for (int i = first; i < argc; ++i) {
     std::vector<std::filesystem::path> files;
     if (std::filesystem::is_directory(argv[i])) {
       for (const auto& entry : std::filesystem::directory_iterator(argv[i])) {

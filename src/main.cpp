@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "console/file_operations.h"
 #include "console/listing.h"
@@ -39,8 +40,8 @@ int main() {
   huffman::InstallExitSignalHandlers();
 
   for (int open_levels = 1;; ++open_levels) {
-    huffman::ListFilesInDir();
-    const std::optional<std::string> file_Name = huffman::GetFileName();
+    const std::vector<std::string> listed = huffman::ListFilesInDir();
+    const std::optional<std::string> file_Name = huffman::GetFileName(listed);
     if (!file_Name) return k_exit_status;
 
     huffman::PrintMenu(*file_Name);

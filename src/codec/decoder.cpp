@@ -12,10 +12,10 @@ namespace {
 // Payloads below this many bytes are walked bit by bit: a window table would
 // cost more to build than it saves.
 constexpr std::size_t k_window_payload_bytes = 16 * 1024;
-// Blocks from this size on are decoded in two lanes, and full blocks in four
-// on two threads where the machine has them.
+// Blocks from this size on are decoded in two lanes, and large blocks in two
+// lanes per thread.
 constexpr std::size_t k_two_lane_bytes = 64 * 1024;
-constexpr std::size_t k_threaded_bytes = 256 * 1024;
+static_assert(k_two_lane_bytes <= k_large_block_bytes);
 // Windows of a guessing lane at which the lane before may join it.  Decoding
 // usually falls into step within a few dozen bits; the rest is margin.
 constexpr int k_checkpoint_windows = 512;
@@ -44,8 +44,8 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table) : machine(table) {
-  for (auto& tables : windows) tables = std::make_unique<WindowTables>(machine);
+Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers) : machine(table), workers(workers) {
+  windows[0] = std::make_unique<WindowTables>(machine);
 }
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
@@ -65,12 +65,9 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
   } else {
     windows_used = true;
     lane.table = windows[0]->For(lane.state);
-    if (payload.size() >= k_threaded_bytes && !worker_tried) {
-      worker = Worker::IfUseful();
-      worker_tried = true;
-    }
-    if (payload.size() >= k_threaded_bytes && worker != nullptr) {
-      state = DecodeLanes(payload, lane, restored, 4);
+    const unsigned threads = workers.ThreadsFor(payload.size());
+    if (threads > 1) {
+      state = DecodeLanes(payload, lane, restored, static_cast<int>(2 * threads));
       return;
     }
     if (payload.size() >= k_two_lane_bytes) {
@@ -86,7 +83,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
 
 int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored,
                          int lane_count) {
-  assert(lane_count == 2 || lane_count == 4);
+  assert(lane_count % 2 == 0 && lane_count <= k_max_lanes);
   const std::uint8_t* const base = payload.data();
   const std::uint8_t* const end = base + payload.size();
   for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
@@ -101,10 +98,13 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     lanes[k].out = lane_out[k].data();
   }
 
-  // Lanes 0 and 1 here, lanes 2 and 3 on the worker.
-  if (lane_count == 4) worker->Start([this, base] { RunLanePair(base, 1, 4); });
-  RunLanePair(base, 0, lane_count);
-  if (lane_count == 4) worker->Wait();
+  // Lanes 2k and 2k + 1 on thread k, each thread with its own window tables.
+  const int pairs = lane_count / 2;
+  for (int pair = 1; pair < pairs; ++pair) {
+    if (windows[pair] == nullptr) windows[pair] = std::make_unique<WindowTables>(machine);
+  }
+  workers.Run(static_cast<unsigned>(pairs),
+              [this, base, lane_count](unsigned pair) { RunLanePair(base, static_cast<int>(pair), lane_count); });
 
   // Each lane in turn is met by the decode so far, which then goes on in
   // that lane's buffer, or is decoded by it.  The output is the segments so

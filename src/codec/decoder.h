@@ -4,8 +4,8 @@
 //
 // One lookup's result decides where the next one reads, so a single stream
 // of lookups waits on memory at every step.  A large block is therefore cut
-// into lanes decoded side by side: two in lockstep on one thread, which the
-// processor overlaps, and two more on a second thread where there is one.
+// into lanes decoded side by side: two in lockstep on each thread, which the
+// processor overlaps, on as many threads as the operation has.
 // The first lane starts from the true state; every other lane starts from
 // the root state at its cut, as a guess, and notes where it stands at the
 // root for its first windows.  Huffman decoding falls back into step
@@ -32,7 +32,8 @@ namespace huffman {
 
 class Decoder {
  public:
-  explicit Decoder(const DictionaryTable& table);
+  // Large blocks are shared among `workers`' threads.
+  Decoder(const DictionaryTable& table, WorkerSet& workers);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -55,7 +56,7 @@ class Decoder {
     std::uint64_t bit_position;  // in the block
     std::size_t out_offset;      // in the lane's own output
   };
-  static constexpr int k_max_lanes = 4;
+  static constexpr int k_max_lanes = 2 * k_max_threads;
 
   // Decodes the block in lanes and commits it to `restored`; returns the
   // state at the block's end.
@@ -73,11 +74,12 @@ class Decoder {
 
   WalkMachine machine;
   // One set of window tables per thread: they are filled as states are met.
-  std::array<std::unique_ptr<WindowTables>, 2> windows;
+  std::array<std::unique_ptr<WindowTables>, k_max_threads> windows;
+  // Set once a payload was large enough for the window tables: from then on
+  // every block uses them, since the walk's state carries across blocks.
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
-  std::unique_ptr<Worker> worker;
-  bool worker_tried = false;
+  WorkerSet& workers;
 
   // The block's lanes, where they start, what the guessing ones reached, and
   // where they stood at the root.

@@ -9,14 +9,13 @@
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
+#include "codec/format_check.h"
 #include "codec/split_work.h"
 #include "codec/worker.h"
 
 namespace huffman {
 
 namespace {
-
-constexpr std::size_t k_split_block_bytes = 256 * 1024;
 
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
@@ -36,27 +35,12 @@ class ProgressCounter {
 CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
-  // A second thread only for blocks large enough to repay the hand-over.
-  std::unique_ptr<Worker> worker;
-  std::unique_ptr<SplitWork> split;
-  bool worker_tried = false;
-  auto splits = [&](std::span<const std::uint8_t> block) {
-    if (block.size() < k_split_block_bytes) return false;
-    if (!worker_tried) {
-      worker_tried = true;
-      worker = Worker::IfUseful();
-      if (worker != nullptr) split = std::make_unique<SplitWork>(*worker);
-    }
-    return split != nullptr;
-  };
+  WorkerSet workers;
+  SplitWork split(workers);
 
   Census census;
   for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    if (splits(block)) {
-      split->Count(census, block);
-    } else {
-      census.Add(block);
-    }
+    split.Count(census, block);
     counter.Add(block.size());
   }
   if (source.Failed()) return {.status = CodecStatus::read_failed};
@@ -76,7 +60,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     std::uint64_t coded_bytes = 0;
     bool all_known = true;
     for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-      all_known &= splits(block) ? split->Encode(encoder, block, writer) : encoder.Encode(block, writer);
+      all_known &= split.Encode(encoder, block, writer);
       coded_bytes += block.size();
       counter.Add(block.size());
     }
@@ -98,33 +82,80 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
   return result;
 }
 
-DecompressResult Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress) {
+// The parts of a restore a test also needs: the dictionary as read.
+struct Restore {
   DecompressResult result;
+  DictionaryTable table;
+};
+
+Restore Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress, bool check_format) {
+  Restore restore;
+  DecompressResult& result = restore.result;
+  auto refuse = [&restore](DecompressResult failure) {
+    restore.result = failure;
+    return restore;
+  };
   ProgressCounter counter(progress, progress ? compressed.SizeAhead() : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
   static_assert(k_decompress_block_bytes >= k_max_dictionary_bytes);
   auto block = compressed.Next();
-  DictionaryTable table;
+  DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed});
+  if (check_format) {
+    if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
+      return refuse({.status = CodecStatus::not_compressed, .fault = check.fault, .fault_offset = check.offset});
+    }
+  }
   block = block.subspan(dictionary_bytes);
 
-  Decoder decoder(table);
+  WorkerSet workers;
+  Decoder decoder(table, workers);
   ByteSink sink(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
+  // Whether the last payload byte read completed a code: the check needs the
+  // last code to end in the last byte. The last byte of each block is
+  // decoded on its own to tell.
+  bool last_byte_ends_code = false;
   for (; !block.empty(); block = compressed.Next()) {
-    decoder.Decode(block, sink);
+    if (check_format) {
+      if (block.size() > 1) decoder.Decode(block.first(block.size() - 1), sink);
+      const std::uint64_t before = sink.BytesCommitted();
+      decoder.Decode(block.last(1), sink);
+      last_byte_ends_code = sink.BytesCommitted() != before;
+    } else {
+      decoder.Decode(block, sink);
+    }
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
-  if (compressed.Failed()) return {.status = CodecStatus::read_failed};
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed});
   sink.Flush();
-  if (sink.Failed()) return {.status = CodecStatus::write_failed};
+  if (sink.Failed()) return refuse({.status = CodecStatus::write_failed});
   result.restored_bytes = sink.BytesCommitted();
-  return result;
+  if (check_format && table.dictionary_lenght >= 1) {
+    if (result.compressed_bytes == dictionary_bytes) {
+      result.status = CodecStatus::not_compressed;
+      result.fault = FormatFault::empty_payload;
+      result.fault_offset = dictionary_bytes;
+    } else if (!last_byte_ends_code) {
+      result.status = CodecStatus::not_compressed;
+      result.fault = FormatFault::trailing_bits;
+      result.fault_offset = result.compressed_bytes - 1;
+    }
+  }
+  return restore;
 }
+
+// Takes every byte and keeps none: a test decodes into it.
+class DiscardBuffer final : public std::streambuf {
+ protected:
+  std::streamsize xsputn(const char* /*bytes*/, std::streamsize count) override { return count; }
+  int_type overflow(int_type byte) override { return traits_type::not_eof(byte); }
+};
 
 }  // namespace
 
@@ -139,15 +170,38 @@ CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream
   return Compress(blocks, compressed, progress);
 }
 
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
+                                  bool check_format) {
   StreamBlocks blocks(compressed, k_decompress_block_bytes);
-  return Decompress(blocks, restored, progress);
+  return Decompress(blocks, restored, progress, check_format).result;
 }
 
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress) {
+                                  const ProgressFn& progress, bool check_format) {
   MemoryBlocks blocks(compressed, k_decompress_block_bytes);
-  return Decompress(blocks, restored, progress);
+  return Decompress(blocks, restored, progress, check_format).result;
+}
+
+TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
+  StreamBlocks blocks(compressed, k_decompress_block_bytes);
+  DiscardBuffer discard;
+  std::ostream nowhere(&discard);
+  const Restore restore = Decompress(blocks, nowhere, progress, true);
+  const DecompressResult& restored = restore.result;
+  TestResult result{.status = restored.status,
+                    .fault = restored.fault,
+                    .fault_offset = restored.fault_offset,
+                    .compressed_bytes = restored.compressed_bytes,
+                    .restored_bytes = restored.restored_bytes,
+                    .dictionary_bytes = 0,
+                    .leaves = 0,
+                    .codes = {}};
+  if (result.status != CodecStatus::ok) return result;
+  const int n = restore.table.dictionary_lenght;
+  result.dictionary_bytes = n >= 0 ? DictionaryBytes(n) : 0;
+  result.leaves = CountLeaves(restore.table);
+  result.codes = ListCodes(restore.table);
+  return result;
 }
 
 }  // namespace huffman

@@ -11,6 +11,8 @@
 #include <istream>
 #include <ostream>
 #include <span>
+#include <string>
+#include <vector>
 
 namespace huffman {
 
@@ -19,6 +21,22 @@ enum class CodecStatus {
   read_failed,     // the input stream reported an error (not just its end)
   write_failed,    // the output stream refused bytes
   source_changed,  // the source read differently on its second pass
+  not_compressed,  // the input failed the structural checks of a compressed file
+};
+
+// The first structural check a compressed file fails. The format has no
+// checksum, so these are about shape only (format_check.h).
+enum class FormatFault {
+  none,
+  single_value,          // N = 0: the file holds neither the byte nor the length
+  truncated_dictionary,  // the file ends inside its dictionary
+  bad_kind,              // a side's kind is neither 0 (leaf) nor 1 (inner)
+  bad_label,             // record k does not carry label k
+  child_not_below,       // an inner side names no record below its own
+  not_one_tree,          // a record is reached twice, or never, from the root
+  duplicate_value,       // one byte value on two leaves
+  empty_payload,         // a dictionary and no codes
+  trailing_bits,         // bits after the last code do not all lie in the last byte
 };
 
 struct CompressResult {
@@ -33,6 +51,25 @@ struct DecompressResult {
   CodecStatus status = CodecStatus::ok;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t restored_bytes = 0;
+  FormatFault fault = FormatFault::none;  // with not_compressed
+  std::uint64_t fault_offset = 0;         // where in the file the fault was found
+};
+
+// One leaf of a file's code tree: its byte value and code, root first.
+struct CodeEntry {
+  std::uint8_t value = 0;
+  std::string bits;  // '0' and '1'
+};
+
+struct TestResult {
+  CodecStatus status = CodecStatus::ok;
+  FormatFault fault = FormatFault::none;
+  std::uint64_t fault_offset = 0;
+  std::uint64_t compressed_bytes = 0;
+  std::uint64_t restored_bytes = 0;
+  std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty file
+  int leaves = 0;                      // byte values in the tree
+  std::vector<CodeEntry> codes;        // sorted by their bits as strings
 };
 
 // Called after each block with the work done so far and the whole work, in
@@ -44,13 +81,32 @@ using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 // start. Writes the whole compressed file to `compressed` and flushes it.
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
 
-// Reads `compressed` once from its current position to its end.
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress = {});
+// Reads `compressed` once from its current position to its end. With
+// `check_format`, a file that fails the structural checks is refused
+// (not_compressed): the dictionary is checked before any byte is written,
+// the payload at its end, so the caller discards what was written then.
+// Without, any bytes are decoded exactly as the record walk decodes them.
+DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress = {},
+                                  bool check_format = true);
+
+// Checks `compressed` and decodes it into nothing: the sizes, the tree's
+// leaves and their codes, or the first check it fails.
+TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {});
+
+// The threads the codec may use: 0 for every core available to the process
+// (the default), 1 for one thread.
+void SetThreadCount(unsigned threads);
 
 // The same over input already in memory, which is read in place.
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
                               const ProgressFn& progress = {});
 DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress = {});
+                                  const ProgressFn& progress = {}, bool check_format = true);
+
+// Threads the codec may use for the coding of large blocks, for every
+// operation started after the call: 0 = every core this process may run on
+// (the default), 1 = one thread, N = N.  Reading and writing proceed beside
+// the coding on threads of their own whatever the count.
+void SetThreadCount(unsigned threads);
 
 }  // namespace huffman

@@ -1,30 +1,48 @@
 #include "codec/split_work.h"
 
+#include <array>
+
 namespace huffman {
 
-SplitWork::SplitWork(Worker& worker) : worker(worker), second_sink(std::size_t{1} << 20), second_writer(second_sink) {}
+std::span<const std::uint8_t> Piece(std::span<const std::uint8_t> block, unsigned index, unsigned pieces) {
+  const std::size_t start = block.size() * index / pieces;
+  const std::size_t end = block.size() * (index + 1) / pieces;
+  return block.subspan(start, end - start);
+}
 
 void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
-  const auto first = block.first(block.size() / 2);
-  const auto second = block.subspan(first.size());
-  Histogram second_counts;
-  worker.Start([&] { second_counts = CountBytes(second); });
-  census.Add(first);
-  worker.Wait();
-  census.AddCounted(second, second_counts);
+  const unsigned pieces = workers.ThreadsFor(block.size());
+  if (pieces == 1) {
+    census.Add(block);
+    return;
+  }
+  std::array<Histogram, k_max_threads> counts;
+  workers.Run(pieces, [&](unsigned piece) { counts[piece] = CountBytes(Piece(block, piece, pieces)); });
+  for (unsigned piece = 0; piece < pieces; ++piece) census.AddCounted(Piece(block, piece, pieces), counts[piece]);
 }
 
 bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer) {
-  const auto first = block.first(block.size() / 2);
-  const auto second = block.subspan(first.size());
-  second_sink.Clear();
-  second_writer.Reset();
-  bool second_known = true;
-  worker.Start([&] { second_known = encoder.Encode(second, second_writer); });
-  const bool first_known = encoder.Encode(first, writer);
-  worker.Wait();
-  writer.Append(second_sink.Kept(), second_writer);
-  return first_known && second_known;
+  const unsigned pieces = workers.ThreadsFor(block.size());
+  if (pieces == 1) return encoder.Encode(block, writer);
+  while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
+  std::array<bool, k_max_threads> known{};
+  workers.Run(pieces, [&](unsigned piece) {
+    const auto part = Piece(block, piece, pieces);
+    if (piece == 0) {
+      known[0] = encoder.Encode(part, writer);
+      return;
+    }
+    PieceOutput& output = *outputs[piece];
+    output.sink.Clear();
+    output.writer.Reset();
+    known[piece] = encoder.Encode(part, output.writer);
+  });
+  bool all_known = known[0];
+  for (unsigned piece = 1; piece < pieces; ++piece) {
+    writer.Append(outputs[piece]->sink.Kept(), outputs[piece]->writer);
+    all_known &= known[piece];
+  }
+  return all_known;
 }
 
 }  // namespace huffman

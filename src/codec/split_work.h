@@ -1,11 +1,14 @@
-// A large block's work shared between the calling thread and a worker: the
-// block is cut in two halves, the worker takes the second.  Counting merges
-// the halves' histograms in order; coding writes the second half's codes to
-// a buffer of its own, which is then appended at the bit where the first
-// half's codes end.  The result is exactly the one-thread result.
+// A large block's work shared among the operation's threads: the block is
+// cut into as many pieces as there are threads, piece 0 for the calling
+// thread.  Counting merges the pieces' histograms in order; coding writes
+// each later piece's codes to a buffer of its own, which is then appended at
+// the bit where the codes before it end.  The result is exactly the
+// one-thread result for every thread count.
 #pragma once
 
+#include <memory>
 #include <span>
+#include <vector>
 
 #include "codec/bit_writer.h"
 #include "codec/byte_sink.h"
@@ -17,16 +20,26 @@ namespace huffman {
 
 class SplitWork {
  public:
-  explicit SplitWork(Worker& worker);
+  explicit SplitWork(WorkerSet& workers) : workers(workers) {}
 
+  // As Census::Add.
   void Count(Census& census, std::span<const std::uint8_t> block);
   // As Encoder::Encode.
   bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer);
 
  private:
-  Worker& worker;
-  ByteSink second_sink;
-  BitWriter second_writer;
+  // One piece's own output, for every piece but the first.
+  struct PieceOutput {
+    PieceOutput() : sink(std::size_t{1} << 16), writer(sink) {}
+    ByteSink sink;
+    BitWriter writer;
+  };
+
+  WorkerSet& workers;
+  std::vector<std::unique_ptr<PieceOutput>> outputs;
 };
+
+// Piece `index` of `block` cut into `pieces` nearly equal pieces.
+std::span<const std::uint8_t> Piece(std::span<const std::uint8_t> block, unsigned index, unsigned pieces);
 
 }  // namespace huffman

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 
+#include "platform/display_name.h"
 #include "platform/system_errors.h"
 
 namespace huffman {
@@ -35,22 +36,25 @@ std::string WithReason(std::string line, int error) {
 }  // namespace
 
 std::string DescribeFailure(const Failure& failure) {
+  const std::string file = DisplayName(failure.file);
   switch (failure.kind) {
     case FailureKind::bad_name:
-      return "Niedozwolona nazwa pliku: " + failure.file +
+      return "Niedozwolona nazwa pliku: " + file +
              " (nowy plik powstaje tylko w tym katalogu)";
     case FailureKind::same_as_source:
-      return "Nie mozna zapisac pliku: " + failure.file + " (to jest wybrany plik)";
+      return "Nie mozna zapisac pliku: " + file + " (to jest wybrany plik)";
     case FailureKind::not_a_file:
-      return "Nie mozna odczytac pliku: " + failure.file + " (to nie jest zwykly plik)";
+      return "Nie mozna odczytac pliku: " + file + " (to nie jest zwykly plik)";
     case FailureKind::cannot_read:
-      return WithReason("Nie mozna odczytac pliku: " + failure.file, failure.error);
+      return WithReason("Nie mozna odczytac pliku: " + file, failure.error);
     case FailureKind::cannot_write:
-      return WithReason("Nie mozna zapisac pliku: " + failure.file, failure.error);
+      return WithReason("Nie mozna zapisac pliku: " + file, failure.error);
     case FailureKind::source_changed:
-      return "Plik zmienil sie w trakcie kompresji: " + failure.file;
+      return "Plik zmienil sie w trakcie kompresji: " + file;
+    case FailureKind::not_compressed:
+      return "To nie jest plik skompresowany albo jest uszkodzony: " + file;
   }
-  return "Nieznany blad: " + failure.file;
+  return "Nieznany blad: " + file;
 }
 
 }  // namespace huffman

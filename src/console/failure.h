@@ -1,6 +1,7 @@
 // Why an operation did not produce its file, as a value: the operations
 // return it, and DescribeFailure alone turns it into the line the user reads
-// (Polish without diacritics, naming the file concerned).
+// (Polish without diacritics, naming the file concerned, with the characters
+// a terminal would act on escaped).
 #pragma once
 
 #include <string>
@@ -14,6 +15,7 @@ enum class FailureKind {
   cannot_read,       // the chosen file could not be opened or read
   cannot_write,      // the new file could not be created, written or put in place
   source_changed,    // the chosen file changed while it was being compressed
+  not_compressed,    // the chosen file is not a compressed file, or is damaged
 };
 
 struct Failure {

@@ -53,7 +53,7 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
                                     ProgressLine& progress) {
   std::ifstream source;
   if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
-  AtomicFile output;
+  AtomicFile output(new_name);
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
   errno = 0;
   const CodecStatus status = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
@@ -66,11 +66,13 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
     case CodecStatus::read_failed:
       return Failure{FailureKind::cannot_read, file_Name, error};
     case CodecStatus::write_failed:
-      return Failure{FailureKind::cannot_write, new_name, error};
+      return Failure{FailureKind::cannot_write, new_name, output.Error() != 0 ? output.Error() : error};
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
+    case CodecStatus::not_compressed:
+      return Failure{FailureKind::not_compressed, file_Name};
   }
-  if (int commit_error = output.Commit(new_name)) {
+  if (int commit_error = output.Commit()) {
     return Failure{FailureKind::cannot_write, new_name, commit_error};
   }
   return std::nullopt;

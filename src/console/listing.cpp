@@ -32,32 +32,33 @@ std::vector<std::string> ListDirEntries() {
   return names;
 }
 
-void ListFilesInDir() {
+std::vector<std::string> ListFilesInDir() {
   ResetScreen();
   std::fputs(k_listing_heading, stdout);
-  const std::vector<std::string> names = ListDirEntries();
+  std::vector<std::string> names = ListDirEntries();
   for (std::size_t i = 0; i < names.size(); ++i) {
     PrintListedFile(static_cast<int>(i + 1), names[i]);
   }
   std::fputs(k_listing_end, stdout);
+  return names;
 }
 
-std::optional<std::string> GetFileName() {
+std::optional<std::string> GetFileName(const std::vector<std::string>& listed) {
   std::fputs(k_file_number_prompt, stdout);
   for (;;) {
     std::optional<std::string> line = ReadLine();
     if (!line) return std::nullopt;
+    if (TrimBlanks(*line).empty()) {
+      std::fputs(k_file_number_again, stdout);
+      continue;
+    }
     std::optional<std::int64_t> file_Number = ParseNumber(*line);
     if (file_Number == 0) return std::nullopt;
-    // The directory is read again here, as the listing read it.
-    const std::vector<std::string> names = ListDirEntries();
-    if (file_Number && *file_Number >= 1 &&
-        static_cast<std::uint64_t>(*file_Number) <= names.size()) {
-      return names[static_cast<std::size_t>(*file_Number - 1)];
+    if (file_Number && *file_Number >= 1 && static_cast<std::uint64_t>(*file_Number) <= listed.size()) {
+      return listed[static_cast<std::size_t>(*file_Number - 1)];
     }
-    std::string_view typed = TrimBlanks(*line);
     std::fputs(k_no_such_file, stdout);
-    std::fwrite(typed.data(), 1, typed.size(), stdout);
+    PrintName(TrimBlanks(*line));
     std::fputc('\n', stdout);
     std::fputs(k_file_number_again, stdout);
   }

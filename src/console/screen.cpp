@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "platform/display_name.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -18,6 +19,11 @@ constexpr std::uint64_t k_bytes_per_kb = 1000;
 
 }  // namespace
 
+void PrintName(std::string_view name) {
+  const std::string shown = DisplayName(name);
+  std::fwrite(shown.data(), 1, shown.size(), stdout);
+}
+
 void ResetScreen() {
   ClearScreen();
   std::fputs(k_banner, stdout);
@@ -26,14 +32,14 @@ void ResetScreen() {
 void PrintMenu(const std::string& file_Name) {
   ResetScreen();
   std::fputs("\tWybrany plik: ", stdout);
-  std::fwrite(file_Name.data(), 1, file_Name.size(), stdout);
+  PrintName(file_Name);
   std::fputs(k_menu_rule, stdout);
   std::fputs(k_menu_choices, stdout);
 }
 
 void PrintListedFile(int number, const std::string& name) {
   std::printf("\t%d ) ", number);
-  std::fwrite(name.data(), 1, name.size(), stdout);
+  PrintName(name);
   std::fputc('\n', stdout);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "codec/operations.h"
 
@@ -23,6 +24,10 @@ inline constexpr char k_back_to_menu[] = "\n\n\tNacisnij dowolny klawisz i wroc 
 // Spelled "dowlny" on this screen alone, as it always has been.
 inline constexpr char k_decompress_closing[] =
     "\n\n\tPlik zdekompresowany!\n\n\tNacisnij dowlny klawisz i wroc do menu";
+
+// Prints a name (of a file, or anything typed) with the characters a
+// terminal would act on escaped.
+void PrintName(std::string_view name);
 
 // Clears the console and prints the banner and a blank line.
 void ResetScreen();

@@ -1,13 +1,13 @@
-// An output that appears under its final name only when it is complete. It is
-// written to a temporary file in the working directory (so the final rename
-// stays within one file system), and Commit renames it over the final name.
-// Until then the temporary file is removed by the destructor on any failure,
-// and by the signal handler if the program is killed, so neither a partial
-// file nor a temporary one is ever left, and an existing file of the final
-// name is replaced only by a complete result.
+// An output that appears under its final name only when it is complete, and
+// then all at once. It is written beside the final name (so putting it in
+// place stays within one file system): on Linux, where the file system
+// allows, as a file without any name (O_TMPFILE) that Commit links under the
+// final name, so that not even a crash or SIGKILL can leave anything behind;
+// elsewhere as a hidden temporary file that Commit renames, removed by the
+// destructor on any failure and by the signal handler on an ending signal.
+// An existing file of the final name is replaced only by a complete result.
 #pragma once
 
-#include <fstream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -16,30 +16,38 @@ namespace huffman {
 
 class AtomicFile {
  public:
-  // Creates the temporary file; check IsOpen().
-  AtomicFile();
+  // Creates the temporary output beside `final_name`; check IsOpen().
+  explicit AtomicFile(const std::string& final_name);
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  bool IsOpen() const { return buffer_ != nullptr && buffer_->is_open(); }
-  // The errno of a failed creation, 0 otherwise.
-  int Error() const { return error_; }
-  std::ostream& Stream() { return stream_; }
+  bool IsOpen() const;
+  // The errno of a failed creation or of the first write that failed, 0
+  // otherwise.
+  int Error() const;
+  std::ostream& Stream() { return stream; }
 
-  // Closes the stream, checking that every byte reached the file, and renames
-  // the temporary file to `final_name`. Returns 0, or the errno of the step
-  // that failed (the temporary file is then removed by the destructor).
-  int Commit(const std::string& final_name);
+  // Writes out what is buffered, checks the close, and puts the file in place
+  // under the final name. The data are flushed to the disk first (fsync) when
+  // the file replaces an existing one, whose old content a crash would
+  // otherwise lose, or when `durable` is asked for; the directory is flushed
+  // after such a flushed rename. A new name is not flushed: its source still
+  // exists, and a crash loses nothing. Returns 0, or the errno of the step
+  // that failed (nothing is then left but an existing file of the final name,
+  // unless only the directory's flush failed).
+  int Commit(bool durable = false);
 
  private:
-  std::string temp_name_;
-  // The temporary file's buffer, opened by each system in its own way (on
-  // Windows so that the file can be removed while open).
-  std::unique_ptr<std::filebuf> buffer_;
-  std::ostream stream_{nullptr};
-  int error_ = 0;
-  bool committed_ = false;
+  // The buffer over the system's file handle, one kind per system.
+  class Buffer;
+
+  std::string final_name;
+  std::string temp_name;  // the hidden temporary file's name; empty for an unnamed file
+  std::unique_ptr<Buffer> buffer;
+  std::ostream stream;
+  int error = 0;
+  bool committed = false;
 };
 
 }  // namespace huffman

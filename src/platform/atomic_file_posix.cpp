@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <streambuf>
+#include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/signals.h"
@@ -15,54 +18,233 @@ namespace {
 // left by another process with our process id.
 constexpr int k_temp_name_attempts = 100;
 
+// Writes of this size or more skip the buffer: the codec hands over whole
+// blocks, which go to the file as they are.
+constexpr std::size_t k_buffer_bytes = 64 * 1024;
+
+// The directory holding `final_name`, to open; and the prefix that puts
+// another name in it.
+std::string DirectoryOf(const std::string& final_name) {
+  const std::size_t slash = final_name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : final_name.substr(0, slash);
+}
+
+std::string DirectoryPrefix(const std::string& final_name) {
+  const std::size_t slash = final_name.rfind('/');
+  return slash == std::string::npos ? std::string() : final_name.substr(0, slash + 1);
+}
+
 // A hidden name, unlike any the user is likely to type (those end in ".txt").
-std::string TempName(int attempt) {
-  return ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
+std::string TempName(const std::string& final_name, int attempt) {
+  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) +
+         ".tmp";
+}
+
+// The errors of an O_TMPFILE open that mean only "not here": the kernel
+// (EISDIR, EINVAL) or the file system (EOPNOTSUPP) lacks it.
+bool TmpfileUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// A file without a name in `directory`, or -1 with errno set.
+int OpenUnnamed(const std::string& directory) {
+#ifdef O_TMPFILE
+  // Mode 0666 lets the umask decide, as for any new file.
+  return open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  (void)directory;
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+
+// Gives the unnamed file open as `fd` the name `name`; fails with EEXIST if
+// the name is taken. Linking through /proc works for any user; where /proc
+// is not mounted, AT_EMPTY_PATH does the same (older kernels allow it only
+// to privileged processes).
+int LinkUnnamed(int fd, const std::string& name) {
+  const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  int error = errno;
+  if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) {
+    if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    error = errno;
+  }
+  return error;
+}
+
+// Makes a completed rename or link in `directory` survive a crash. A file
+// system that cannot flush a directory (EINVAL) has nothing more to do.
+int FlushDirectory(const std::string& directory) {
+  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  int error = fsync(fd) == 0 || errno == EINVAL ? 0 : errno;
+  close(fd);
+  return error;
 }
 
 }  // namespace
 
-AtomicFile::AtomicFile() {
-  for (int attempt = 0; attempt < k_temp_name_attempts; ++attempt) {
-    std::string name = TempName(attempt);
-    // O_EXCL claims the name, so nothing that already exists is overwritten;
-    // mode 0666 lets the umask decide, as for any new file.
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      error_ = errno;
-      return;
+// Buffers small writes and passes large ones straight to the file; the first
+// failure is latched with its errno, and every later write fails.
+class AtomicFile::Buffer : public std::streambuf {
+ public:
+  explicit Buffer(int fd) : fd(fd), space(k_buffer_bytes) { setp(space.data(), space.data() + space.size()); }
+  ~Buffer() override { Close(); }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+
+  int Fd() const { return fd; }
+  int Error() const { return error; }
+
+  // Writes out what is buffered; false once anything failed.
+  bool Drain() {
+    const char* begin = pbase();
+    const std::size_t count = static_cast<std::size_t>(pptr() - begin);
+    setp(space.data(), space.data() + space.size());
+    return WriteAll(begin, count);
+  }
+
+  // Closes the handle; the errno if that failed, 0 otherwise or if closed.
+  int Close() {
+    if (fd < 0) return 0;
+    const int result = close(fd);
+    fd = -1;
+    return result == 0 || errno == EINTR ? 0 : errno;
+  }
+
+ protected:
+  int_type overflow(int_type ch) override {
+    if (!Drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(ch);
+      pbump(1);
     }
-    close(fd);
-    temp_name_ = std::move(name);
-    GuardFile(temp_name_);
-    buffer_ = std::make_unique<std::filebuf>();
-    if (buffer_->open(temp_name_, std::ios::out | std::ios::binary | std::ios::trunc) == nullptr) {
-      error_ = errno != 0 ? errno : EIO;
-      return;
+    return traits_type::not_eof(ch);
+  }
+
+  std::streamsize xsputn(const char* data, std::streamsize count) override {
+    if (static_cast<std::size_t>(count) < space.size()) return std::streambuf::xsputn(data, count);
+    return Drain() && WriteAll(data, static_cast<std::size_t>(count)) ? count : 0;
+  }
+
+  int sync() override { return Drain() ? 0 : -1; }
+
+ private:
+  bool WriteAll(const char* data, std::size_t count) {
+    while (error == 0 && count > 0) {
+      const ssize_t written = write(fd, data, count);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        error = written < 0 ? errno : EIO;
+        break;
+      }
+      data += written;
+      count -= static_cast<std::size_t>(written);
     }
-    stream_.rdbuf(buffer_.get());
+    return error == 0;
+  }
+
+  int fd;
+  std::vector<char> space;
+  int error = 0;
+};
+
+AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
+  int fd = OpenUnnamed(DirectoryOf(final_name));
+  if (fd < 0 && !TmpfileUnsupported(errno)) {
+    error = errno;
     return;
   }
-  error_ = EEXIST;
+  for (int attempt = 0; fd < 0 && attempt < k_temp_name_attempts; ++attempt) {
+    std::string name = TempName(final_name, attempt);
+    // The signal handler must be able to remove whatever is created.
+    if (!GuardFile(name)) {
+      error = ENAMETOOLONG;
+      return;
+    }
+    // O_EXCL claims the name, so nothing that already exists is overwritten.
+    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      ReleaseFile();
+      if (errno == EEXIST) continue;
+      error = errno;
+      return;
+    }
+    temp_name = std::move(name);
+  }
+  if (fd < 0) {
+    error = EEXIST;
+    return;
+  }
+  buffer = std::make_unique<Buffer>(fd);
+  stream.rdbuf(buffer.get());
 }
 
 AtomicFile::~AtomicFile() {
-  if (committed_ || temp_name_.empty()) return;
-  if (buffer_) buffer_->close();
-  unlink(temp_name_.c_str());
+  // Closing an unnamed file discards it.
+  buffer.reset();
+  if (committed || temp_name.empty()) return;
+  unlink(temp_name.c_str());
   ReleaseFile();
 }
 
-int AtomicFile::Commit(const std::string& final_name) {
-  errno = 0;
-  const bool written = static_cast<bool>(stream_.flush());
-  const bool closed = buffer_->close() != nullptr;
-  if (!written || !closed) return errno != 0 ? errno : EIO;
-  if (std::rename(temp_name_.c_str(), final_name.c_str()) != 0) return errno;
-  committed_ = true;
-  ReleaseFile();
-  return 0;
+bool AtomicFile::IsOpen() const { return buffer != nullptr; }
+
+int AtomicFile::Error() const {
+  if (error != 0 || !buffer) return error;
+  return buffer->Error();
+}
+
+int AtomicFile::Commit(bool durable) {
+  if (committed) return 0;
+  if (!buffer) return error != 0 ? error : EBADF;
+  if (!buffer->Drain()) return buffer->Error();
+  if (stream.bad()) return EIO;
+
+  struct stat existing {};
+  bool flushed = durable || lstat(final_name.c_str(), &existing) == 0;
+  if (flushed && fsync(buffer->Fd()) != 0) return errno;
+
+  if (!temp_name.empty()) {
+    if (int close_error = buffer->Close()) return close_error;
+    if (std::rename(temp_name.c_str(), final_name.c_str()) != 0) return errno;
+    ReleaseFile();
+  } else {
+    // A close reports a write error some file systems (NFS) keep until then;
+    // closing a duplicate asks for that report while the file can still be
+    // linked through the original handle.
+    const int duplicate = dup(buffer->Fd());
+    if (duplicate < 0) return errno;
+    if (close(duplicate) != 0 && errno != EINTR) return errno;
+    int link_error = LinkUnnamed(buffer->Fd(), final_name);
+    if (link_error == EEXIST) {
+      // An existing file is replaced: linked under a hidden name first, then
+      // renamed over it, since a link never replaces anything.
+      if (!flushed && fsync(buffer->Fd()) != 0) return errno;
+      flushed = true;
+      std::string hidden;
+      for (int attempt = 0; attempt < k_temp_name_attempts && link_error == EEXIST; ++attempt) {
+        hidden = TempName(final_name, attempt);
+        if (!GuardFile(hidden)) return ENAMETOOLONG;
+        link_error = LinkUnnamed(buffer->Fd(), hidden);
+        if (link_error != 0) ReleaseFile();
+      }
+      if (link_error != 0) return link_error;
+      if (std::rename(hidden.c_str(), final_name.c_str()) != 0) {
+        link_error = errno;
+        unlink(hidden.c_str());
+        ReleaseFile();
+        return link_error;
+      }
+      ReleaseFile();
+    } else if (link_error != 0) {
+      return link_error;
+    }
+    // The data were checked by the close above (and the flush, if any).
+    buffer->Close();
+  }
+  committed = true;
+  return flushed ? FlushDirectory(DirectoryOf(final_name)) : 0;
 }
 
 }  // namespace huffman

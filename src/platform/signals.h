@@ -15,8 +15,10 @@ namespace huffman {
 // Installs the handler for each ending signal that is not ignored.
 void InstallExitSignalHandlers();
 
-// While guarded, a signal removes the file `path` before dying.
-void GuardFile(const std::string& path);
+// While guarded, a signal removes the file `path` before dying. False, and
+// nothing guarded, when the path is too long for the handler's copy: the
+// caller must then not create the file.
+[[nodiscard]] bool GuardFile(const std::string& path);
 void ReleaseFile();
 
 }  // namespace huffman

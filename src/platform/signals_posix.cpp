@@ -57,11 +57,12 @@ void GuardTerminal(int fd, const termios& saved) {
 
 void ReleaseTerminal() { terminal_guarded = 0; }
 
-void GuardFile(const std::string& path) {
+bool GuardFile(const std::string& path) {
   file_guarded = 0;
-  if (path.size() >= sizeof file_path) return;  // callers use short names
+  if (path.size() >= sizeof file_path) return false;
   std::memcpy(file_path, path.c_str(), path.size() + 1);
   file_guarded = 1;
+  return true;
 }
 
 void ReleaseFile() { file_guarded = 0; }

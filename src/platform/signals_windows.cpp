@@ -74,13 +74,14 @@ void GuardConsoleOutput(HANDLE output, DWORD saved_mode, UINT saved_code_page) {
   std::atexit(RestoreConsoleOutput);
 }
 
-void GuardFile(const std::string& path) {
+bool GuardFile(const std::string& path) {
   file_guarded = false;
   const std::wstring wide = WideFromUtf8(path);
-  if (wide.size() >= k_max_wide_path) return;
+  if (wide.size() >= k_max_wide_path) return false;
   wide.copy(file_path, wide.size());
   file_path[wide.size()] = L'\0';
   file_guarded = true;
+  return true;
 }
 
 void ReleaseFile() { file_guarded = false; }

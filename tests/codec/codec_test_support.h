@@ -2,6 +2,8 @@
 // streams, and spell byte strings as hex for readable expectations.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -23,12 +25,43 @@ inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
   return out.str();
 }
 
-inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr) {
+// Decodes as the record walk does, without the structural checks, unless
+// `check_format`.
+inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false) {
   std::istringstream in(compressed);
   std::ostringstream out;
-  const DecompressResult r = DeCompressStream(in, out);
+  const DecompressResult r = DeCompressStream(in, out, {}, check_format);
   if (result != nullptr) *result = r;
   return out.str();
+}
+
+// The two restores with one signature, for SameAtEveryThreadCount: as the
+// record walk decodes any bytes, and with the structural checks.
+inline Bytes DecompressWalk(const Bytes& compressed, DecompressResult* result) {
+  return Decompress(compressed, result, false);
+}
+inline Bytes DecompressChecked(const Bytes& compressed, DecompressResult* result) {
+  return Decompress(compressed, result, true);
+}
+
+// The thread counts every differential check runs at, whatever the machine:
+// one thread, the two-thread split, an odd split, and more threads than cores.
+inline constexpr unsigned k_thread_counts[] = {1, 2, 3, 4, 8};
+
+// Runs `operation` (Compress or Decompress) over `input` at each thread count
+// and compares each output with `expected`.  Leaves the default count set.
+template <typename Operation>
+::testing::AssertionResult SameAtEveryThreadCount(Operation operation, const Bytes& input, const Bytes& expected) {
+  for (const unsigned threads : k_thread_counts) {
+    SetThreadCount(threads);
+    const Bytes output = operation(input, nullptr);
+    SetThreadCount(0);
+    if (output != expected) {
+      return ::testing::AssertionFailure() << "output differs with " << threads << " threads (" << output.size()
+                                           << " bytes, " << expected.size() << " expected)";
+    }
+  }
+  return ::testing::AssertionSuccess();
 }
 
 // "02 00 62" -> the three bytes.

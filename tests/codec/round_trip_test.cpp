@@ -19,7 +19,7 @@ void ExpectRoundTrip(const std::string& source, const std::string& what) {
   ASSERT_EQ(compressed_result.status, CodecStatus::ok) << what;
   ASSERT_EQ(compressed_result.compressed_bytes, compressed.size()) << what;
   DecompressResult restored_result;
-  const std::string restored = Decompress(compressed, &restored_result);
+  const std::string restored = Decompress(compressed, &restored_result, /*check_format=*/true);
   ASSERT_EQ(restored_result.status, CodecStatus::ok) << what;
   ASSERT_EQ(restored.size(), source.size()) << what;
   ASSERT_TRUE(restored == source) << what;

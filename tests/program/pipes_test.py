@@ -53,6 +53,55 @@ class ScreensTest(harness.WorkDirTest):
         self.assertEqual(result.status, 0)
 
 
+class ChosenEntryTest(harness.WorkDirTest):
+    """The number picks the entry the listing showed with it, and every name
+    is shown with what a terminal would act on escaped."""
+
+    def test_entry_created_after_the_listing_does_not_shift_the_numbers(self):
+        self.write("b", "x")
+        self.write("gpl", "y")
+        session = start_piped(self.dir)
+        self.addCleanup(session.close)
+        session.expect(listing(["b", "gpl"]))
+        self.write("aaa_new", "z")
+        session.send("2\n")
+        self.assertEqual(session.expect(menu("gpl")), menu("gpl"))
+        session.send("0\n")
+        self.assertEqual(session.wait(), 0)
+
+    def test_names_shown_escaped_while_the_files_are_used_by_their_real_names(self):
+        # Real names (in byte order) and how the listing shows them.
+        names = [
+            (b"bad\xff\xc0\xaf\xed\xa0\x80\xe2\x82", "bad\\377\\300\\257\\355\\240\\200\\342\\202"),
+            (b"c1\xc2\x9b[2J", "c1\\302\\233[2J"),
+            (b"new\nline", "new\\nline"),
+            (b"red\x1b[31mRED", "red\\033[31mRED"),
+            (b"tab\tdel\x7f", "tab\\tdel\\177"),
+            (b"title\x1b]0;PWNED\x07x", "title\\033]0;PWNED\\ax"),
+            ("zażółć".encode(), "zażółć"),
+        ]
+        for number, (name, _) in enumerate(names, 1):
+            with open(os.path.join(self.dir.encode(), name), "wb") as f:
+                f.write(b"contents of %d " % number * 50)
+        shown = [escaped for _, escaped in names]
+        result = run(self.dir,
+                     "\x1b]0;X\x07\n"         # a rejected number, echoed
+                     "3\n1\nnowy\x1b[1m\nk\n"  # compress "new\nline" to an odd name
+                     "4\n2\nback\nk\n"         # restore that from the new listing
+                     "1\n1\nx\x1b[2J/y\nk\n"   # a refused new name
+                     "0\n")
+        self.assertTrue(result.out.startswith(listing(shown) + "\tNie ma pliku o numerze: \\033]0;X\\a\n"
+                                              + FILE_NUMBER_AGAIN + menu("new\\nline")))
+        self.assertIn(menu("nowy\\033[1m.txt"), result.out)
+        self.assertIn("\tNiedozwolona nazwa pliku: x\\033[2J/y.txt", result.out)
+        # Nothing a terminal would act on reaches the output, which is all
+        # valid UTF-8.
+        result.out.encode("utf-8")
+        self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", result.out))
+        self.assertEqual(self.read("back.txt"), b"contents of 3 " * 50)
+        self.assertEqual(result.status, 0)
+
+
 class RoundTripTest(harness.WorkDirTest):
 
     def test_compress_then_restore_through_the_menus(self):
@@ -156,12 +205,13 @@ class TypedInputTest(harness.WorkDirTest):
     def test_file_number_matching_no_entry_is_asked_again(self):
         self.write("a", "x")
         self.write("b", "y")
-        wrong = ["3", "-1", "abc", "99999999999999999999", "1.5", "1 2", "0x1", ""]
-        # Blanks around a number and a plus sign are fine.
-        result = run(self.dir, "".join(w + "\n" for w in wrong) + "\t+2 \r\n0\n")
+        wrong = ["3", "-1", "abc", "99999999999999999999", "1.5", "1 2", "0x1"]
+        # Blanks around a number and a plus sign are fine; an empty line gets
+        # the prompt again with no error line.
+        result = run(self.dir, "".join(w + "\n" for w in wrong) + "\n \t\n\t+2 \r\n0\n")
         self.assertTrue(result.out.startswith(listing(["a", "b"])))
-        self.assertTrue(result.out.endswith(FILE_NUMBER_AGAIN + menu("b")))
-        asked_again = result.out[len(listing(["a", "b"])):-len(menu("b"))]
+        self.assertTrue(result.out.endswith(FILE_NUMBER_AGAIN * 3 + menu("b")))
+        asked_again = result.out[len(listing(["a", "b"])):-len(FILE_NUMBER_AGAIN * 2 + menu("b"))]
         errors = asked_again.split(FILE_NUMBER_AGAIN)[:-1]
         self.assertEqual(len(errors), len(wrong))
         for typed, error in zip(wrong, errors):
@@ -273,7 +323,9 @@ class FailureTest(harness.WorkDirTest):
         self.assert_entries([])
 
     def test_output_that_cannot_be_written(self):
-        self.write("a", ABRACADABRA)
+        # A compressed file, so that both operations get as far as writing.
+        packed = bytes.fromhex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78")
+        self.write("a", packed)
         os.mkdir(self.path("dir.txt"))
         self.write("dir.txt/inside", "kept")
         long_name = "n" * 300
@@ -282,7 +334,7 @@ class FailureTest(harness.WorkDirTest):
                 with self.subTest(label, choice=choice):
                     line = self.run_failing(["a", "dir.txt"], 1, choice, typed)
                     self.assertIn(typed + ".txt", line)
-                    self.assertEqual(self.read("a"), ABRACADABRA)
+                    self.assertEqual(self.read("a"), packed)
                     self.assertEqual(os.listdir(self.path("dir.txt")), ["inside"])
 
     def test_failed_operation_keeps_the_existing_file(self):
