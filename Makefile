@@ -95,14 +95,17 @@ test-large: build
 	python3 tests/large/huge_file.py $(BUILD_DIR)/huffman $(LARGE_DIR)
 
 $(WINDOWS_DIR)/CMakeCache.txt:
-	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
+	  -DHUFFMAN_HOST_PROGRAM=$(abspath $(BUILD_DIR))/huffman $(CMAKE_FLAGS)
 
 windows: $(WINDOWS_DIR)/CMakeCache.txt
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target huffman
 
 # One wineserver for the whole run (-p: it stays until killed), so each start
 # of a Windows program does not pay for a new one; it is stopped at the end.
-test-windows: $(WINDOWS_DIR)/CMakeCache.txt
+# The host's program is built too: both builds must write the same files.
+test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target huffman
 	cmake --build $(WINDOWS_DIR) -j $(JOBS)
 	tests/windows/with_wineserver.sh $(WINDOWS_DIR)/wine-prefix ctest --test-dir $(WINDOWS_DIR) --output-on-failure -j $(JOBS)
 

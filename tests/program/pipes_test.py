@@ -69,6 +69,8 @@ class ChosenEntryTest(harness.WorkDirTest):
         session.send("0\n")
         self.assertEqual(session.wait(), 0)
 
+    @harness.not_on_windows("its names hold control characters and invalid UTF-8, which no "
+                            "Windows name can; Wine shows such Linux names in a form of its own")
     def test_names_shown_escaped_while_the_files_are_used_by_their_real_names(self):
         # Real names (in byte order) and how the listing shows them.
         names = [
@@ -118,6 +120,14 @@ class RoundTripTest(harness.WorkDirTest):
         self.assertEqual(self.read("back.txt"), ABRACADABRA)
         self.assertEqual(self.read("notes"), ABRACADABRA)
         self.assert_entries(["back.txt", "notes", "packed.txt"])
+
+    def test_polish_names_are_listed_opened_and_made(self):
+        self.write("zażółć gęślą", ABRACADABRA)
+        result = run(self.dir, "1\n1\nżółw\n\n" "2\n2\njaźń\n\n" "0\n")
+        self.assertTrue(result.out.startswith(listing(["zażółć gęślą"]) + menu("zażółć gęślą")))
+        self.assertIn(listing(["zażółć gęślą", "żółw.txt"]) + menu("żółw.txt"), result.out)
+        self.assertEqual(self.read("jaźń.txt"), ABRACADABRA)
+        self.assert_entries(["jaźń.txt", "zażółć gęślą", "żółw.txt"])
 
     def test_summary_figures_and_restore(self):
         every_byte = bytes(range(256)) + bytes(random.Random(3).randrange(256)
@@ -269,6 +279,21 @@ class RefusalTest(harness.WorkDirTest):
                     self.assertEqual(self.read("a.txt"), ABRACADABRA)
                     self.assertEqual(os.listdir(self.path("sub")), [])
                     self.assert_entries(self.names)
+
+
+    def test_names_windows_does_not_allow(self):
+        """Refused on Windows, as a name that leaves the directory is; plain
+        names on Linux."""
+        for label, typed in [("a backslash", "x\\y"), ("a drive's colon", "c:x"),
+                             ("a device name", "CON"), ("a device name in another case", "nul.a"),
+                             ("a wildcard", "a*b")]:
+            with self.subTest(label):
+                result = run(self.dir, f"1\n1\n{typed}\nk\n0\n")
+                if harness.ON_WINDOWS:
+                    self.assertIn("\tNiedozwolona nazwa pliku: ", result.out)
+                    self.assert_entries(self.names)
+                else:
+                    os.remove(self.path(typed + ".txt"))
 
 
 class FailureTest(harness.WorkDirTest):

@@ -20,7 +20,9 @@ wineserver=$(command -v wineserver64 || command -v wineserver)
 mkdir -p "$prefix"
 "$wineserver" -p || true  # one may already run for this prefix
 trap '"$wineserver" -k 2>/dev/null || true' EXIT INT TERM
-if [ ! -f "$prefix/system.reg" ]; then
-  wine64 wineboot -i >/dev/null 2>&1 || true
-fi
+# Makes the prefix if needed, and starts Wine's own background programs
+# (services, device drivers) now, with no test's pipes open: started by a
+# test's first program, they would inherit its output pipes and hold them
+# open past its end.
+wine64 wineboot >/dev/null 2>&1 || true
 "$@"
