@@ -6,7 +6,8 @@
 #   make test-thread     the whole test suite under ThreadSanitizer (the codec
 #                        codes and decodes large blocks on two threads)
 #   make fuzz            each libFuzzer target for FUZZ_SECONDS (default 60)
-#   make lint            clang-tidy and cppcheck over src/, failing on findings
+#   make lint            clang-tidy and cppcheck over the C++ files of src/,
+#                        tests/ and fuzz/, failing on findings
 #   make test-large      a sparse source of more than 4 GiB through the program
 #                        (opt-in: needs about 5 GiB of free disk and minutes)
 #   make windows        build-windows/huffman.exe for 64-bit Windows, linked
@@ -36,12 +37,16 @@ HARDENED_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMA
 SANITIZER_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all build run test install clean test-sanitize test-thread fuzz lint test-large bench windows test-windows
+.PHONY: all build build-tests run test install clean test-sanitize test-thread fuzz lint test-large bench windows test-windows
 
 all: build
 
+CONFIGURE = cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+
+# A first configure leaves the tests out, so that building and starting the
+# program needs only CMake and a compiler (no GoogleTest, no Python).
 $(BUILD_DIR)/CMakeCache.txt:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS)
+	$(CONFIGURE) -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
 
 build: $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -51,20 +56,26 @@ run: $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target huffman
 	@$(BUILD_DIR)/huffman
 
-test: build
+# Configures every time (quick when nothing changed): the tests are switched
+# on, and CMAKE_FLAGS take effect on a build directory configured before.
+build-tests:
+	$(CONFIGURE) -DBUILD_TESTING=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build-tests
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
 
 test-sanitize:
-	cmake -S . -B $(SANITIZE_DIR) $(HARDENED_FLAGS) -DHUFFMAN_SANITIZE=ON $(CMAKE_FLAGS)
+	cmake -S . -B $(SANITIZE_DIR) $(HARDENED_FLAGS) -DHUFFMAN_SANITIZE=ON -DBUILD_TESTING=ON $(CMAKE_FLAGS)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
 test-thread:
 	cmake -S . -B $(THREAD_DIR) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread $(CMAKE_FLAGS)
+	  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g -fsanitize=thread" -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=thread -DBUILD_TESTING=ON $(CMAKE_FLAGS)
 	cmake --build $(THREAD_DIR) -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --test-dir $(THREAD_DIR) --output-on-failure -j $(JOBS)
 
@@ -74,19 +85,21 @@ fuzz:
 	$(SANITIZER_ENV) fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # clang-tidy reads .clang-tidy (every warning an error) and the compile
-# commands of a configured build; its findings go to standard output, the
+# commands of a configured build (tests included, so that their files and
+# the fuzz targets' have theirs); its findings go to standard output, the
 # per-file "N warnings generated" counts to standard error, dropped here.
 # cppcheck reads .cppcheck-suppressions.
+LINT_SOURCES = $(shell find src tests fuzz -name '*.cpp' | sort)
 lint:
-	cmake -S . -B $(LINT_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=OFF
+	cmake -S . -B $(LINT_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=ON
 	@status=0; \
-	find src -name '*.cpp' | sort | xargs -P $(JOBS) -n 4 clang-tidy -p $(LINT_DIR) --quiet 2>/dev/null || status=1; \
+	echo $(LINT_SOURCES) | xargs -P $(JOBS) -n 4 clang-tidy -p $(LINT_DIR) --quiet 2>/dev/null || status=1; \
 	cppcheck --project=$(LINT_DIR)/compile_commands.json --std=c++20 --library=posix \
 	  --enable=warning,style,performance,portability --inline-suppr \
 	  --suppressions-list=.cppcheck-suppressions --error-exitcode=1 --quiet || status=1; \
 	exit $$status
 
-bench: build
+bench: build-tests
 	bench/make_corpus.sh $(CORPUS_DIR) > /dev/null
 	$(BUILD_DIR)/bench/codec_bench $(addprefix $(CORPUS_DIR)/,text binary skewed random)
 	bench/whole_program.sh $(BUILD_DIR)/huffman $(CORPUS_DIR)/text
@@ -96,7 +109,8 @@ test-large: build
 
 $(WINDOWS_DIR)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WINDOWS_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
-	  -DHUFFMAN_HOST_PROGRAM=$(abspath $(BUILD_DIR))/huffman $(CMAKE_FLAGS)
+	  -DFETCHCONTENT_SOURCE_DIR_GOOGLETEST=/usr/src/googletest -DHUFFMAN_HOST_PROGRAM=$(abspath $(BUILD_DIR))/huffman \
+	  $(CMAKE_FLAGS)
 
 windows: $(WINDOWS_DIR)/CMakeCache.txt
 	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target huffman

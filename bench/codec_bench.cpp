@@ -19,6 +19,7 @@
 #include "codec/census.h"
 #include "codec/operations.h"
 #include "literal_codec.h"
+#include "memory_operations.h"
 #include "memory_streams.h"
 
 namespace {

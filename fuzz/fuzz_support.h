@@ -10,6 +10,7 @@
 #include <string>
 
 #include "codec/operations.h"
+#include "memory_operations.h"
 
 namespace huffman::fuzz {
 

@@ -1,4 +1,5 @@
-// The program entry and the menu levels. Each level lists the working
+// The program entry: with no arguments the menu levels, with any argument the
+// command-line mode (src/cli/). Each menu level lists the working
 // directory, takes a file number, shows the menu for that file and acts on
 // the choice. An operation (choices 1 and 2) and choice 3 open a new level
 // inside the current one; an unlisted choice ends the current level with a
@@ -6,18 +7,22 @@
 //
 // The levels are counted in a loop rather than nested as calls, so a long
 // session does not grow the stack; the screens and key presses come in the
-// same order as nested calls would give them. The program ends with status 0
+// same order as nested calls would give them. The menu ends with status 0
 // in every case: choice 0, file number 0, the end of level 1, or the end of
 // the input at any prompt or key wait.
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/run.h"
 #include "console/file_operations.h"
 #include "console/listing.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "platform/process_start.h"
 #include "platform/process_start.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
@@ -33,12 +38,7 @@ enum MenuChoice : std::int64_t {
   k_choice_other_file = 3,
 };
 
-}  // namespace
-
-int main() {
-  huffman::PrepareStandardStreams();
-  huffman::InstallExitSignalHandlers();
-
+int RunMenu() {
   for (int open_levels = 1;; ++open_levels) {
     const std::vector<std::string> listed = huffman::ListFilesInDir();
     const std::optional<std::string> file_Name = huffman::GetFileName(listed);
@@ -72,4 +72,20 @@ int main() {
     }
     return k_exit_status;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  huffman::PrepareStandardStreams();
+  // Without the handlers a signal still ends the program, but may leave the
+  // terminal changed or a temporary file behind: say so, in the mode's
+  // language, and go on.
+  const int signal_error = huffman::InstallExitSignalHandlers();
+  if (argc > 1) {
+    if (signal_error != 0) std::fprintf(stderr, "huffman: signal handlers unavailable: %s\n", std::strerror(signal_error));
+    return huffman::cli::RunCommandLine(huffman::ProgramArguments(argc, argv));
+  }
+  if (signal_error != 0) std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", std::strerror(signal_error));
+  return RunMenu();
 }

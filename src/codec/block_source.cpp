@@ -1,17 +1,23 @@
 #include "codec/block_source.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace huffman {
 
 std::span<const std::uint8_t> StreamBlocks::Next() {
+  errno = 0;
   in.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+  // Read at once: the call that failed set it, and any later call may not.
+  if (in.bad() && error == 0) error = errno;
   return {buffer.data(), static_cast<std::size_t>(in.gcount())};
 }
 
 bool StreamBlocks::Rewind() {
   in.clear();
+  errno = 0;
   in.seekg(0, std::ios::beg);
+  if (!in && error == 0) error = errno;
   return static_cast<bool>(in);
 }
 

@@ -27,6 +27,9 @@ class BlockSource {
   virtual bool Rewind() = 0;
   // True if a read failed (as opposed to the input ending).
   virtual bool Failed() const = 0;
+  // The errno recorded where the read failed; 0 if none did, or if the
+  // stream failed without a system error.
+  virtual int Error() const = 0;
   // Bytes from here to the end, or 0 if that cannot be told in advance.
   virtual std::uint64_t SizeAhead() = 0;
 };
@@ -37,11 +40,13 @@ class StreamBlocks final : public BlockSource {
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
   bool Failed() const override { return in.bad(); }
+  int Error() const override { return error; }
   std::uint64_t SizeAhead() override;
 
  private:
   std::istream& in;
   RawBuffer buffer;
+  int error = 0;
 };
 
 class MemoryBlocks final : public BlockSource {
@@ -53,6 +58,7 @@ class MemoryBlocks final : public BlockSource {
     return true;
   }
   bool Failed() const override { return false; }
+  int Error() const override { return 0; }
   std::uint64_t SizeAhead() override { return bytes.size() - position; }
 
  private:

@@ -1,7 +1,7 @@
 #include "codec/byte_sink.h"
 
 #include <algorithm>
-#include <cassert>
+#include <cerrno>
 #include <cstring>
 
 namespace huffman {
@@ -19,8 +19,8 @@ std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
     if (out == nullptr) {
       buffer.Grow(std::max(2 * buffer.size(), used + bytes), used);
     } else {
-      assert(bytes <= buffer.size());
       WriteOut();
+      buffer.Grow(bytes);  // nothing to keep: everything went out
     }
   }
   return buffer.data() + used;
@@ -40,28 +40,36 @@ void ByteSink::Write(const std::uint8_t* bytes, std::size_t count) {
     used = count;
     return;
   }
-  if (!failed) {
-    out->write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
-    if (!*out) failed = true;
-  }
+  Send(bytes, count);
   flushed += count;
 }
 
 void ByteSink::WriteOut() {
   if (used == 0 || out == nullptr) return;
-  if (!failed) {
-    out->write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(used));
-    if (!*out) failed = true;
-  }
+  Send(buffer.data(), used);
   flushed += used;
   used = 0;
+}
+
+void ByteSink::Send(const std::uint8_t* bytes, std::size_t count) {
+  if (failed) return;
+  errno = 0;
+  out->write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));
+  if (!*out) Latch();
+}
+
+void ByteSink::Latch() {
+  failed = true;
+  error = errno;  // read at once: the call that failed set it
 }
 
 void ByteSink::Flush() {
   if (out == nullptr) return;
   WriteOut();
+  if (failed) return;
+  errno = 0;
   out->flush();
-  if (!*out) failed = true;
+  if (!*out) Latch();
 }
 
 }  // namespace huffman

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace huffman {
 
@@ -63,14 +64,19 @@ SymbolList MakeSymbolList(const Census& census, int& count_chars) {
   return chars_List;
 }
 
-void OrderSymbols(SymbolList& chars_List, int count_chars) {
-  // Insertion sort with a strict comparison: stable, so equal counts keep
-  // their first-occurrence order, exactly as repeated exchange passes do.
+void SortByWeight(SymbolList& chars_List, int count_chars) {
+  // Insertion sort with a strict comparison: stable, so equal weights keep
+  // their slot order, exactly as repeated exchange passes leave them.
   for (int i = 1; i < count_chars; ++i) {
     for (int j = i; j > 0 && chars_List[k_weight_row][j - 1] > chars_List[k_weight_row][j]; --j) {
       for (auto& row : chars_List) std::swap(row[j - 1], row[j]);
     }
   }
+}
+
+void OrderSymbols(SymbolList& chars_List, int count_chars) {
+  // Equal counts keep their first-occurrence order.
+  SortByWeight(chars_List, count_chars);
   for (int i = 0; i < count_chars; ++i) chars_List[k_weight_row][i] += static_cast<std::uint64_t>(i);
 }
 

@@ -49,6 +49,11 @@ class Census {
 // Returns count_chars through the out parameter.
 SymbolList MakeSymbolList(const Census& census, int& count_chars);
 
+// Stable ascending sort of entries 0..count_chars-1 by weight, whole columns
+// moved: the result of repeated full exchange passes with a strict
+// comparison, which the ordering and every merge pass of the tree use.
+void SortByWeight(SymbolList& chars_List, int count_chars);
+
 // Stable ascending sort by weight, then weight(i) += i.
 void OrderSymbols(SymbolList& chars_List, int count_chars);
 

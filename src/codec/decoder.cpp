@@ -19,23 +19,32 @@ static_assert(k_two_lane_bytes <= k_large_block_bytes);
 // Windows of a guessing lane at which the lane before may join it.  Decoding
 // usually falls into step within a few dozen bits; the rest is margin.
 constexpr int k_checkpoint_windows = 512;
-// Windows per refill: a refill leaves at least 56 valid bits.
-constexpr int k_windows_per_refill = 5;
-static_assert(k_windows_per_refill * k_window_bits <= 56);
+// A refill loads 8 bytes and keeps whole bytes only, so it leaves between
+// 56 and 63 valid bits (see Refill); that many windows run per refill.
+constexpr int k_refill_load_bytes = 8;
+constexpr int k_min_valid_after_refill = 8 * (k_refill_load_bytes - 1);
+constexpr int k_windows_per_refill = k_min_valid_after_refill / k_window_bits;
+static_assert(k_min_valid_after_refill == 56 && k_windows_per_refill == 5);
+static_assert(k_window_bits <= k_min_valid_after_refill);
 
 // Valid bits in the bit buffer.  The count is kept modulo 64 so that a
 // lookup can subtract a whole entry from it (window_table.h); it is never
 // above 63.
-int Valid(std::uint64_t bitcount) { return static_cast<int>(bitcount & 63); }
+int Valid(std::uint64_t bitcount) { return static_cast<int>(bitcount & k_entry_consumed_mask); }
 
-// Tops the bit buffer up to at least 56 valid bits from the 8 bytes at `in`.
-// Bits past the valid ones are the stream's own next bits, so OR-ing them
-// again later changes nothing.
+// Tops the bit buffer up from the 8 bytes at `in`.  With v valid bits
+// (v = 8q + r, r below 8), the load shifted right by v puts the stream's next
+// bits right after them.  Of the 64 - v places, (63 - v) >> 3 = 7 - q whole
+// bytes are taken: the most that keep the count below 64, which the modulo
+// count cannot hold.  The count becomes 8q + r + 8(7 - q) = 56 + r, and since
+// 56 is bits 3..5 set and q sits in exactly those bits, that is v | 56:
+// always 56 to 63.  Bits loaded past the new count are the stream's own next
+// bits, so OR-ing them again at the next refill changes nothing.
 inline void Refill(const std::uint8_t*& in, std::uint64_t& bitbuf, std::uint64_t& bitcount) {
   const int valid = Valid(bitcount);
   bitbuf |= LoadBigEndian64(in) >> valid;
   in += (63 - valid) >> 3;
-  bitcount = static_cast<std::uint64_t>(valid | 56);
+  bitcount = static_cast<std::uint64_t>(valid | k_min_valid_after_refill);
 }
 
 std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std::uint64_t bitcount) {
@@ -212,7 +221,7 @@ inline void Decoder::Lookup(Lane& lane, WindowTables& tables) const {
 // before `end` for a whole window.
 bool Decoder::StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const {
   if (Valid(lane.bitcount) < k_window_bits) {
-    if (end - lane.in < 8) return false;
+    if (end - lane.in < k_refill_load_bytes) return false;
     Refill(lane.in, lane.bitbuf, lane.bitcount);
   }
   Lookup(lane, tables);
@@ -222,9 +231,9 @@ bool Decoder::StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tabl
 // Whole refills while 8 bytes can be read before `end`.
 void Decoder::RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables) const {
   Lane l = lane;  // a local copy stays in registers
-  while (end - l.in >= 8) {
+  while (end - l.in >= k_refill_load_bytes) {
     Refill(l.in, l.bitbuf, l.bitcount);
-#pragma GCC unroll 5
+#pragma GCC unroll k_windows_per_refill
     for (int window = 0; window < k_windows_per_refill; ++window) Lookup(l, tables);
   }
   lane = l;
@@ -236,10 +245,10 @@ void Decoder::RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& seco
                           WindowTables& tables) const {
   Lane a = first;
   Lane b = second;
-  while (first_end - a.in >= 8 && second_end - b.in >= 8) {
+  while (first_end - a.in >= k_refill_load_bytes && second_end - b.in >= k_refill_load_bytes) {
     Refill(a.in, a.bitbuf, a.bitcount);
     Refill(b.in, b.bitbuf, b.bitcount);
-#pragma GCC unroll 5
+#pragma GCC unroll k_windows_per_refill
     for (int window = 0; window < k_windows_per_refill; ++window) {
       Lookup(a, tables);
       Lookup(b, tables);

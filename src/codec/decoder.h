@@ -75,8 +75,9 @@ class Decoder {
   WalkMachine machine;
   // One set of window tables per thread: they are filled as states are met.
   std::array<std::unique_ptr<WindowTables>, k_max_threads> windows;
-  // Set once a payload was large enough for the window tables: from then on
-  // every block uses them, since the walk's state carries across blocks.
+  // Set once a block was decoded through the window tables: from then on
+  // every block is, small ones too, since the cost of building the tables
+  // (what keeps small payloads on the bit-at-a-time walk) is already paid.
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;

@@ -3,138 +3,48 @@
 #include <algorithm>
 #include <cassert>
 
-#include "codec/tree.h"
-
 namespace huffman {
 
 namespace {
 
-// Source bytes per borrowed output window: the window stays below the sink's
-// capacity even for 255-bit codes.
+// Source bytes per borrowed output window: the window (the chunk's codes,
+// plus the writer's and the stores' 8 bytes of slack each) stays within the
+// sink's buffer even for 255-bit codes, so the sink never has to grow.
 constexpr std::size_t k_encode_chunk = 16 * 1024;
-// Sources from this size on are coded two bytes per table lookup.
-constexpr std::uint64_t k_pair_table_source_bytes = 1 << 20;
-
-void AppendBit(Code& code, int bit) {
-  assert(code.length < k_max_code_bits);
-  if (bit != 0) code.words[code.length / 64] |= std::uint64_t{1} << (63 - code.length % 64);
-  ++code.length;
-}
-
-}  // namespace
-
-Code LookUpCode(const RecordTable& table, int selected_char) {
-  const auto& zero_Table = table.zero_Table;
-  const auto& one_Table = table.one_Table;
-  const int created_nodes = table.created_nodes;
-  const auto x = static_cast<std::uint64_t>(selected_char);
-
-  std::uint64_t selected_node = 0;
-  int counted_node = -1;
-  int actual_bit = 0;
-  for (int i = 0; i < created_nodes && counted_node < 0; ++i) {
-    if (zero_Table[k_kind_row][i] == k_leaf && zero_Table[k_value_row][i] == x) {
-      actual_bit = 0;
-    } else if (one_Table[k_kind_row][i] == k_leaf && one_Table[k_value_row][i] == x) {
-      actual_bit = 1;
-    } else {
-      continue;
-    }
-    selected_node = zero_Table[k_id_row][i];
-    counted_node = i;
-  }
-  if (counted_node < 0) return Code{};
-
-  // Bits leaf end first, as the upward pass collects them.
-  std::array<int, k_max_code_bits + 1> char_bufor{};
-  int char_bufor_counter = 0;
-  char_bufor[char_bufor_counter++] = actual_bit;
-  for (int i = counted_node + 1; i <= created_nodes - 2; ++i) {
-    if (zero_Table[k_kind_row][i] == k_inner && zero_Table[k_value_row][i] == selected_node) {
-      char_bufor[char_bufor_counter++] = 0;
-    } else if (one_Table[k_kind_row][i] == k_inner && one_Table[k_value_row][i] == selected_node) {
-      char_bufor[char_bufor_counter++] = 1;
-    } else {
-      continue;
-    }
-    selected_node = zero_Table[k_id_row][i];
-  }
-
-  Code code;
-  for (int k = char_bufor_counter - 1; k >= 0; --k) AppendBit(code, char_bufor[k]);
-  return code;
-}
-
-CodeTable MakeCodeTable(const RecordTable& table, const Census& census) {
-  CodeTable codes{};
-  for (int i = 0; i < census.DistinctValues(); ++i) {
-    const int value = census.FirstOccurrence()[i];
-    codes[value] = LookUpCode(table, value);
-  }
-  return codes;
-}
-
-int PaddingBits(const CodeTable& codes, const Census& census) {
-  // Only the bit count modulo 8 matters, so no product can overflow.
-  std::uint64_t bits_mod_8 = 0;
-  for (int value = 0; value < k_alphabet; ++value) {
-    bits_mod_8 += (census.Count(value) % 8) * static_cast<std::uint64_t>(codes[value].length % 8);
-  }
-  return static_cast<int>((8 - bits_mod_8 % 8) % 8);
-}
-
-int HarmlessPadding(const CodeTable& codes, int padding_bits) {
-  assert(padding_bits >= 1 && padding_bits <= 7);
-  for (int candidate = 0; candidate < (1 << padding_bits); ++candidate) {
-    bool completes_a_code = false;
-    for (const Code& code : codes) {
-      if (code.length == 0 || code.length > padding_bits) continue;
-      const auto prefix = static_cast<std::uint64_t>(candidate) >> (padding_bits - code.length);
-      if (prefix == code.words[0] >> (64 - code.length)) {
-        completes_a_code = true;
-        break;
-      }
-    }
-    if (!completes_a_code) return candidate;
-  }
-  return -1;
-}
-
-Padding ChoosePadding(const CodeTable& codes, const Census& census) {
-  Padding padding;
-  padding.bits = PaddingBits(codes, census);
-  if (padding.bits == 0) return padding;
-  padding.value = HarmlessPadding(codes, padding.bits);
-  padding.harmless = padding.value >= 0;
-  return padding;
-}
-
-// Ordering, tree and renumbering; then the dead-end record where the last
-// byte's padding could not otherwise avoid completing a code, and always for
-// a single byte value, which would otherwise leave no record to decode with.
-TreePlan PlanTree(const Census& census) {
-  int count_chars = 0;
-  SymbolList chars_List = MakeSymbolList(census, count_chars);
-  OrderSymbols(chars_List, count_chars);
-  TreePlan plan;
-  BuildTree(chars_List, count_chars, plan.table);
-  Renumber(plan.table, count_chars);
-  plan.codes = MakeCodeTable(plan.table, census);
-  plan.padding = ChoosePadding(plan.codes, census);
-  if (count_chars == 1 || !plan.padding.harmless) {
-    AddDeadEndRecord(plan.table);
-    plan.codes = MakeCodeTable(plan.table, census);
-    plan.padding = ChoosePadding(plan.codes, census);
-  }
-  return plan;
-}
+static_assert(k_encode_chunk * k_max_code_bits / 8 + 8 + 8 <= k_sink_bytes);
+// Sources from this size on are coded two bytes per table lookup: the pair
+// table costs about as much to build as coding 64 KiB.
+constexpr std::uint64_t k_pair_table_source_bytes = std::uint64_t{1} << 20;
 
 // Entry layout: bits 0..5 the code's length, bit 7 set for a byte value the
 // census never saw (which then emits one harmless 0 bit, as the result is
 // discarded), bits 8..63 the code right-aligned.  The length sits lowest so
 // that a shift by the whole entry shifts by the length, and a bit count kept
-// modulo 64 can add the whole entry.
+// modulo 64 can add the whole entry: every field above the length is a
+// multiple of 64.
+constexpr int k_entry_length_bits = 6;
+constexpr std::uint64_t k_entry_length_mask = (1 << k_entry_length_bits) - 1;
 constexpr std::uint64_t k_unknown_flag = 1 << 7;
+constexpr int k_entry_code_shift = 8;
+constexpr int k_entry_code_bits = 64 - k_entry_code_shift;
+static_assert(k_entry_length_mask == 63, "a bit count kept modulo 64 adds whole entries");
+static_assert(k_unknown_flag > k_entry_length_mask && k_unknown_flag < (1 << k_entry_code_shift));
+static_assert(k_entry_code_bits <= k_entry_length_mask, "the length field holds any entry's length");
+
+// Between flushes the hot loop keeps at most 7 carried bits plus the codes
+// added since, and the count (modulo 64) must stay at or below 63: so
+// `codes_per_flush` codes fit when each is at most this long.
+constexpr int k_carried_bits = 7;
+constexpr int MaxLengthForFlush(int codes_per_flush) { return (63 - k_carried_bits) / codes_per_flush; }
+static_assert(MaxLengthForFlush(1) <= k_entry_code_bits, "one code per flush still fits an entry");
+static_assert(MaxLengthForFlush(4) == 14 && MaxLengthForFlush(3) == 18 && MaxLengthForFlush(2) == 28);
+
+// The slow path emits a code in pieces within one 64-bit word of it, each
+// small enough for PutBits beside the carried bits.
+constexpr int k_long_piece_bits = 32;
+static_assert(64 % k_long_piece_bits == 0 && k_carried_bits + k_long_piece_bits <= 63);
+
+}  // namespace
 
 Encoder::Encoder(const CodeTable& codes, std::uint64_t source_bytes) : codes(codes) {
   for (int value = 0; value < k_alphabet; ++value) {
@@ -142,35 +52,35 @@ Encoder::Encoder(const CodeTable& codes, std::uint64_t source_bytes) : codes(cod
     max_length = std::max(max_length, code.length);
     if (code.length == 0) {
       entries[value] = k_unknown_flag | 1;
-    } else if (code.length <= 56) {
-      entries[value] = (code.words[0] >> (64 - code.length)) << 8 | static_cast<std::uint64_t>(code.length);
+    } else if (code.length <= k_entry_code_bits) {
+      entries[value] =
+          (code.words[0] >> (64 - code.length)) << k_entry_code_shift | static_cast<std::uint64_t>(code.length);
     }
   }
-  // The pair table costs about as much to build as coding 64 KiB.
-  if (source_bytes < k_pair_table_source_bytes || 2 * max_length > 56) return;
+  if (source_bytes < k_pair_table_source_bytes || 2 * max_length > MaxLengthForFlush(1)) return;
   pair_entries = std::make_unique<std::uint64_t[]>(k_alphabet * k_alphabet);
   for (int first = 0; first < k_alphabet; ++first) {
     for (int second = 0; second < k_alphabet; ++second) {
       const std::uint64_t a = entries[first];
       const std::uint64_t b = entries[second];
-      const std::uint64_t length = (a & 63) + (b & 63);
-      const std::uint64_t bits = (a >> 8) << (b & 63) | b >> 8;
-      pair_entries[first | second << 8] = bits << 8 | length | ((a | b) & k_unknown_flag);
+      const std::uint64_t length = (a & k_entry_length_mask) + (b & k_entry_length_mask);
+      const std::uint64_t bits = (a >> k_entry_code_shift) << (b & k_entry_length_mask) | b >> k_entry_code_shift;
+      pair_entries[first | second << 8] = bits << k_entry_code_shift | length | ((a | b) & k_unknown_flag);
     }
   }
 }
 
 bool Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) const {
-  // Up to k_codes_per_flush codes (or pairs of codes) are added before the
-  // whole bytes are written: 7 pending bits plus that many must fit in 63.
+  // Up to k_codes_per_flush entries (single codes, or pairs of codes) are
+  // added before the whole bytes are written (see MaxLengthForFlush).
   if (pair_entries != nullptr) {
-    if (max_length <= 14) return EncodeShort<2, true>(source, writer);
-    return EncodeShort<1, true>(source, writer);
+    if (max_length <= MaxLengthForFlush(2 * 2)) return EncodeShort<2, true>(source, writer);
+    return EncodeShort<1, true>(source, writer);  // the table exists only for pairs that fit
   }
-  if (max_length <= 14) return EncodeShort<4, false>(source, writer);
-  if (max_length <= 18) return EncodeShort<3, false>(source, writer);
-  if (max_length <= 28) return EncodeShort<2, false>(source, writer);
-  if (max_length <= 56) return EncodeShort<1, false>(source, writer);
+  if (max_length <= MaxLengthForFlush(4)) return EncodeShort<4, false>(source, writer);
+  if (max_length <= MaxLengthForFlush(3)) return EncodeShort<3, false>(source, writer);
+  if (max_length <= MaxLengthForFlush(2)) return EncodeShort<2, false>(source, writer);
+  if (max_length <= MaxLengthForFlush(1)) return EncodeShort<1, false>(source, writer);
   return EncodeLong(source, writer);
 }
 
@@ -193,7 +103,7 @@ bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
     std::uint64_t pending = count == 0 ? 0 : c.writing_bufor >> (64 - count);
     auto add_entry = [&](std::uint64_t e) {
       unknown |= e;
-      pending = pending << (e & 63) | e >> 8;
+      pending = pending << (e & k_entry_length_mask) | e >> k_entry_code_shift;
       count += e;
     };
     auto flush = [&] {
@@ -233,9 +143,8 @@ bool Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer
     for (const std::uint8_t byte : source.subspan(start, length)) {
       const Code& code = codes[byte];
       all_known &= code.length != 0;
-      // Pieces of at most 32 bits, each within one 64-bit word of the code.
-      for (int piece = 0; piece < code.length; piece += 32) {
-        const int count = std::min(code.length - piece, 32);
+      for (int piece = 0; piece < code.length; piece += k_long_piece_bits) {
+        const int count = std::min(code.length - piece, k_long_piece_bits);
         PutBits(c, (code.words[piece / 64] << (piece % 64)) >> (64 - count), count);
       }
     }

@@ -13,7 +13,8 @@ void WriteSides(const SideTable<std::uint64_t>& side, int record_count, std::vec
   }
 }
 
-void ReadSides(std::span<const std::uint8_t> bytes, std::size_t& used, SideTable<std::int32_t>& side, int record_count) {
+void ReadSides(std::span<const std::uint8_t> bytes, std::size_t& used, SideTable<std::int32_t>& side,
+               int record_count) {
   for (int k = 0; k < record_count; ++k) {
     for (int row = 0; row < k_rows; ++row) side[row][k] = used < bytes.size() ? bytes[used++] : -1;
   }

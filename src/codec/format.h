@@ -12,8 +12,8 @@
 
 #include <array>
 #include <cstdint>
-#include <span>
 #include <ostream>
+#include <span>
 
 namespace huffman {
 
@@ -62,7 +62,10 @@ void WriteDictionary(const RecordTable& table, int record_count, std::ostream& o
 // were used.
 std::size_t ReadDictionary(std::span<const std::uint8_t> bytes, DictionaryTable& table);
 
-// The most bytes a dictionary takes, 255 records.
-inline constexpr std::size_t k_max_dictionary_bytes = 1 + 6 * 255;
+// The most bytes a dictionary takes: N is one byte, so at most 255 records
+// are written (a source has at most 256 distinct values, one record fewer).
+inline constexpr int k_max_written_records = k_max_records - 1;
+static_assert(k_max_written_records == 255, "N is stored in one byte");
+inline constexpr std::size_t k_max_dictionary_bytes = DictionaryBytes(k_max_written_records);
 
 }  // namespace huffman

@@ -1,8 +1,10 @@
 #include "codec/operations.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "codec/bit_writer.h"
+#include "codec/block_operations.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
@@ -11,6 +13,7 @@
 #include "codec/format.h"
 #include "codec/format_check.h"
 #include "codec/split_work.h"
+#include "codec/tree.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -43,17 +46,19 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     split.Count(census, block);
     counter.Add(block.size());
   }
-  if (source.Failed()) return {.status = CodecStatus::read_failed};
+  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
 
   // An empty source gives an empty file: nothing to decode, nothing restored.
   if (census.TotalBytes() > 0) {
     const TreePlan plan = PlanTree(census);
+    errno = 0;
     WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
+    if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
 
-    if (!source.Rewind()) return {.status = CodecStatus::read_failed};
+    if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     ByteSink sink(compressed);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census.TotalBytes());
@@ -64,21 +69,22 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
       coded_bytes += block.size();
       counter.Add(block.size());
     }
-    if (source.Failed()) return {.status = CodecStatus::read_failed};
+    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     // The padding was chosen for the bit count the census predicts; a source
     // that read otherwise the second time must not be reported as done.
     const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
     if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
     writer.Finish();
     sink.Flush();
-    if (sink.Failed()) return {.status = CodecStatus::write_failed};
+    if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
     if (!all_known || coded_bytes != census.TotalBytes() || !padding_fits) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
   }
+  errno = 0;
   compressed.flush();
-  if (!compressed) return {.status = CodecStatus::write_failed};
+  if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
   return result;
 }
 
@@ -103,7 +109,7 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   auto block = compressed.Next();
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
-  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed});
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
   if (check_format) {
     if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
       return refuse({.status = CodecStatus::not_compressed, .fault = check.fault, .fault_offset = check.offset});
@@ -132,9 +138,9 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
-  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed});
+  if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
   sink.Flush();
-  if (sink.Failed()) return refuse({.status = CodecStatus::write_failed});
+  if (sink.Failed()) return refuse({.status = CodecStatus::write_failed, .system_error = sink.Error()});
   result.restored_bytes = sink.BytesCommitted();
   if (check_format && table.dictionary_lenght >= 1) {
     if (result.compressed_bytes == dictionary_bytes) {
@@ -164,10 +170,8 @@ CompressResult CompressStream(std::istream& source, std::ostream& compressed, co
   return Compress(blocks, compressed, progress);
 }
 
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress) {
-  MemoryBlocks blocks(source, k_compress_block_bytes);
-  return Compress(blocks, compressed, progress);
+CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
+  return Compress(source, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
@@ -176,10 +180,15 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
   return Decompress(blocks, restored, progress, check_format).result;
 }
 
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress, bool check_format) {
-  MemoryBlocks blocks(compressed, k_decompress_block_bytes);
-  return Decompress(blocks, restored, progress, check_format).result;
+DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
+                                  bool check_format) {
+  return Decompress(compressed, restored, progress, check_format).result;
+}
+
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress) {
+  MemoryBlocks blocks(source, k_compress_block_bytes);
+  return CompressBlocks(blocks, compressed, progress);
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
@@ -189,6 +198,7 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
   const Restore restore = Decompress(blocks, nowhere, progress, true);
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
+                    .system_error = restored.system_error,
                     .fault = restored.fault,
                     .fault_offset = restored.fault_offset,
                     .compressed_bytes = restored.compressed_bytes,

@@ -39,8 +39,14 @@ enum class FormatFault {
   trailing_bits,         // bits after the last code do not all lie in the last byte
 };
 
+// Each result carries, beside its status, the system's errno recorded where
+// the read or write failed (0 when none failed, or when the stream failed
+// without a system error): the callers report it, never an errno read after
+// the operation returned, which another thread or any later call may have
+// replaced.
 struct CompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t source_bytes = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty source
@@ -49,6 +55,7 @@ struct CompressResult {
 
 struct DecompressResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t restored_bytes = 0;
   FormatFault fault = FormatFault::none;  // with not_compressed
@@ -63,6 +70,7 @@ struct CodeEntry {
 
 struct TestResult {
   CodecStatus status = CodecStatus::ok;
+  int system_error = 0;
   FormatFault fault = FormatFault::none;
   std::uint64_t fault_offset = 0;
   std::uint64_t compressed_bytes = 0;
@@ -81,6 +89,11 @@ using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 // start. Writes the whole compressed file to `compressed` and flushes it.
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
 
+// The same over a source already in memory, which is read in place: the
+// command line holds a short standard input so.
+CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
+                              const ProgressFn& progress = {});
+
 // Reads `compressed` once from its current position to its end. With
 // `check_format`, a file that fails the structural checks is refused
 // (not_compressed): the dictionary is checked before any byte is written,
@@ -92,16 +105,6 @@ DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restor
 // Checks `compressed` and decodes it into nothing: the sizes, the tree's
 // leaves and their codes, or the first check it fails.
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {});
-
-// The threads the codec may use: 0 for every core available to the process
-// (the default), 1 for one thread.
-void SetThreadCount(unsigned threads);
-
-// The same over input already in memory, which is read in place.
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress = {});
-DecompressResult DeCompressBuffer(std::span<const std::uint8_t> compressed, std::ostream& restored,
-                                  const ProgressFn& progress = {}, bool check_format = true);
 
 // Threads the codec may use for the coding of large blocks, for every
 // operation started after the call: 0 = every core this process may run on

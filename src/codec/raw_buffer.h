@@ -12,7 +12,8 @@ namespace huffman {
 
 class RawBuffer {
  public:
-  explicit RawBuffer(std::size_t size = 0) : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size)), length(size) {}
+  explicit RawBuffer(std::size_t size = 0)
+      : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size)), length(size) {}
 
   std::uint8_t* data() { return bytes.get(); }
   const std::uint8_t* data() const { return bytes.get(); }

@@ -1,22 +1,14 @@
 #include "codec/tree.h"
 
 #include <cassert>
-#include <utility>
 
 namespace huffman {
 
 namespace {
 
-constexpr std::uint64_t k_dead_end_label = 255;
-
-// Stable ascending sort of the whole list by weight, empty entries included.
-void ResortList(SymbolList& chars_List, int count_chars) {
-  for (int i = 1; i < count_chars; ++i) {
-    for (int j = i; j > 0 && chars_List[k_weight_row][j - 1] > chars_List[k_weight_row][j]; --j) {
-      for (auto& row : chars_List) std::swap(row[j - 1], row[j]);
-    }
-  }
-}
+// No written record carries it: at most 255 are written, labelled 0 to 254.
+constexpr std::uint64_t k_dead_end_label = k_max_written_records;
+static_assert(k_dead_end_label == 255, "the label must fit the dictionary's one byte");
 
 void TakeChild(SymbolList& chars_List, int slot, SideTable<std::uint64_t>& side, int record) {
   side[k_kind_row][record] = chars_List[k_kind_row][slot] != k_leaf ? k_inner : k_leaf;
@@ -67,7 +59,8 @@ void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table) {
     zero_Table[k_id_row][created_nodes] = own_id;
     one_Table[k_id_row][created_nodes] = own_id;
     ++created_nodes;
-    ResortList(chars_List, count_chars);
+    // The whole list, empty entries included: they gather at the front.
+    SortByWeight(chars_List, count_chars);
   }
   table.created_nodes = created_nodes;
 }
@@ -133,6 +126,26 @@ void AddDeadEndRecord(RecordTable& table) {
   SetSide(zero_Table, 0, k_leaf, lightest_leaf, 0);
   SetSide(one_Table, 0, k_inner, k_dead_end_label, 0);
   table.created_nodes = old_records + 1;
+}
+
+// Ordering, tree and renumbering; then the dead-end record where the last
+// byte's padding could not otherwise avoid completing a code, and always for
+// a single byte value, which would otherwise leave no record to decode with.
+TreePlan PlanTree(const Census& census) {
+  int count_chars = 0;
+  SymbolList chars_List = MakeSymbolList(census, count_chars);
+  OrderSymbols(chars_List, count_chars);
+  TreePlan plan;
+  BuildTree(chars_List, count_chars, plan.table);
+  Renumber(plan.table, count_chars);
+  plan.codes = MakeCodeTable(plan.table, census);
+  plan.padding = ChoosePadding(plan.codes, census);
+  if (count_chars == 1 || !plan.padding.harmless) {
+    AddDeadEndRecord(plan.table);
+    plan.codes = MakeCodeTable(plan.table, census);
+    plan.padding = ChoosePadding(plan.codes, census);
+  }
+  return plan;
 }
 
 }  // namespace huffman

@@ -1,10 +1,12 @@
-// The code tree: repeated merge passes over the ordered symbol list fill the
-// node record table, then renumbering turns the ids (weights until then)
-// into one-byte labels.  Where a file needs it, a dead-end record is put
-// under the lightest leaf so that padding bits can never complete a code.
+// The code tree and its plan: ordering, repeated merge passes over the
+// ordered symbol list that fill the node record table, renumbering that
+// turns the ids (weights until then) into one-byte labels, and where a file
+// needs it a dead-end record under the lightest leaf so that padding bits can
+// never complete a code; then each value's code and the padding.
 #pragma once
 
 #include "codec/census.h"
+#include "codec/code_table.h"
 #include "codec/format.h"
 
 namespace huffman {
@@ -22,5 +24,15 @@ void Renumber(RecordTable& table, int count_chars);
 // other record moves up by one, labels included.  With a single byte value
 // the result is that one record, the leaf on its 0-side.
 void AddDeadEndRecord(RecordTable& table);
+
+// Everything the encoder needs before the second pass over the source: the
+// renumbered tree (with the dead-end record where needed), the code of every
+// value, and the padding of the last byte.
+struct TreePlan {
+  RecordTable table;
+  CodeTable codes{};
+  Padding padding;
+};
+TreePlan PlanTree(const Census& census);
 
 }  // namespace huffman

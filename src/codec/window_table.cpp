@@ -6,8 +6,9 @@ namespace {
 
 std::uint64_t Entry(int from, std::uint32_t bytes, int count, int consumed, int next) {
   return static_cast<std::uint64_t>(consumed) | (next != from ? k_state_changes : 0) |
-         static_cast<std::uint64_t>(bytes) << 8 | static_cast<std::uint64_t>(next) << 40 |
-         static_cast<std::uint64_t>(count) << 61;
+         static_cast<std::uint64_t>(bytes) << k_entry_bytes_shift |
+         static_cast<std::uint64_t>(next) << k_entry_next_shift |
+         static_cast<std::uint64_t>(count) << k_entry_count_shift;
 }
 
 }  // namespace

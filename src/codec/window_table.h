@@ -31,14 +31,31 @@ namespace huffman {
 inline constexpr int k_window_bits = 11;
 inline constexpr int k_window_entries = 1 << k_window_bits;
 inline constexpr int k_max_bytes_per_window = 4;
-inline constexpr std::uint64_t k_state_changes = 1 << 6;
-static_assert(k_max_walk_states <= (1 << 13), "a state must fit its 13 bits");
+
+inline constexpr int k_entry_consumed_bits = 6;
+inline constexpr std::uint64_t k_entry_consumed_mask = (1 << k_entry_consumed_bits) - 1;
+inline constexpr std::uint64_t k_state_changes = std::uint64_t{1} << k_entry_consumed_bits;
+inline constexpr int k_entry_bytes_shift = 8;
+inline constexpr int k_entry_next_shift = k_entry_bytes_shift + 8 * k_max_bytes_per_window;
+inline constexpr int k_entry_next_bits = 13;
+inline constexpr int k_entry_count_shift = 61;
+inline constexpr int k_entry_count_bits = 64 - k_entry_count_shift;
+
+static_assert(k_entry_consumed_mask == 63, "a bit count kept modulo 64 subtracts whole entries");
+static_assert(k_window_bits <= k_entry_consumed_mask, "the consumed field holds a whole window");
+static_assert(k_state_changes < (std::uint64_t{1} << k_entry_bytes_shift), "the flag sits below the bytes");
+static_assert(k_entry_next_shift == 40 && k_entry_next_shift + k_entry_next_bits <= k_entry_count_shift);
+static_assert(k_max_bytes_per_window < (1 << k_entry_count_bits), "the count field holds every count");
+static_assert(k_max_bytes_per_window == sizeof(std::uint32_t), "the bytes reached are stored as one 32-bit word");
+static_assert(k_max_walk_states <= (1 << k_entry_next_bits), "a state must fit its field");
 static_assert(std::endian::native == std::endian::little, "an entry's bytes are stored straight from its word");
 
-inline int EntryConsumed(std::uint64_t e) { return static_cast<int>(e & 63); }
-inline std::uint32_t EntryBytes(std::uint64_t e) { return static_cast<std::uint32_t>(e >> 8); }
-inline int EntryNext(std::uint64_t e) { return static_cast<int>(e >> 40) & 0x1FFF; }
-inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> 61); }
+inline int EntryConsumed(std::uint64_t e) { return static_cast<int>(e & k_entry_consumed_mask); }
+inline std::uint32_t EntryBytes(std::uint64_t e) { return static_cast<std::uint32_t>(e >> k_entry_bytes_shift); }
+inline int EntryNext(std::uint64_t e) {
+  return static_cast<int>(e >> k_entry_next_shift) & ((1 << k_entry_next_bits) - 1);
+}
+inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> k_entry_count_shift); }
 
 class WindowTables {
  public:

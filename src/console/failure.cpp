@@ -52,7 +52,12 @@ std::string DescribeFailure(const Failure& failure) {
     case FailureKind::source_changed:
       return "Plik zmienil sie w trakcie kompresji: " + file;
     case FailureKind::not_compressed:
-      return "To nie jest plik skompresowany albo jest uszkodzony: " + file;
+      // A file of one repeated byte by an encoder that stores neither the
+      // byte nor the length is well formed, but nothing can restore it.
+      if (failure.fault == FormatFault::single_value) {
+        return "Nie mozna odtworzyc pliku: " + file + " (nie zawiera ani bajtu, ani dlugosci danych)";
+      }
+      return "Nie mozna zdekompresowac pliku: " + file + " (to nie jest plik skompresowany albo jest uszkodzony)";
   }
   return "Nieznany blad: " + file;
 }

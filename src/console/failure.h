@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "codec/operations.h"
+
 namespace huffman {
 
 enum class FailureKind {
@@ -15,13 +17,14 @@ enum class FailureKind {
   cannot_read,       // the chosen file could not be opened or read
   cannot_write,      // the new file could not be created, written or put in place
   source_changed,    // the chosen file changed while it was being compressed
-  not_compressed,    // the chosen file is not a compressed file, or is damaged
+  not_compressed,    // the chosen file is not a compressed file, or is damaged (`fault` says how)
 };
 
 struct Failure {
   FailureKind kind;
   std::string file;  // the name concerned, as the user knows it
   int error = 0;     // the system's errno, or 0 when there is none to tell
+  FormatFault fault = FormatFault::none;  // the check a file to restore failed
 };
 
 // One line, without a line end.

@@ -1,7 +1,6 @@
 #include "console/file_operations.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
+#include "platform/file_status.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -33,21 +33,28 @@ std::optional<Failure> RefuseNewName(const std::string& file_Name, const std::st
 // Only a regular file (a link to one included) is read: a directory cannot
 // be, a pipe could block the program, and a device might never end.
 std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& source) {
-  const std::filesystem::path path = PathOf(file_Name);
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(path, error);
-  if (error) return Failure{FailureKind::cannot_read, file_Name, error.value()};
-  if (std::filesystem::is_directory(status)) return Failure{FailureKind::cannot_read, file_Name, EISDIR};
-  if (!std::filesystem::is_regular_file(status)) return Failure{FailureKind::not_a_file, file_Name};
+  const FileStatus status = StatusOf(file_Name);
+  if (status.kind == FileKind::missing || status.kind == FileKind::directory) {
+    return Failure{FailureKind::cannot_read, file_Name, status.error};
+  }
+  if (status.kind != FileKind::regular) return Failure{FailureKind::not_a_file, file_Name};
   errno = 0;
-  source.open(path, std::ios::binary);
+  source.open(PathOf(file_Name), std::ios::binary);
   if (!source.is_open()) return Failure{FailureKind::cannot_read, file_Name, errno};
   return std::nullopt;
 }
 
+// What a codec run reports back: its status, the system error recorded
+// where its read or write failed, and why a file was not a compressed one.
+struct CodecOutcome {
+  CodecStatus status;
+  int system_error = 0;
+  FormatFault fault = FormatFault::none;  // with not_compressed
+};
+
 // Runs `codec` from the chosen file into a temporary file, and puts that in
 // place under `new_name` only when every step succeeded.
-using CodecRun = std::function<CodecStatus(std::istream&, std::ostream&, const ProgressFn&)>;
+using CodecRun = std::function<CodecOutcome(std::istream&, std::ostream&, const ProgressFn&)>;
 
 std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::string& new_name, const CodecRun& codec,
                                     ProgressLine& progress) {
@@ -55,22 +62,22 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
   if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
   AtomicFile output(new_name);
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
-  errno = 0;
-  const CodecStatus status = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
+  const CodecOutcome outcome = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
     progress.Update(done, total);
   });
-  const int error = errno;
-  switch (status) {
+  switch (outcome.status) {
     case CodecStatus::ok:
       break;
     case CodecStatus::read_failed:
-      return Failure{FailureKind::cannot_read, file_Name, error};
+      return Failure{FailureKind::cannot_read, file_Name, outcome.system_error};
     case CodecStatus::write_failed:
-      return Failure{FailureKind::cannot_write, new_name, output.Error() != 0 ? output.Error() : error};
+      return Failure{FailureKind::cannot_write, new_name, outcome.system_error};
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
     case CodecStatus::not_compressed:
-      return Failure{FailureKind::not_compressed, file_Name};
+      // What was written before the fault was found is discarded with the
+      // uncommitted output.
+      return Failure{FailureKind::not_compressed, file_Name, 0, outcome.fault};
   }
   if (int commit_error = output.Commit()) {
     return Failure{FailureKind::cannot_write, new_name, commit_error};
@@ -115,7 +122,7 @@ bool CompressFile(const std::string& file_Name) {
       file_Name, k_compress_name_prompt, k_compressing,
       [&result](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
         result = CompressStream(source, compressed, progress);
-        return result.status;
+        return CodecOutcome{result.status, result.system_error};
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);
 }
@@ -124,7 +131,8 @@ bool DeCompressFile(const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
       [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
-        return DeCompressStream(compressed, restored, progress).status;
+        const DecompressResult result = DeCompressStream(compressed, restored, progress);
+        return CodecOutcome{result.status, result.system_error, result.fault};
       },
       [] {}, k_decompress_closing);
 }

@@ -44,9 +44,10 @@ void PrintListedFile(int number, const std::string& name) {
 }
 
 void PrintSummary(const CompressResult& result) {
-  // In brackets beside the real dictionary size stands 3 * count_chars + 1,
-  // the figure this screen has always shown there.
-  const long long legacy_figure = 3LL * result.count_chars + 1;
+  // In brackets beside the dictionary size written stands three times the
+  // number of distinct byte values plus one: a figure of the tree's size,
+  // not of the bytes written.
+  const long long bracket_figure = 3LL * result.count_chars + 1;
   std::printf(
       "\n\n\tKompresja zakonczona!\n\n\tInformacje:\n"
       "_______________________________________________________________\n\n"
@@ -55,7 +56,7 @@ void PrintSummary(const CompressResult& result) {
       "\tSlownik: %" PRIu64 "B ( %lldB )\n"
       "_______________________________________________________________",
       result.source_bytes / k_bytes_per_kb, result.compressed_bytes / k_bytes_per_kb,
-      result.dictionary_bytes, legacy_figure);
+      result.dictionary_bytes, bracket_figure);
 }
 
 void PrintFailureLine(const std::string& line) {

@@ -1,4 +1,4 @@
-// The screens' texts, each exactly as the program has always shown them:
+// The screens' texts, each exact to the character:
 // every screen starts with ResetScreen (cleared console, banner, blank line),
 // and lines start with a tab. The rules are 35 underscores on the menu
 // screens and 63 on the summary screen.
@@ -21,7 +21,8 @@ inline constexpr char k_compressing[] = "\n\n\tKompresowanie...";
 inline constexpr char k_decompressing[] = "\n\n\tDekompresowanie...";
 // Closes the summary screen and every failure screen.
 inline constexpr char k_back_to_menu[] = "\n\n\tNacisnij dowolny klawisz i wroc do menu";
-// Spelled "dowlny" on this screen alone, as it always has been.
+// This screen's text reads "dowlny", unlike the other closing line; both
+// are the screens' exact texts.
 inline constexpr char k_decompress_closing[] =
     "\n\n\tPlik zdekompresowany!\n\n\tNacisnij dowlny klawisz i wroc do menu";
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "platform/errno_windows.h"
 #include "platform/signals.h"
 #include "platform/utf16_windows.h"
 
@@ -34,27 +35,6 @@ std::string DirectoryPrefix(const std::string& final_name) {
 std::string TempName(const std::string& final_name, int attempt) {
   return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(GetCurrentProcessId()) + "-" +
          std::to_string(attempt) + ".tmp";
-}
-
-// The errno closest to a Windows error, for the failure line.
-int ErrnoOf(DWORD error) {
-  switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE: return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return EACCES;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
-    case ERROR_WRITE_PROTECT: return EROFS;
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME: return EINVAL;
-    default: return EIO;
-  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "platform/signals_windows.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/utf16_windows.h"
@@ -54,7 +55,7 @@ BOOL WINAPI HandleEndingEvent(DWORD event) {
 
 // A process started with Ctrl-C ignored is not called for it, so the
 // handler leaves that choice alone.
-void InstallExitSignalHandlers() { SetConsoleCtrlHandler(HandleEndingEvent, TRUE); }
+int InstallExitSignalHandlers() { return SetConsoleCtrlHandler(HandleEndingEvent, TRUE) ? 0 : EINVAL; }
 
 void GuardConsoleInput(HANDLE input, DWORD saved) {
   input_guarded = false;

@@ -1,9 +1,11 @@
 // The console's platform services: clearing the screen, reading a typed
 // line, and waiting for one key (terminal_posix.cpp, terminal_windows.cpp).
-// Piped or redirected input is read one byte at a time and never buffered
-// ahead, so a key wait and the next prompt share one exact position in the
-// input whether it comes from a pipe or a file. Standard output is flushed
-// before every wait for input.
+// Line reads and key waits share one buffer of what standard input
+// delivered, so neither loses what the other is to see: lines are read in
+// blocks, a regular file is set back to the end of the line used (its
+// position stays exact), and a key wait on a terminal takes one key and
+// leaves what was typed after it. Standard output is flushed before every
+// wait for input.
 #pragma once
 
 #include <optional>
@@ -15,17 +17,17 @@ namespace huffman {
 // is not a terminal, so piped output is plain text.
 void ClearScreen();
 
-// Whether standard output is a terminal (a console on Windows), where a
-// screen may be cleared and a line redrawn.
-bool OutputIsTerminal();
-
 // One line of input without its line end; a last line without a line end
-// counts too. nullopt at the end of input.
+// counts too. nullopt at the end of input, after ending the line on the
+// screen when standard output is a terminal (so a shell's prompt that
+// follows starts on its own line).
 std::optional<std::string> ReadLine();
 
-// Waits for one key press. On a terminal: one key, unbuffered and not echoed,
-// the terminal's settings restored afterwards (and by a signal during the
-// wait). Otherwise a key press is one line. False at the end of input.
+// Waits for one key press. On a terminal: one key (one byte, or a whole
+// escape sequence or UTF-8 character as far as it has arrived), without
+// Enter and not echoed, the terminal's settings restored afterwards (and by a
+// signal that ends or suspends the program during the wait). Otherwise a key
+// press is one line. False at the end of input.
 [[nodiscard]] bool WaitForKey();
 
 }  // namespace huffman

@@ -130,11 +130,6 @@ void ClearThroughConsoleApi(HANDLE output) {
 
 }  // namespace
 
-bool OutputIsTerminal() {
-  DWORD mode = 0;
-  return ConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), mode);
-}
-
 void ClearScreen() {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
@@ -156,8 +151,12 @@ std::optional<std::string> ReadLine() {
     if (byte == '\n') return line;
     line.push_back(byte);
   }
-  if (line.empty()) return std::nullopt;
-  return line;
+  if (!line.empty()) return line;
+  // A shell's prompt that follows starts on its own line.
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (ConsoleMode(output, mode)) std::fputc('\n', stdout);
+  return std::nullopt;
 }
 
 bool WaitForKey() {

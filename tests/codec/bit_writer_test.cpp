@@ -41,7 +41,8 @@ TEST(BitWriterTest, WholeBytesGetNoPaddingByte) {
 }
 
 TEST(BitWriterTest, LongRunsCrossWordAndBlockBoundaries) {
-  // 3-bit pieces never align with the 32-bit spill or the block size.
+  // 3-bit pieces fall at every offset of a byte and of the 64-bit pending
+  // word, and never align with the sink's 4096-byte flushes.
   std::vector<std::pair<std::uint64_t, int>> pieces(800'000, {0b101, 3});
   pieces.push_back({0xABCDEF01, 32});
   const std::string out = Packed(pieces);

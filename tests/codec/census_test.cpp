@@ -41,8 +41,7 @@ TEST(CensusTest, CountsInFirstOccurrenceOrder) {
   census.Add(AsBytes("abracadabra"));
   int count_chars = 0;
   const SymbolList list = MakeSymbolList(census, count_chars);
-  EXPECT_EQ(Entries(list, count_chars),
-            (std::vector<Entry>{{'a', 5}, {'b', 2}, {'r', 2}, {'c', 1}, {'d', 1}}));
+  EXPECT_EQ(Entries(list, count_chars), (std::vector<Entry>{{'a', 5}, {'b', 2}, {'r', 2}, {'c', 1}, {'d', 1}}));
   EXPECT_EQ(census.TotalBytes(), 11u);
 }
 
@@ -64,8 +63,7 @@ TEST(CensusTest, FirstOccurrenceSurvivesBlockBoundaries) {
 }
 
 TEST(OrderTest, StableSortThenRaiseByPosition) {
-  EXPECT_EQ(OrderedEntries("abracadabra"),
-            (std::vector<Entry>{{'c', 1}, {'d', 2}, {'b', 4}, {'r', 5}, {'a', 9}}));
+  EXPECT_EQ(OrderedEntries("abracadabra"), (std::vector<Entry>{{'c', 1}, {'d', 2}, {'b', 4}, {'r', 5}, {'a', 9}}));
   EXPECT_EQ(OrderedEntries("aab"), (std::vector<Entry>{{'b', 1}, {'a', 3}}));
   EXPECT_EQ(OrderedEntries("zzzzzzz"), (std::vector<Entry>{{'z', 7}}));
   // Equal counts keep first-occurrence order, not byte order.

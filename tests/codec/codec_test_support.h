@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/code_table.h"
 #include "codec/operations.h"
 
 namespace huffman::testing {
@@ -83,6 +84,15 @@ inline std::string ToHex(const Bytes& bytes) {
     hex.push_back(digits[byte & 15]);
   }
   return hex;
+}
+
+// A code's bits as '0'/'1', root first.
+inline std::string CodeBits(const Code& code) {
+  std::string bits;
+  for (int i = 0; i < code.length; ++i) {
+    bits.push_back(static_cast<char>('0' + ((code.words[i / 64] >> (63 - i % 64)) & 1)));
+  }
+  return bits;
 }
 
 // `length` bytes drawn from the first `alphabet` byte values (starting at

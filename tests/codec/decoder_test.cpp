@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <sstream>
+#include <utility>
 
+#include "codec/block_source.h"
 #include "codec_test_support.h"
 
 namespace huffman {
@@ -20,9 +24,10 @@ TEST(DecompressTest, RestoresWhatTheWalkReaches) {
   };
   const Case cases[] = {
       {"whole byte, no padding", FromHex("01 00 62 00 00 61 00 FE"), "aaaaaaab"},
-      // Files of other encoders, zero-padded: the padding decodes as the walk says.
-      {"zero-padded abracadabra", FromHex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78"),
-       "abracadabraa"},
+      // Zero-padded files (the format allows any padding): the padding decodes as
+      // the walk says.
+      {"zero-padded abracadabra",
+       FromHex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78"), "abracadabraa"},
       {"zero-padded aab", FromHex("01 00 62 00 00 61 00 C0"), "aabbbbbb"},
       {"empty file", "", ""},
       {"count byte alone, dictionary missing", FromHex("FF"), ""},
@@ -58,6 +63,37 @@ TEST(DecompressTest, RandomBytesNeverCrashOrOverproduce) {
     // Each payload bit reaches at most one leaf.
     ASSERT_LE(restored.size(), 8 * file.size());
   }
+}
+
+// Blocks of 256 KiB and more are decoded in lanes on two threads, each
+// thread with window tables of its own that are built as the walk first
+// meets a state.  Here the long codes (longer than a window, so their walk
+// stops between windows in other states) first appear blocks into the file,
+// so both threads build tables mid-file: under ThreadSanitizer
+// (make test-thread) lanes that used the other thread's tables are reported.
+TEST(DecompressTest, LongCodesFirstMetInALaterLargeBlock) {
+  std::mt19937_64 rng(11);
+  std::string source = testing::RandomSource(rng, 2'000'000, 16, 0.0, 'a');
+  // Rare values with Fibonacci counts sit deep in the tree, all in the
+  // second half of the source: its first blocks hold short codes only.
+  std::uint64_t count = 1;
+  std::uint64_t next = 1;
+  for (int value = 0; value < 20; ++value) {
+    for (std::uint64_t i = 0; i < count; ++i) {
+      source[1'200'000 + rng() % 800'000] = static_cast<char>(0x80 + value);
+    }
+    count = std::exchange(next, count + next);
+  }
+  const std::string compressed = testing::Compress(source);
+  std::istringstream in(compressed);
+  const TestResult tree = TestStream(in);
+  ASSERT_EQ(tree.status, CodecStatus::ok);
+  std::size_t longest = 0;
+  for (const CodeEntry& code : tree.codes) longest = std::max(longest, code.bits.size());
+  ASSERT_GT(longest, static_cast<std::size_t>(k_window_bits));
+  ASSERT_GT(compressed.size(), 3 * k_decompress_block_bytes);
+
+  EXPECT_TRUE(Decompress(compressed) == source);
 }
 
 TEST(DecompressTest, UnwritableOutputIsAnError) {

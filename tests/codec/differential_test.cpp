@@ -25,8 +25,8 @@ TEST(DifferentialTest, EncoderMatchesPerByteLookup) {
   for (int trial = 0; trial < 300; ++trial) {
     const int alphabet = 1 + static_cast<int>(rng() % 256);
     const double skew = static_cast<double>(rng() % 80) / 10.0 - 4.0;
-    const std::string source = RandomSource(rng, rng() % (trial % 20 == 0 ? 100000 : 2000), alphabet, skew,
-                                            static_cast<int>(rng() % 256));
+    const std::string source =
+        RandomSource(rng, rng() % (trial % 20 == 0 ? 100000 : 2000), alphabet, skew, static_cast<int>(rng() % 256));
     const std::string compressed = LiteralCompress(source);
     ASSERT_TRUE(SameAtEveryThreadCount(Compress, source, compressed)) << "trial " << trial;
     // Every file the encoder writes restores exactly under the record walk.
@@ -64,7 +64,8 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnBrokenFiles) {
         for (int flips = 0; flips < 3; ++flips) file[rng() % file.size()] ^= static_cast<char>(1 + rng() % 255);
         break;
       case 2:  // a kind other than leaf or inner
-        file[1 + 3 * (rng() % static_cast<unsigned char>(file[0] == 0 ? 1 : file[0]))] = static_cast<char>(2 + rng() % 200);
+        file[1 + 3 * (rng() % static_cast<unsigned char>(file[0] == 0 ? 1 : file[0]))] =
+            static_cast<char>(2 + rng() % 200);
         break;
       case 3:  // random bytes after a small count byte
         for (auto& c : file) c = static_cast<char>(rng());

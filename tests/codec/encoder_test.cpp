@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <random>
+#include <utility>
+
+#include "codec/byte_sink.h"
 #include "codec_test_support.h"
 
 namespace huffman {
@@ -77,34 +83,156 @@ TEST(PaddingTest, SmallestStringThatCompletesNoCode) {
   EXPECT_EQ(HarmlessPadding(codes, 4), -1);
 }
 
+// A source whose content is replaced by `second_pass` when it is sought
+// back to its start for coding (the operation's rewind).
 class SourceChangingBuffer : public std::stringbuf {
  public:
-  using std::stringbuf::stringbuf;
+  SourceChangingBuffer(const std::string& first_pass, std::string second_pass)
+      : std::stringbuf(first_pass, std::ios::in), second_pass(std::move(second_pass)) {}
 
  protected:
-  // The second pass (after the rewind) sees other content.
-  pos_type seekpos(pos_type pos, std::ios_base::openmode which) override {
-    str("zzzz");
-    return std::stringbuf::seekpos(pos, which);
-  }
   pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
-    str("abz");
+    if (off == 0 && dir == std::ios_base::beg) str(second_pass);
     return std::stringbuf::seekoff(off, dir, which);
   }
+
+ private:
+  std::string second_pass;
 };
 
 TEST(CompressTest, SourceChangedBetweenPassesIsAnError) {
-  SourceChangingBuffer buffer("aab", std::ios::in);
-  std::istream source(&buffer);
-  std::ostringstream out;
-  EXPECT_EQ(CompressStream(source, out).status, CodecStatus::source_changed);
+  // "aab" codes a as 1, b as 00 and pads 4 bits.
+  const struct {
+    const char* what;
+    const char* second_pass;
+  } cases[] = {
+      {"a byte the census never saw", "abz"},
+      {"shrunk", "aa"},
+      {"grown", "aabab"},
+      {"same length, other counts", "abb"},
+  };
+  for (const auto& c : cases) {
+    SourceChangingBuffer buffer("aab", c.second_pass);
+    std::istream source(&buffer);
+    std::ostringstream out;
+    EXPECT_EQ(CompressStream(source, out).status, CodecStatus::source_changed) << c.what;
+  }
 }
 
-TEST(CompressTest, UnwritableOutputIsAnError) {
-  std::istringstream source("some text to compress");
+// Reads `good` bytes, then fails as a system read error does: errno set, and
+// the failure thrown to the stream, which turns it into badbit.
+class FailingInput : public std::streambuf {
+ public:
+  explicit FailingInput(std::string good) : good(std::move(good)) {
+    setg(this->good.data(), this->good.data(), this->good.data() + this->good.size());
+  }
+
+ protected:
+  int_type underflow() override {
+    errno = EIO;
+    throw std::ios_base::failure("read error");
+  }
+
+ private:
+  std::string good;
+};
+
+// Accepts `room` bytes, then refuses as a full disk does.
+class FailingOutput : public std::streambuf {
+ public:
+  explicit FailingOutput(std::size_t room) : room(room) {}
+
+ protected:
+  std::streamsize xsputn(const char*, std::streamsize count) override {
+    const auto taken = std::min<std::streamsize>(count, static_cast<std::streamsize>(room));
+    room -= static_cast<std::size_t>(taken);
+    if (taken < count) errno = ENOSPC;
+    return taken;
+  }
+  int_type overflow(int_type c) override { return xsputn(nullptr, 1) == 1 ? c : traits_type::eof(); }
+
+ private:
+  std::size_t room;
+};
+
+TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
+  std::mt19937_64 rng(8);
+  const std::string source = testing::RandomSource(rng, 3'000'000, 200);
+  const std::string compressed = Compress(source);
+  // Each error recorded where its call failed, then errno is scrambled the
+  // way any later call may scramble it; the result must still tell.
+  const ProgressFn scramble = [](std::uint64_t, std::uint64_t) { errno = EINTR; };
+  {
+    FailingInput input(source.substr(0, 100'000));
+    std::istream in(&input);
+    std::ostringstream out;
+    const CompressResult r = CompressStream(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::read_failed);
+    EXPECT_EQ(r.system_error, EIO);
+  }
+  {
+    FailingInput input(compressed.substr(0, 600'000));
+    std::istream in(&input);
+    std::ostringstream out;
+    const DecompressResult r = DeCompressStream(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::read_failed);
+    EXPECT_EQ(r.system_error, EIO);
+  }
+  for (const std::size_t room : {std::size_t{0}, std::size_t{5000}, compressed.size() - 1}) {
+    std::istringstream in(source);
+    FailingOutput output(room);
+    std::ostream out(&output);
+    const CompressResult r = CompressStream(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
+    EXPECT_EQ(r.system_error, ENOSPC) << room;
+  }
+  for (const std::size_t room : {std::size_t{0}, std::size_t{1'500'000}, source.size() - 1}) {
+    std::istringstream in(compressed);
+    FailingOutput output(room);
+    std::ostream out(&output);
+    const DecompressResult r = DeCompressStream(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
+    EXPECT_EQ(r.system_error, ENOSPC) << room;
+  }
+  // A stream that fails without a system error reports none.
+  std::istringstream in("some text to compress");
   std::ostringstream out;
   out.setstate(std::ios::badbit);
-  EXPECT_EQ(CompressStream(source, out).status, CodecStatus::write_failed);
+  const CompressResult r = CompressStream(in, out);
+  EXPECT_EQ(r.status, CodecStatus::write_failed);
+  EXPECT_EQ(r.system_error, 0);
+}
+
+// Codes longer than an entry holds (over 56 bits) take the slow emission
+// path; real trees of test size never get there, so the table is made by
+// hand: long codes whose later words differ from their first.
+TEST(EncoderTest, LongCodesEmitEveryWord) {
+  std::mt19937_64 rng(56);
+  CodeTable codes{};
+  const int lengths[] = {57, 64, 65, 100, 128, 129, 200, 255, 1, 3};
+  for (int value = 0; value < 10; ++value) {
+    for (auto& word : codes[value].words) word = rng();
+    codes[value].length = lengths[value];
+    const int tail = lengths[value] % 64;
+    if (tail != 0) codes[value].words[lengths[value] / 64] &= ~std::uint64_t{0} << (64 - tail);
+    for (int w = (lengths[value] + 63) / 64; w < k_code_words; ++w) codes[value].words[w] = 0;
+  }
+  std::string source;
+  for (int i = 0; i < 40'000; ++i) source.push_back(static_cast<char>(rng() % 10));
+
+  std::string expected_bits;
+  for (const char c : source) expected_bits += testing::CodeBits(codes[static_cast<std::uint8_t>(c)]);
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(source.data()), source.size());
+  ByteSink sink(std::size_t{1024});
+  BitWriter writer(sink);
+  ASSERT_TRUE(Encoder(codes, source.size()).Encode(bytes, writer));
+  writer.Finish();
+  std::string got_bits;
+  for (const std::uint8_t byte : sink.Kept()) {
+    for (int k = 7; k >= 0; --k) got_bits.push_back(static_cast<char>('0' + ((byte >> k) & 1)));
+  }
+  expected_bits.resize(got_bits.size(), '0');  // the last byte's zero fill
+  EXPECT_TRUE(got_bits == expected_bits);
 }
 
 }  // namespace

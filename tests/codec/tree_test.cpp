@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "codec/encoder.h"
+#include "codec/code_table.h"
 #include "codec_test_support.h"
 
 namespace huffman {
@@ -38,10 +38,7 @@ std::string RecordText(const RecordTable& table, int k) {
 }
 
 std::string CodeText(const RecordTable& table, char value) {
-  const Code code = LookUpCode(table, static_cast<unsigned char>(value));
-  std::string text;
-  for (int i = 0; i < code.length; ++i) text.push_back(static_cast<char>('0' + code.Bit(i)));
-  return text;
+  return testing::CodeBits(LookUpCode(table, static_cast<unsigned char>(value)));
 }
 
 TEST(TreeTest, AbracadabraRecordsAndLabels) {

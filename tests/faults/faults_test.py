@@ -1,7 +1,8 @@
 """Faults injected into the running program: writes refused part-way by a
 file-size limit, the chosen file removed or replaced between the listing and
-the operation, signals in the middle of a long operation, and an input that
-is closed or hung up at every prompt and key wait.  After each one the
+the operation, signals in the middle of a long operation, system calls that fail
+inside an operation, and an input that is closed or hung up at every prompt
+and key wait.  After each one the
 program must have left no partial output and no temporary file, kept the
 chosen file and any older file of the new name intact, and either gone on
 with a new level (ending with status 0) or died of the signal with the
@@ -28,6 +29,9 @@ MIB = 1024 * 1024
 # restores one byte, so a sparse payload of zeros restores eight 'b' bytes
 # per payload byte and the file costs no disk.
 TWO_LEAF_DICTIONARY = bytes.fromhex("01 00 62 00 00 61 00")
+
+# The preloaded library that makes chosen system calls fail (fault_shim.cpp).
+SHIM = os.environ.get("HUFFMAN_FAULT_SHIM")
 
 
 def run_with_file_size_limit(cwd, typed, limit):
@@ -105,6 +109,48 @@ class WriteFailureTest(harness.WorkDirTest):
         self.assertEqual(result.status, 0)
         self.assertEqual(self.read("back.txt"), self.SOURCE)
         self.assert_entries(["back.txt", "out.txt", "reference.txt", "src"])
+
+
+class SystemErrorTest(harness.WorkDirTest):
+    """A system call that fails inside an operation (injected by the
+    preloaded fault shim): the failure screen names the file and the reason
+    of that very call, and nothing is left behind."""
+
+    # What fails, in which operation, and the screen's line.
+    CASES = [
+        ("source unreadable", "read:5", "1", "Nie mozna odczytac pliku: src (blad wejscia/wyjscia)"),
+        ("compressed file unreadable", "read:5", "2", "Nie mozna odczytac pliku: packed.txt (blad wejscia/wyjscia)"),
+        ("disk full while compressing", "write:28", "1", "Nie mozna zapisac pliku: out.txt (brak miejsca na dysku)"),
+        ("disk full while restoring", "write:28", "2", "Nie mozna zapisac pliku: out.txt (brak miejsca na dysku)"),
+        ("no permission to create", "create:13", "1", "Nie mozna zapisac pliku: out.txt (brak uprawnien)"),
+        ("read-only file system", "create:30", "2", "Nie mozna zapisac pliku: out.txt (system plikow tylko do odczytu)"),
+        ("close fails at commit", "close:5", "1", "Nie mozna zapisac pliku: out.txt (blad wejscia/wyjscia)"),
+        ("source shorter when read again", "shrink", "1", "Plik zmienil sie w trakcie kompresji: src"),
+    ]
+    # Large enough for several blocks of either operation.
+    SOURCE = os.urandom(3 * MIB)
+
+    def test_failed_call_reaches_the_screen_with_its_reason(self):
+        self.write("src", self.SOURCE)
+        harness.run(self.dir, "1\n1\npacked\nk\n0\n")
+        packed = self.read("packed.txt")
+        names = ["packed.txt", "src"]
+        for label, fault, operation, line in self.CASES:
+            with self.subTest(label):
+                number = "2" if operation == "1" else "1"
+                env = dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+                done = subprocess.run([harness.BINARY], cwd=self.dir, env=env,
+                                      input=f"{number}\n{operation}\nout\nk\n0\n".encode(),
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      timeout=harness.TIMEOUT)
+                result = harness.Result(done)
+                self.assertEqual(result.status, 0)
+                failure = FAILURE_SCREEN.search(result.out)
+                self.assertIsNotNone(failure, result.out[-600:])
+                self.assertEqual(failure.group(1), line)
+                self.assert_entries(names)
+                self.assertEqual(self.read("src"), self.SOURCE)
+                self.assertEqual(self.read("packed.txt"), packed)
 
 
 class ChosenFileChangedTest(harness.WorkDirTest):

@@ -13,6 +13,7 @@ import os
 import select
 import shlex
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -173,11 +174,40 @@ def start_piped(cwd):
     return Session(process, process.stdout.fileno(), process.stdin.fileno())
 
 
+# A parent in the manner of a shell running a foreground job: it starts the
+# program in a process group of its own, gives that group the terminal, writes
+# the program's process id to the file descriptor given first, and ends with
+# the program's status.
+# Without such a parent the program's group has no member whose parent is in
+# the session but outside the group (it is orphaned), and the kernel then
+# discards a stop signal such as Ctrl-Z's.
+JOB_PARENT = r"""
+import os, sys, time
+child = os.fork()
+if child == 0:
+    os.close(int(sys.argv[1]))
+    os.setpgid(0, 0)
+    while os.tcgetpgrp(0) != os.getpgrp():
+        time.sleep(0.001)
+    os.execv(sys.argv[2], sys.argv[2:])
+try:
+    os.setpgid(child, child)
+except OSError:
+    pass
+os.tcsetpgrp(0, child)
+os.write(int(sys.argv[1]), str(child).encode())
+os.close(int(sys.argv[1]))
+sys.exit(os.waitstatus_to_exitcode(os.waitpid(child, 0)[1]))
+"""
+
+
 class PtySession(Session):
     """The program on a new pseudo-terminal that is its controlling terminal,
-    so Ctrl-C typed on it sends SIGINT as in a real console."""
+    so Ctrl-C typed on it sends SIGINT as in a real console.  With
+    `under_parent` the session leader is a parent that runs the program as a
+    shell runs a job (see JOB_PARENT), and `program_pid` is the program's."""
 
-    def __init__(self, cwd):
+    def __init__(self, cwd, under_parent=False):
         self.master, self.slave = os.openpty()
         self.initial_settings = termios.tcgetattr(self.slave)
 
@@ -186,9 +216,28 @@ class PtySession(Session):
             import fcntl
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
-        process = subprocess.Popen(program(), cwd=cwd, stdin=self.slave, stdout=self.slave,
-                                   stderr=self.slave, preexec_fn=take_terminal)
+        command, pass_fds = program(), ()
+        if under_parent:
+            pid_read, pid_write = os.pipe()
+            command = [sys.executable, "-c", JOB_PARENT, str(pid_write), *program()]
+            pass_fds = (pid_write,)
+        try:
+            process = subprocess.Popen(command, cwd=cwd, stdin=self.slave, stdout=self.slave,
+                                       stderr=self.slave, preexec_fn=take_terminal,
+                                       pass_fds=pass_fds)
+        finally:
+            if under_parent:
+                os.close(pid_write)
         super().__init__(process, self.master, self.master)
+        self.program_pid = process.pid
+        if under_parent:
+            with os.fdopen(pid_read, "rb") as pids:
+                self.program_pid = int(pids.read())
+
+    def stopped(self):
+        """Whether the program is stopped (by a signal or job control)."""
+        with open(f"/proc/{self.program_pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] == "T"
 
     def settings(self):
         return termios.tcgetattr(self.slave)

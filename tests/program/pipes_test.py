@@ -170,6 +170,7 @@ class LevelsTest(harness.WorkDirTest):
             ("an empty choice acts like 7", "1\n3\n1\n\nk\nk\n"),
             ("choice 0 at level 3 ends at once", "1\n3\n1\n3\n1\n0\n"),
             ("file number 0 at level 2 ends at once", "1\n1\nout\nk\n0\n"),
+            ("a line longer than one read", "7" * 150000 + "\n1\n7\nk\n"),
         ]
         for label, typed in cases:
             with self.subTest(label):
@@ -297,8 +298,11 @@ class RefusalTest(harness.WorkDirTest):
 
 
 class FailureTest(harness.WorkDirTest):
-    """Sources that cannot be read and outputs that cannot be written give a
-    failure screen in place of the summary, then a new level."""
+    """Sources that cannot be read or restored and outputs that cannot be
+    written give a failure screen in place of the summary, then a new level."""
+
+    # The compressed file of "abracadabra".
+    COMPRESSED = bytes.fromhex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78")
 
     def run_failing(self, names, number, choice, new_name):
         """Runs one operation expected to fail; returns its failure line."""
@@ -347,9 +351,27 @@ class FailureTest(harness.WorkDirTest):
             session.close()
         self.assert_entries([])
 
+    def test_restore_refuses_what_is_not_a_compressed_file(self):
+        with open(sys.executable, "rb") as program:
+            binary = program.read()
+        not_compressed = "Nie mozna zdekompresowac pliku: src (to nie jest plik skompresowany albo jest uszkodzony)"
+        cases = [
+            ("a text file", b"To jest zwykly tekst, nie plik skompresowany.\n" * 40, not_compressed),
+            ("a program", binary, not_compressed),
+            ("a compressed file cut short", self.COMPRESSED[:20], not_compressed),
+            # From an encoder that stores no record for one repeated byte.
+            ("one byte value and no record", bytes.fromhex("00 00"),
+             "Nie mozna odtworzyc pliku: src (nie zawiera ani bajtu, ani dlugosci danych)"),
+        ]
+        for label, data, expected in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("src", data)
+                self.assertEqual(self.run_failing(["src"], 1, 2, "back"), expected)
+
     def test_output_that_cannot_be_written(self):
         # A compressed file, so that both operations get as far as writing.
-        packed = bytes.fromhex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62 01 01 01 02 01 02 03 79 8D 78")
+        packed = self.COMPRESSED
         self.write("a", packed)
         os.mkdir(self.path("dir.txt"))
         self.write("dir.txt/inside", "kept")

@@ -5,6 +5,7 @@ signal during a key wait."""
 import os
 import signal
 import sys
+import time
 import unittest
 
 import harness
@@ -18,8 +19,8 @@ def on_terminal(screen):
 
 class TerminalTest(harness.WorkDirTest):
 
-    def start(self):
-        session = PtySession(self.dir)
+    def start(self, under_parent=False):
+        session = PtySession(self.dir, under_parent)
         self.addCleanup(session.close)
         return session
 
@@ -51,6 +52,55 @@ class TerminalTest(harness.WorkDirTest):
                 session.send("0\n")
                 self.assertEqual(session.wait(), 0)
                 self.assertEqual(session.settings(), session.initial_settings)
+
+    def test_keys_typed_after_the_key_stay_for_the_next_prompt(self):
+        # The key and the next file number arrive together, as when typed
+        # quickly: the wait takes the key only, whatever its length.
+        for label, key in [("a letter", "k"), ("an arrow key's sequence", "\033[A"),
+                           ("a function key's sequence", "\033[15~"), ("a Polish letter", "ą")]:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", "abracadabra")
+                self.write("b", "b")
+                session = self.start()
+                session.send("1\n1\nout\n")
+                session.expect(on_terminal(BACK_TO_MENU))
+                session.wait_for_key_mode()
+                session.send(key + "2\n")
+                session.expect(on_terminal(listing(["a", "b", "out.txt"])))
+                session.expect(on_terminal(menu("b")))
+                session.send("0\n")
+                self.assertEqual(session.wait(), 0)
+
+    def test_ctrl_z_and_fg_at_a_key_wait(self):
+        # Stopped, the terminal is as it was found (the shell reads lines on
+        # it); resumed, the wait takes one key without Enter again.
+        self.write("a", "abc")
+        session = self.start(under_parent=True)
+        session.send("1\n7\n")
+        session.expect(on_terminal(menu("a")))
+        session.wait_for_key_mode()
+        session.send("\x1a")
+        deadline = time.monotonic() + harness.TIMEOUT
+        while not session.stopped():
+            self.assertLess(time.monotonic(), deadline, "Ctrl-Z never stopped the program")
+            time.sleep(0.01)
+        self.assertEqual(session.settings(), session.initial_settings)
+        # What fg does once the program's group has the terminal again.
+        os.kill(session.program_pid, signal.SIGCONT)
+        session.wait_for_key_mode()
+        session.send("q")
+        self.assertEqual(session.wait(), 0)
+        self.assertEqual(session.settings(), session.initial_settings)
+
+    def test_end_of_input_ends_the_prompt_line(self):
+        # Ctrl-D at a prompt: the shell's prompt must not follow on its line.
+        self.write("a", "abc")
+        session = self.start()
+        session.expect(on_terminal(FILE_NUMBER_PROMPT))
+        session.send("\x04")
+        self.assertEqual(session.wait(), 0)
+        self.assertEqual(session.expect("\n"), "\r\n")
 
     def test_settings_are_back_after_the_program_ends_in_a_key_wait(self):
         self.write("a", "abc")

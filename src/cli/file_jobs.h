@@ -1,0 +1,22 @@
+// One input through one operation: the checks before anything is opened
+// (the input's kind, the output's name, a terminal at either end, an
+// existing output, the same file at both ends), the codec run into a
+// temporary output, and what follows a complete output (its permission bits
+// and times, --rm, the -v line). Each reports its own errors and returns
+// whether the input succeeded; the caller goes on with the next.
+#pragma once
+
+#include <string>
+
+#include "cli/list_table.h"
+#include "cli/options.h"
+
+namespace huffman::cli {
+
+bool CompressOne(const Preferences& preferences, const std::string& operand);
+bool DecompressOne(const Preferences& preferences, const std::string& operand);
+bool TestOne(const Preferences& preferences, const std::string& operand);
+// Adds the input's row to `table`, which prints it.
+bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table);
+
+}  // namespace huffman::cli

@@ -1,0 +1,52 @@
+#include "cli/help.h"
+
+#include <cstdio>
+
+namespace huffman::cli {
+namespace {
+
+// Every option on one screen of 80 columns.
+constexpr char k_help[] =
+    "Usage: huffman [OPTION]... [FILE]...\n"
+    "Compress or restore FILEs with a static Huffman code (by default, compress\n"
+    "each FILE to FILE.huf). Without any argument, huffman starts its\n"
+    "interactive menu instead.\n"
+    "\n"
+    "Operation (one at most; compress is the default):\n"
+    "  -z, --compress      compress each FILE to FILE + suffix\n"
+    "  -d, --decompress    restore each FILE, which must end in the suffix\n"
+    "  -t, --test          check each compressed FILE, writing nothing\n"
+    "  -l, --list          list sizes, ratio, byte values and dictionary size;\n"
+    "                      with -v also each file's code table\n"
+    "\n"
+    "Options:\n"
+    "  -c, --stdout        write to standard output, keep the sources\n"
+    "  -o, --output=FILE   write the output to FILE (one input only)\n"
+    "  -k, --keep          keep the source files (the default)\n"
+    "      --rm            remove each source once its output is safely on disk\n"
+    "  -f, --force         replace existing outputs; write compressed data to a\n"
+    "                      terminal; restore files that fail the checks of -t\n"
+    "  -S, --suffix=SUF    use suffix SUF instead of .huf\n"
+    "  -T, --threads=N     use N threads (0: every core, the default)\n"
+    "  -v, --verbose       report each file on standard error\n"
+    "  -q, --quiet         report errors only\n"
+    "  -h, --help          show this help and exit\n"
+    "  -V, --version       show the version and exit\n"
+    "\n"
+    "With no FILE, or when FILE is -, read standard input and write standard\n"
+    "output (give at least one option: no argument at all starts the menu).\n"
+    "\n"
+    "The format has no checksum: -t and -d check the structure of a file (the\n"
+    "dictionary forms one code tree, the codes end where the file ends), which\n"
+    "catches most damage but not all.\n"
+    "\n"
+    "Exit status: 0 when every file succeeded, 1 when any file failed,\n"
+    "2 for a usage error. See huffman(1) for more.\n";
+
+}  // namespace
+
+void PrintHelp() { std::fputs(k_help, stdout); }
+
+void PrintVersion() { std::fputs("huffman " HUFFMAN_VERSION "\n", stdout); }
+
+}  // namespace huffman::cli

@@ -1,0 +1,48 @@
+#include "cli/list_table.h"
+
+#include <cstdio>
+
+#include "cli/ratio.h"
+
+namespace huffman::cli {
+namespace {
+
+void PrintRow(const std::string& compressed, const std::string& original, const std::string& ratio,
+              const std::string& values, const std::string& dictionary, const std::string& name) {
+  std::printf("%12s %12s %7s %6s %10s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
+              dictionary.c_str(), name.c_str());
+}
+
+}  // namespace
+
+std::string ByteText(std::uint8_t value) {
+  if (value >= 0x21 && value <= 0x7E && value != '\\') return std::string(1, static_cast<char>(value));
+  char text[8];
+  std::snprintf(text, sizeof text, "\\x%02x", value);
+  return text;
+}
+
+void ListTable::Add(const ListRow& row, const std::vector<CodeEntry>& codes) {
+  if (rows_ == 0) PrintRow("compressed", "original", "ratio", "values", "dictionary", "name");
+  ++rows_;
+  PrintRow(std::to_string(row.compressed_bytes), std::to_string(row.original_bytes),
+           RatioText(row.compressed_bytes, row.original_bytes), std::to_string(row.leaves),
+           std::to_string(row.dictionary_bytes), row.shown_name);
+  if (with_codes_) {
+    for (const CodeEntry& code : codes) {
+      std::printf("    %-5s %4zu  %s\n", ByteText(code.value).c_str(), code.bits.size(), code.bits.c_str());
+    }
+  }
+  totals_.compressed_bytes += row.compressed_bytes;
+  totals_.original_bytes += row.original_bytes;
+  totals_.dictionary_bytes += row.dictionary_bytes;
+}
+
+void ListTable::Finish() {
+  if (rows_ < 2) return;
+  PrintRow(std::to_string(totals_.compressed_bytes), std::to_string(totals_.original_bytes),
+           RatioText(totals_.compressed_bytes, totals_.original_bytes), "-", std::to_string(totals_.dictionary_bytes),
+           "(totals)");
+}
+
+}  // namespace huffman::cli

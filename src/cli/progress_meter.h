@@ -1,0 +1,37 @@
+// How far a long operation has got, drawn on standard error: only when that
+// is a terminal and -q was not given, and only once the file has taken half
+// a second, so short files, pipes and logs never see it. The line is erased
+// when the file is done, before any message about it.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "codec/operations.h"
+
+namespace huffman::cli {
+
+class ProgressMeter {
+ public:
+  ProgressMeter(std::string shown_name, bool wanted);
+  ~ProgressMeter() { Erase(); }
+  ProgressMeter(const ProgressMeter&) = delete;
+  ProgressMeter& operator=(const ProgressMeter&) = delete;
+
+  // The callback the codec reports to; empty when nothing is to be drawn,
+  // so the codec does not even count.
+  ProgressFn Callback();
+  void Erase();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  void Update(std::uint64_t done, std::uint64_t total);
+
+  std::string shown_name_;
+  bool enabled_;
+  bool drawn_ = false;
+  Clock::time_point next_redraw_;
+};
+
+}  // namespace huffman::cli

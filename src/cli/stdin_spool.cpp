@@ -1,0 +1,64 @@
+#include "cli/stdin_spool.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/spill_file.h"
+#include "platform/standard_streams.h"
+
+namespace huffman::cli {
+namespace {
+
+// Inputs up to this size are compressed from memory; larger ones spill.
+constexpr std::size_t k_memory_bound = 4 * 1024 * 1024;
+
+// Fills `buffer` from standard input; the bytes read.
+std::size_t ReadInto(std::vector<std::uint8_t>& buffer) {
+  FdInputStream& input = StandardInput();
+  input.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+  return static_cast<std::size_t>(input.gcount());
+}
+
+}  // namespace
+
+SpooledCompression CompressStandardInput(std::ostream& compressed, const ProgressFn& progress) {
+  SpooledCompression spooled;
+  // A file redirected to standard input is read twice in place, as a named
+  // file is.
+  if (StandardInputRereadable()) {
+    spooled.result = CompressStream(StandardInput(), compressed, progress);
+    if (StandardInput().Error() != 0) spooled.read_error = StandardInput().Error();
+    return spooled;
+  }
+  std::vector<std::uint8_t> buffer(k_memory_bound);
+  std::size_t held = ReadInto(buffer);
+  if (StandardInput().Error() != 0) {
+    spooled.read_error = StandardInput().Error();
+    return spooled;
+  }
+  if (held < buffer.size()) {
+    spooled.result = CompressBuffer({buffer.data(), held}, compressed, progress);
+    return spooled;
+  }
+
+  SpillFile spill;
+  if (!spill.IsOpen()) {
+    spooled.spill_error = spill.Error();
+    return spooled;
+  }
+  if (!spill.Append({buffer.data(), held})) {
+    spooled.spill_error = spill.Error();
+    return spooled;
+  }
+  // The memory goes back before the rest is moved and the codec takes its own.
+  std::vector<std::uint8_t>().swap(buffer);
+  bool read_failed = false;
+  if (int error = spill.AppendStandardInput(read_failed)) {
+    (read_failed ? spooled.read_error : spooled.spill_error) = error;
+    return spooled;
+  }
+  spooled.result = CompressStream(spill.Reader(), compressed, progress);
+  return spooled;
+}
+
+}  // namespace huffman::cli

@@ -1,0 +1,43 @@
+// A temporary file with no name, under TMPDIR (or /tmp): it is unnamed from
+// the moment it exists, so no exit, a signal or a crash included, can leave it
+// behind. The command line spills standard input into it when the input is
+// too large to hold in memory, and reads it back (twice) from the start.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "platform/fd_stream.h"
+
+namespace huffman {
+
+class SpillFile {
+ public:
+  SpillFile();
+  ~SpillFile();
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // The errno of a failed creation or of the last failed write.
+  int Error() const { return error_; }
+
+  // Appends the bytes; false (and Error() set) when the disk refuses them.
+  bool Append(std::span<const std::uint8_t> bytes);
+
+  // Appends everything left on standard input, moved by the kernel where it
+  // can (a pipe's pages spliced into the file, no copy through the program).
+  // 0, or the errno of the read (`read_failed` set) or of the write.
+  int AppendStandardInput(bool& read_failed);
+
+  // The file read from its start; valid while this value lives.
+  FdInputStream& Reader();
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+  std::unique_ptr<FdInputStream> reader_;
+};
+
+}  // namespace huffman

@@ -1,0 +1,101 @@
+#include "platform/spill_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace huffman {
+namespace {
+
+constexpr std::size_t k_pipe_bytes = 1024 * 1024;
+constexpr std::size_t k_splice_bytes = 1024 * 1024;
+constexpr std::size_t k_copy_bytes = 1024 * 1024;
+
+std::string TemporaryDirectory() {
+  const char* directory = std::getenv("TMPDIR");
+  return directory != nullptr && *directory != '\0' ? directory : "/tmp";
+}
+
+// O_TMPFILE gives a file that never had a name; where the file system lacks
+// it, a named file is unlinked the moment it is created.
+int OpenUnnamed(const std::string& directory) {
+#ifdef O_TMPFILE
+  const int fd = open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+#endif
+  std::string name = directory + "/huffman-spill-XXXXXX";
+  const int named = mkstemp(name.data());
+  if (named < 0) return -1;
+  unlink(name.c_str());
+  return named;
+}
+
+}  // namespace
+
+SpillFile::SpillFile() : fd_(OpenUnnamed(TemporaryDirectory())) {
+  if (fd_ < 0) error_ = errno;
+}
+
+SpillFile::~SpillFile() {
+  reader_.reset();
+  if (fd_ >= 0) close(fd_);
+}
+
+bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
+  const std::uint8_t* next = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    const ssize_t put = write(fd_, next, left);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    next += put;
+    left -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+int SpillFile::AppendStandardInput(bool& read_failed) {
+  read_failed = false;
+#ifdef SPLICE_F_MOVE
+  // A larger pipe means fewer turns between the writer and this loop; the
+  // pipe keeps its size if the system refuses.
+  fcntl(STDIN_FILENO, F_SETPIPE_SZ, static_cast<int>(k_pipe_bytes));
+  for (;;) {
+    const ssize_t moved = splice(STDIN_FILENO, nullptr, fd_, nullptr, k_splice_bytes, SPLICE_F_MOVE);
+    if (moved > 0) continue;
+    if (moved == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EINVAL) break;  // not a pipe: copied below
+    // Which end failed cannot be told from splice; a read of nothing can.
+    error_ = errno;
+    read_failed = read(STDIN_FILENO, nullptr, 0) < 0;
+    return error_;
+  }
+#endif
+  std::vector<std::uint8_t> buffer(k_copy_bytes);
+  for (;;) {
+    const ssize_t got = read(STDIN_FILENO, buffer.data(), buffer.size());
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      read_failed = true;
+      return errno;
+    }
+    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error_;
+  }
+}
+
+FdInputStream& SpillFile::Reader() {
+  reader_ = std::make_unique<FdInputStream>(fd_);
+  reader_->seekg(0);
+  return *reader_;
+}
+
+}  // namespace huffman

@@ -1,0 +1,316 @@
+"""The command-line mode as a black box, in temporary directories: round trips
+through files, -c, -o and pipes; every refusal and error leaving nothing
+written, no temporary file and every source intact; --rm; what -l shows of a
+file built here; -t passing and failing hand-made files and naming the check;
+and exit statuses over a mix of good and bad files."""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "program"))
+import harness  # noqa: E402  (the program suites' harness, shared)
+
+MIB = 1024 * 1024
+# Larger than what standard input is held in memory before it spills.
+SPILLING = bytes(range(256)) * (6 * MIB // 256) + b"tail"
+
+# Hand-made compressed files, as "N, the 0-sides, the 1-sides, payload".
+# Two leaves: 0 -> 'b', 1 -> 'a'.
+TWO_LEAVES = bytes.fromhex("01 00 62 00 00 61 00")
+# "aaaaaaab": eight codes filling one byte exactly.
+EXACT = TWO_LEAVES + b"\xfe"
+# "aab" from an encoder that pads with zeros: the padding decodes as five
+# more 'b', and nothing in the file tells it apart, so the file passes.
+ZERO_PADDED = TWO_LEAVES + b"\xc0"
+BAD_FILES = [
+    ("truncated dictionary", bytes.fromhex("02 00 61 00 00 62"), "dictionary is truncated"),
+    # Record 1's 0-side names record 9, which does not exist.
+    ("record linking nowhere", bytes.fromhex("02 00 61 00 01 09 01 00 62 00 00 63 01 80"),
+     "does not name a record below its parent"),
+    # Record 1's 0-side names record 1 itself.
+    ("cycle", bytes.fromhex("02 00 61 00 01 01 01 00 62 00 00 63 01 80"), "does not name a record below its parent"),
+    ("duplicated byte value", bytes.fromhex("01 00 61 00 00 61 00 80"), "byte value on two leaves"),
+    ("dictionary with no payload", TWO_LEAVES, "no payload"),
+    ("no records: one repeated byte value", bytes.fromhex("00 00"), "nothing can restore it"),
+]
+
+
+class Run:
+    def __init__(self, done):
+        self.status = done.returncode
+        self.out = done.stdout
+        self.err = done.stderr.decode("utf-8", "surrogateescape")
+
+
+def huffman(cwd, *args, stdin=b"", env=None, **kwargs):
+    done = subprocess.run(harness.program(*args), cwd=cwd, input=stdin, stdout=subprocess.PIPE,
+                          stderr=subprocess.PIPE, timeout=harness.TIMEOUT, env=env, **kwargs)
+    return Run(done)
+
+
+class CliTest(harness.WorkDirTest):
+
+    def run_ok(self, *args, stdin=b""):
+        result = huffman(self.dir, *args, stdin=stdin)
+        self.assertEqual((result.status, result.err), (0, ""), args)
+        return result
+
+    def assert_refused(self, args, message, files, others=()):
+        """Fails with status 1 and one line holding `message`, and leaves the
+        directory holding exactly `files` (with their contents) and `others`."""
+        result = huffman(self.dir, *args)
+        self.assertEqual(result.status, 1, (args, result.err))
+        self.assertEqual(result.err.count("\n"), 1, result.err)
+        self.assertTrue(result.err.startswith("huffman: "), result.err)
+        self.assertIn(message, result.err)
+        self.assert_entries(list(files) + list(others))
+        for name, data in files.items():
+            self.assertEqual(self.read(name), data, name)
+
+
+class RoundTripTest(CliTest):
+    SOURCES = [("empty", b""), ("one value", b"z" * 1000), ("all 256", bytes(range(256)) * 3),
+               ("spilling", SPILLING)]
+
+    def test_files_stdout_output_name_and_pipes(self):
+        for label, data in self.SOURCES:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("f", data)
+                os.utime(self.path("f"), (1_000_000_000, 1_000_000_000))
+                os.chmod(self.path("f"), 0o640)
+                self.run_ok("f")
+                packed = self.read("f.huf")
+                self.assertEqual(os.stat(self.path("f.huf")).st_mtime, 1_000_000_000)
+                if not harness.ON_WINDOWS:  # Windows files have no permission bits
+                    self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o777, 0o640)
+                self.assertEqual(self.run_ok("-c", "f").out, packed)
+                tmp = os.path.join(self.root.name, "spill")
+                os.mkdir(tmp)
+                piped = huffman(self.dir, "-c", stdin=data, env=dict(os.environ, TMPDIR=tmp))
+                self.assertEqual((piped.status, piped.out), (0, packed))
+                # A Windows build spills into %TEMP%, deleted by the system on
+                # close, and Wine keeps files of its own under TMPDIR.
+                if not harness.ON_WINDOWS:
+                    self.assertEqual(os.listdir(tmp), [], "the spill file was left")
+                shutil.rmtree(tmp)
+                self.assertEqual(self.run_ok("-dc", stdin=packed).out, data)
+                self.assertEqual(self.run_ok("-d", "-", stdin=packed).out, data)
+                self.assertEqual(self.run_ok("-dc", "f.huf").out, data)
+                self.run_ok("-o", "g.huf", stdin=data)
+                self.assertEqual(self.read("g.huf"), packed)
+                self.run_ok("-d", "-o", "g", "g.huf")
+                self.assertEqual(self.read("g"), data)
+                os.remove(self.path("f"))
+                self.run_ok("-d", "f.huf")
+                self.assertEqual(self.read("f"), data)
+                if not harness.ON_WINDOWS:
+                    self.assertEqual(os.stat(self.path("f")).st_mode & 0o777, 0o640)
+                self.assert_entries(["f", "f.huf", "g", "g.huf"])
+
+    def test_many_files_to_stdout_and_another_suffix(self):
+        self.write("a", b"first ")
+        self.write("b", b"second")
+        self.run_ok("-S", ".hz", "a", "--suffix=.hz", "b")
+        self.assertEqual(self.run_ok("-dcS.hz", "a.hz", "b.hz").out, b"first second")
+
+    def test_symbolic_link_to_a_file_is_read_as_the_file(self):
+        self.write("target", b"linked data")
+        os.symlink("target", self.path("link"))
+        self.run_ok("link")
+        self.assertEqual(self.run_ok("-dc", "link.huf").out, b"linked data")
+        self.assertTrue(os.path.islink(self.path("link")))
+
+
+class RefusalTest(CliTest):
+
+    def test_each_refused_file_leaves_everything_as_it_was(self):
+        self.write("a", b"data")
+        self.write("a.huf", b"older")
+        os.mkdir(self.path("dir"))
+        self.write("plain", b"x")
+        self.write(".huf", b"y")
+        files = {"a": b"data", "a.huf": b"older", "plain": b"x", ".huf": b"y"}
+        device = "NUL" if harness.ON_WINDOWS else "/dev/null"
+        cases = [
+            (["a"], "a.huf: already exists; use -f to replace it"),
+            (["missing"], "missing: No such file or directory"),
+            (["dir"], "dir: is a directory"),
+            ([device], f"{device}: not a regular file"),
+            (["-d", "plain"], "plain: unknown suffix (expected .huf)"),
+            (["-d", ".huf"], "unknown suffix"),
+            (["a.huf"], "a.huf: already has the .huf suffix"),
+            (["-f", "-o", "a", "a"], "the output would be the input itself"),
+            (["-d", "-f", "-o", "a.huf", "a.huf"], "the output would be the input itself"),
+        ]
+        for args, message in cases:
+            with self.subTest(args):
+                self.assert_refused(args, message, files, ["dir"])
+
+    def test_hard_link_output_is_the_same_file(self):
+        self.write("a", b"data")
+        os.link(self.path("a"), self.path("a.huf"))
+        self.assert_refused(["-f", "a"], "the output would be the input itself",
+                            {"a": b"data", "a.huf": b"data"})
+
+    def test_force_replaces_an_existing_output(self):
+        self.write("a", b"data")
+        self.write("a.huf", b"older")
+        self.run_ok("-f", "a")
+        self.assertEqual(self.run_ok("-dc", "a.huf").out, b"data")
+
+    def test_usage_errors_touch_nothing(self):
+        self.write("a", b"data")
+        self.write("b", b"more")
+        cases = [
+            (["-x", "a"], "unknown option '-x'"),
+            (["--bogus", "a"], "unknown option '--bogus'"),
+            (["-d", "-t", "a"], "conflicting operations"),
+            (["a", "-S"], "needs a value"),
+            (["-S", "", "a"], "suffix must not be empty"),
+            (["-c", "a", "b"], "-c compresses one input only"),
+            (["-o", "out", "a", "b"], "-o takes one input only"),
+            (["-t", "-o", "out", "a"], "-o cannot be used with -t or -l"),
+            (["-c", "--rm", "a"], "--rm cannot be used with -c"),
+            (["-T", "many", "a"], "invalid thread count"),
+        ]
+        for args, message in cases:
+            with self.subTest(args):
+                result = huffman(self.dir, *args)
+                self.assertEqual(result.status, 2)
+                first, hint = result.err.splitlines()
+                self.assertTrue(first.startswith("huffman: ") and message in first, first)
+                self.assertEqual(hint, "Try 'huffman --help' for more information.")
+                self.assertEqual(result.out, b"")
+                self.assert_entries(["a", "b"])
+
+    def test_compressed_data_and_a_terminal(self):
+        self.write("a", b"data")
+        self.run_ok("a")
+        master, slave = os.openpty()
+        try:
+            cases = [(["-c", "a"], {"stdout": slave}, "not written to a terminal"),
+                     (["-d"], {"stdin": slave}, "not read from a terminal")]
+            for args, streams, message in cases:
+                with self.subTest(args):
+                    streams = {"stdin": subprocess.DEVNULL, "stdout": subprocess.PIPE} | streams
+                    done = subprocess.run(harness.program(*args), cwd=self.dir, stderr=subprocess.PIPE,
+                                          timeout=harness.TIMEOUT, **streams)
+                    self.assertEqual(done.returncode, 1)
+                    self.assertIn(message, done.stderr.decode())
+            done = subprocess.run(harness.program("-cf", "a"), cwd=self.dir, stdout=slave,
+                                  stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+            self.assertEqual(done.returncode, 0)
+        finally:
+            os.close(master)
+            os.close(slave)
+        self.assert_entries(["a", "a.huf"])
+
+    @harness.not_on_windows("a Windows program gets no POSIX signal; its console events (Ctrl-C, "
+                            "closing the window) need a console, which a pipe is not")
+    def test_a_signal_while_writing_leaves_no_file(self):
+        process = subprocess.Popen(harness.program("-o", "out.huf"), cwd=self.dir, stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        try:
+            process.stdin.write(SPILLING)
+            process.stdin.flush()
+            time.sleep(0.3)
+            process.send_signal(signal.SIGTERM)
+            self.assertEqual(process.wait(timeout=harness.TIMEOUT), -signal.SIGTERM)
+        finally:
+            process.stdin.close()
+            process.stdout.close()
+            process.stderr.close()
+        self.assert_entries([])
+
+
+class RemoveSourceTest(CliTest):
+
+    def test_rm_removes_a_source_only_once_its_output_is_in_place(self):
+        self.write("a", b"alpha")
+        self.write("b", b"beta")
+        self.write("b.huf", b"older")
+        result = huffman(self.dir, "--rm", "a", "b")
+        self.assertEqual(result.status, 1)
+        self.assert_entries(["a.huf", "b", "b.huf"])
+        self.assertEqual(self.read("b.huf"), b"older")
+        self.run_ok("-d", "--rm", "a.huf")
+        self.assert_entries(["a", "b", "b.huf"])
+        self.assertEqual(self.read("a"), b"alpha")
+        # -k after --rm: the last one wins.
+        self.run_ok("--rm", "-k", "-f", "b")
+        self.assert_entries(["a", "b", "b.huf"])
+
+
+class CheckTest(CliTest):
+
+    def test_good_files_pass(self):
+        self.write("notes", b"abracadabra")
+        self.write("empty", b"")
+        self.run_ok("notes", "empty")
+        self.write("exact.huf", EXACT)
+        self.write("padded.huf", ZERO_PADDED)
+        self.assertEqual(self.run_ok("-t", "notes.huf", "empty.huf", "exact.huf", "padded.huf").out, b"")
+        result = huffman(self.dir, "-tv", "notes.huf", "-", stdin=EXACT)
+        self.assertEqual((result.status, result.err), (0, "notes.huf: OK\n(stdin): OK\n"))
+        self.assertEqual(self.run_ok("-dc", "exact.huf").out, b"aaaaaaab")
+        self.assertEqual(self.run_ok("-dc", "padded.huf").out, b"aab" + b"b" * 5)
+
+    def test_bad_files_fail_naming_the_check_and_are_not_restored(self):
+        for label, data, check in BAD_FILES:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("bad.huf", data)
+                for args in (["-t"], ["-l"], ["-d"], ["-dc"]):
+                    result = huffman(self.dir, *args, "bad.huf")
+                    self.assertEqual(result.status, 1, (args, result.err))
+                    self.assertRegex(result.err, r"^huffman: bad\.huf: not a valid compressed file: .*"
+                                     + re.escape(check) + r".* \(at byte \d+\)\n$")
+                    self.assertEqual(result.out, b"")
+                    self.assert_entries(["bad.huf"])
+                # -f restores what the record walk makes of it.
+                self.assertEqual(huffman(self.dir, "-d", "-f", "bad.huf").status, 0)
+                self.assert_entries(["bad", "bad.huf"])
+
+
+class ListTest(CliTest):
+
+    def test_figures_and_code_table_of_a_file_made_here(self):
+        self.write("exact.huf", EXACT)
+        self.write("empty.huf", b"")
+        out = self.run_ok("-l", "exact.huf", "empty.huf").out.decode()
+        header, exact, empty, totals = [line.split() for line in out.splitlines()]
+        self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "name"])
+        self.assertEqual(exact, ["8", "8", "100.0%", "2", "7", "exact.huf"])
+        self.assertEqual(empty, ["0", "0", "-", "0", "0", "empty.huf"])
+        self.assertEqual(totals, ["8", "8", "100.0%", "-", "7", "(totals)"])
+        # Codes sorted by their bits; space and backslash escaped.
+        self.write("odd", b" " + b"\\" * 7)  # eight one-bit codes: no padding
+        self.run_ok("odd")
+        lines = self.run_ok("-lv", "odd.huf").out.decode().splitlines()
+        self.assertEqual(len(lines), 2 + 2)  # header, row, one line per byte value
+        self.assertEqual([line.split() for line in lines[2:]], [["\\x20", "1", "0"], ["\\x5c", "1", "1"]])
+
+
+class ExitStatusTest(CliTest):
+
+    def test_a_mix_of_good_and_bad_files_processes_every_file(self):
+        self.write("good1", b"one")
+        self.write("good2", b"two")
+        result = huffman(self.dir, "good1", "missing", "good2")
+        self.assertEqual(result.status, 1)
+        self.assertEqual(result.err, "huffman: missing: No such file or directory\n")
+        self.assert_entries(["good1", "good1.huf", "good2", "good2.huf"])
+        self.assertEqual(huffman(self.dir, "-q", "good1").status, 1)  # the output exists
+        self.assertEqual(huffman(self.dir, "-t", "good1.huf", "good2.huf").status, 0)
+
+
+if __name__ == "__main__":
+    harness.use_program(sys.argv.pop(1))
+    unittest.main()

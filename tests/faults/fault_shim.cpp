@@ -1,0 +1,197 @@
+// System calls that fail on request, preloaded (LD_PRELOAD) into the program
+// under test by faults_test.py. HUFFMAN_FAULT=<what>:<errno> chooses one:
+//   read    every read of a regular file opened read-only (the source)
+//   write   every write of a regular file opened for writing (the output)
+//   close   closing a regular file opened for writing: the file is closed,
+//           then the call reports the error (a failed flush at commit)
+//   create  opening with O_CREAT or O_TMPFILE (creating the output)
+//   shrink  the source ends early once it is read again from its start
+//           (errno unused): it reads shorter on the second pass
+// Only regular files are touched, so the terminal and pipes work as usual.
+#include <array>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace {
+
+enum class Fault { none, read, write, close, create, shrink };
+
+struct Request {
+  Fault fault = Fault::none;
+  int error = 0;
+};
+
+const Request& Requested() {
+  static const Request request = [] {
+    Request parsed;
+    const char* text = std::getenv("HUFFMAN_FAULT");
+    if (text == nullptr) return parsed;
+    constexpr std::array<std::pair<const char*, Fault>, 5> k_names = {{{"read", Fault::read},
+                                                                       {"write", Fault::write},
+                                                                       {"close", Fault::close},
+                                                                       {"create", Fault::create},
+                                                                       {"shrink", Fault::shrink}}};
+    for (const auto& [name, fault] : k_names) {
+      const std::size_t length = std::strlen(name);
+      if (std::strncmp(text, name, length) == 0 && (text[length] == ':' || text[length] == '\0')) {
+        parsed.fault = fault;
+        if (text[length] == ':') parsed.error = std::atoi(text + length + 1);
+      }
+    }
+    return parsed;
+  }();
+  return request;
+}
+
+template <typename Fn>
+Fn Next(const char* name) {
+  return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+}
+
+// Whether `fd` is a regular file opened read-only (`writing` false) or for
+// writing (`writing` true).
+bool RegularFile(int fd, bool writing) {
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int flags = fcntl(fd, F_GETFL);
+  return flags >= 0 && ((flags & O_ACCMODE) != O_RDONLY) == writing;
+}
+
+bool Fails(Fault fault, int fd, bool writing) { return Requested().fault == fault && RegularFile(fd, writing); }
+
+// For `shrink`: per descriptor, whether bytes were read, and whether it was
+// then sought back to its start.
+constexpr int k_tracked_fds = 1024;
+std::array<bool, k_tracked_fds> read_some{};
+std::array<bool, k_tracked_fds> read_again{};
+
+void NoteSeek(int fd, long long offset, int whence) {
+  if (Requested().fault != Fault::shrink || fd < 0 || fd >= k_tracked_fds) return;
+  if (offset == 0 && whence == SEEK_SET && read_some[fd]) read_again[fd] = true;
+}
+
+}  // namespace
+
+extern "C" {
+
+ssize_t read(int fd, void* buffer, size_t count) {
+  static const auto real = Next<ssize_t (*)(int, void*, size_t)>("read");
+  if (Fails(Fault::read, fd, false)) {
+    errno = Requested().error;
+    return -1;
+  }
+  if (Requested().fault == Fault::shrink && fd >= 0 && fd < k_tracked_fds && RegularFile(fd, false)) {
+    if (read_again[fd]) return 0;
+    const ssize_t got = real(fd, buffer, count);
+    if (got > 0) read_some[fd] = true;
+    return got;
+  }
+  return real(fd, buffer, count);
+}
+
+ssize_t write(int fd, const void* buffer, size_t count) {
+  static const auto real = Next<ssize_t (*)(int, const void*, size_t)>("write");
+  if (Fails(Fault::write, fd, true)) {
+    errno = Requested().error;
+    return -1;
+  }
+  return real(fd, buffer, count);
+}
+
+ssize_t writev(int fd, const struct iovec* pieces, int count) {
+  static const auto real = Next<ssize_t (*)(int, const struct iovec*, int)>("writev");
+  if (Fails(Fault::write, fd, true)) {
+    errno = Requested().error;
+    return -1;
+  }
+  return real(fd, pieces, count);
+}
+
+int close(int fd) {
+  static const auto real = Next<int (*)(int)>("close");
+  const bool fails = Fails(Fault::close, fd, true);
+  const int status = real(fd);
+  if (!fails) return status;
+  errno = Requested().error;
+  return -1;
+}
+
+int fclose(FILE* file) {
+  static const auto real = Next<int (*)(FILE*)>("fclose");
+  const bool fails = Fails(Fault::close, fileno(file), true);
+  const int status = real(file);
+  if (!fails) return status;
+  errno = Requested().error;
+  return EOF;
+}
+
+off_t lseek(int fd, off_t offset, int whence) {
+  static const auto real = Next<off_t (*)(int, off_t, int)>("lseek");
+  NoteSeek(fd, offset, whence);
+  return real(fd, offset, whence);
+}
+
+off64_t lseek64(int fd, off64_t offset, int whence) {
+  static const auto real = Next<off64_t (*)(int, off64_t, int)>("lseek64");
+  NoteSeek(fd, offset, whence);
+  return real(fd, offset, whence);
+}
+
+}  // extern "C"
+
+namespace {
+
+// open and open64 (and openat) share this: the mode argument is read only
+// when the flags say there is one.
+template <typename Fn, typename... Leading>
+int OpenChecked(Fn real, int flags, std::va_list& rest, Leading... leading) {
+  mode_t mode = 0;
+  if ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE) mode = va_arg(rest, mode_t);
+  if (Requested().fault == Fault::create && ((flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE)) {
+    errno = Requested().error;
+    return -1;
+  }
+  return real(leading..., flags, mode);
+}
+
+}  // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+  static const auto real = Next<int (*)(const char*, int, ...)>("open");
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, path);
+  va_end(rest);
+  return fd;
+}
+
+int open64(const char* path, int flags, ...) {
+  static const auto real = Next<int (*)(const char*, int, ...)>("open64");
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, path);
+  va_end(rest);
+  return fd;
+}
+
+int openat(int dir_fd, const char* path, int flags, ...) {
+  static const auto real = Next<int (*)(int, const char*, int, ...)>("openat");
+  std::va_list rest;
+  va_start(rest, flags);
+  const int fd = OpenChecked(real, flags, rest, dir_fd, path);
+  va_end(rest);
+  return fd;
+}
+
+}  // extern "C"
