@@ -4,7 +4,8 @@
 # Hardening, each in its own build directory:
 #   make test-sanitize   the whole test suite under AddressSanitizer and UBSan
 #   make test-thread     the whole test suite under ThreadSanitizer (the codec
-#                        codes and decodes large blocks on two threads)
+#                        codes large blocks on several threads, and reads and
+#                        writes on threads of their own)
 #   make fuzz            each libFuzzer target for FUZZ_SECONDS (default 60)
 #   make lint            clang-tidy and cppcheck over the C++ files of src/,
 #                        tests/ and fuzz/, failing on findings
@@ -14,9 +15,11 @@
 #                        statically, cross-compiled with MinGW-w64
 #   make test-windows    the Windows build's codec tests and end-to-end suites
 #                        run under Wine
-#   make bench           codec speed beside the literal algorithms, and the
-#                        whole program beside cat, on a corpus made from files
-#                        found on this machine (bench/corpus, about 256 MB)
+#   make bench           codec speed (one thread and every core) beside the
+#                        literal algorithms, and the whole program (menu and
+#                        command line, one core and every core) beside cat, on
+#                        a corpus made from files found on this machine
+#                        (bench/corpus, about 256 MB)
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
@@ -101,6 +104,11 @@ lint:
 
 bench: build-tests
 	bench/make_corpus.sh $(CORPUS_DIR) > /dev/null
+	@printf '%s; %s, %s cores, %s GiB; %s %s\n' "$$(date -u '+%Y-%m-%d %H:%M UTC')" \
+	  "$$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)" "$$(nproc)" \
+	  "$$(awk '/MemTotal/ { printf "%.0f", $$2 / 1048576 }' /proc/meminfo)" \
+	  "$$($$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_DIR)/CMakeCache.txt) --version | head -n 1)" \
+	  "$$(sed -n 's/^CMAKE_CXX_FLAGS_RELEASE:[A-Z]*=//p' $(BUILD_DIR)/CMakeCache.txt)"
 	$(BUILD_DIR)/bench/codec_bench $(addprefix $(CORPUS_DIR)/,text binary skewed random)
 	bench/whole_program.sh $(BUILD_DIR)/huffman $(CORPUS_DIR)/text
 

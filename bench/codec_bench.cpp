@@ -2,7 +2,8 @@
 // program's codec and of the literal reference algorithms on the same data,
 // all in MB/s of the original size (1 MB = 10^6 bytes), input in memory and
 // output handed to a stream that only counts it (a separate run checks it).
-//   census     counting the byte values (first pass of compression)
+// The codec runs on one thread ("1T") and on every available core ("NT").
+//   census     counting the byte values (first pass of compression), 1 thread
 //   compress   census + tree + encode, the whole compression
 //   decompress the whole restore
 //   literal    the per-byte code lookup and the per-bit record walk, timed
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "codec/census.h"
+#include "codec/worker.h"
 #include "codec/operations.h"
 #include "literal_codec.h"
 #include "memory_operations.h"
@@ -71,10 +73,12 @@ const auto k_decompress = [](std::span<const std::uint8_t> in, std::ostream& out
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::printf("%-10s %9s %7s | %9s %9s | %9s %9s | %8s %8s\n", "file", "MB", "ratio", "census", "compress",
-              "decompr.", "literal", "literal", "speedup");
-  std::printf("%-10s %9s %7s | %9s %9s | %9s %9s | %8s %8s\n", "", "", "", "MB/s", "MB/s", "MB/s", "comp.MB/s",
-              "dec.MB/s", "comp/dec");
+  huffman::SetThreadCount(0);
+  std::printf("codec in memory, 1 thread (1T) and %u threads (NT), MB/s of the original\n", huffman::ThreadCount());
+  std::printf("%-8s %6s %6s | %6s | %6s %6s | %6s %6s | %7s %7s | %9s\n", "file", "MB", "ratio", "census",
+              "comp1T", "compNT", "deco1T", "decoNT", "literal", "literal", "speedup");
+  std::printf("%-8s %6s %6s | %6s | %6s %6s | %6s %6s | %7s %7s | %9s\n", "", "", "", "", "", "", "", "", "comp.",
+              "dec.", "1T comp/dec");
   for (int i = 1; i < argc; ++i) {
     std::ifstream file(argv[i], std::ios::binary);
     const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -93,8 +97,14 @@ int main(int argc, char** argv) {
     Run(k_decompress, compressed, keep_restored);
     Check(restored == source);
     CountingWriteBuf discard;
-    const double compress_s = BestSeconds(3, [&] { Run(k_compress, source, discard); });
-    const double decompress_s = BestSeconds(3, [&] { Run(k_decompress, compressed, discard); });
+    double compress_s[2];
+    double decompress_s[2];
+    for (const int all : {0, 1}) {
+      huffman::SetThreadCount(all != 0 ? 0 : 1);
+      compress_s[all] = BestSeconds(5, [&] { Run(k_compress, source, discard); });
+      decompress_s[all] = BestSeconds(5, [&] { Run(k_decompress, compressed, discard); });
+    }
+    huffman::SetThreadCount(0);
 
     const std::string prefix = source.substr(0, k_literal_prefix);
     std::string literal_file;
@@ -103,17 +113,17 @@ int main(int argc, char** argv) {
       Check(huffman::reference::LiteralDecompress(literal_file) == prefix);
     });
 
-    const double compress = MBps(source.size(), compress_s);
-    const double decompress = MBps(source.size(), decompress_s);
     const double literal_compress = MBps(prefix.size(), literal_compress_s);
     const double literal_decompress = MBps(prefix.size(), literal_decompress_s);
     std::string name = argv[i];
     name = name.substr(name.find_last_of('/') + 1);
-    std::printf("%-10s %9.1f %7.3f | %9.0f %9.0f | %9.0f %9.1f | %8.1f %4.0fx/%.0fx\n", name.c_str(),
+    std::printf("%-8s %6.1f %6.3f | %6.0f | %6.0f %6.0f | %6.0f %6.0f | %7.1f %7.1f | %4.0fx/%.0fx\n", name.c_str(),
                 static_cast<double>(source.size()) / 1e6,
-                static_cast<double>(compressed.size()) / static_cast<double>(source.size()), MBps(source.size(), census_s),
-                compress, decompress, literal_compress, literal_decompress, compress / literal_compress,
-                decompress / literal_decompress);
+                static_cast<double>(compressed.size()) / static_cast<double>(source.size()),
+                MBps(source.size(), census_s), MBps(source.size(), compress_s[0]), MBps(source.size(), compress_s[1]),
+                MBps(source.size(), decompress_s[0]), MBps(source.size(), decompress_s[1]), literal_compress,
+                literal_decompress, MBps(source.size(), compress_s[0]) / literal_compress,
+                MBps(source.size(), decompress_s[0]) / literal_decompress);
     std::fflush(stdout);
   }
 }

@@ -53,13 +53,14 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers) : machine(table), workers(workers) {
-  windows[0] = std::make_unique<WindowTables>(machine);
-}
+Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers) : machine(table), windows(machine), workers(workers) {}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
-  // Each bit reaches at most one byte; a window always stores four.
-  return 8 * payload_bytes + 8;
+  // Each bit reaches at most one byte; a window always stores all of its
+  // k_max_bytes_per_window bytes, so up to that many past the last reached.
+  constexpr std::size_t k_store_slack_bytes = 8;
+  static_assert(k_max_bytes_per_window <= k_store_slack_bytes);
+  return 8 * payload_bytes + k_store_slack_bytes;
 }
 
 void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) {
@@ -73,7 +74,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
     Finish(lane, end);
   } else {
     windows_used = true;
-    lane.table = windows[0]->For(lane.state);
+    lane.table = windows.For(lane.state);
     const unsigned threads = workers.ThreadsFor(payload.size());
     if (threads > 1) {
       state = DecodeLanes(payload, lane, restored, static_cast<int>(2 * threads));
@@ -83,7 +84,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
       state = DecodeLanes(payload, lane, restored, 2);
       return;
     }
-    RunFast(lane, end, *windows[0]);
+    RunFast(lane, end, windows);
     Finish(lane, end);
   }
   state = lane.state;
@@ -107,11 +108,8 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     lanes[k].out = lane_out[k].data();
   }
 
-  // Lanes 2k and 2k + 1 on thread k, each thread with its own window tables.
+  // Lanes 2k and 2k + 1 on thread k.
   const int pairs = lane_count / 2;
-  for (int pair = 1; pair < pairs; ++pair) {
-    if (windows[pair] == nullptr) windows[pair] = std::make_unique<WindowTables>(machine);
-  }
   workers.Run(static_cast<unsigned>(pairs),
               [this, base, lane_count](unsigned pair) { RunLanePair(base, static_cast<int>(pair), lane_count); });
 
@@ -123,14 +121,14 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   int segment_count = 0;
   const std::uint8_t* segment_start = first.out;
   for (int k = 1; k < lane_count; ++k) {
-    RunFast(current, cuts[k], *windows[0]);
+    RunFast(current, cuts[k], windows);
     const std::uint8_t* segment_end = nullptr;
     if (const std::uint8_t* taken_from = Join(current, k, base, end, segment_end)) {
       segments[segment_count++] = {segment_start, segment_end};
       segment_start = taken_from;
     }
   }
-  RunFast(current, end, *windows[0]);
+  RunFast(current, end, windows);
   Finish(current, end);
   segments[segment_count++] = {segment_start, current.out};
 
@@ -142,7 +140,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
 // Runs lanes 2·pair and 2·pair + 1 in lockstep, each to the next lane's cut.
 // A guessing lane first notes its checkpoints.
 void Decoder::RunLanePair(const std::uint8_t* base, int pair, int lane_count) {
-  WindowTables& tables = *windows[pair];
+  WindowTables& tables = windows;
   const std::uint8_t* const end = cuts[lane_count];
   for (int k = 2 * pair; k < 2 * pair + 2; ++k) {
     if (k == 0) continue;
@@ -178,7 +176,7 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
     while (next < notes.size() && notes[next].bit_position < position) ++next;
     if (next == notes.size()) return nullptr;
     if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) break;
-    if (!StepWindow(current, end, *windows[0])) return nullptr;
+    if (!StepWindow(current, end, windows)) return nullptr;
   }
   left_at = current.out;
   current = lanes[lane];

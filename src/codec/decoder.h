@@ -73,8 +73,8 @@ class Decoder {
                    WindowTables& tables) const;
 
   WalkMachine machine;
-  // One set of window tables per thread: they are filled as states are met.
-  std::array<std::unique_ptr<WindowTables>, k_max_threads> windows;
+  // The window tables, filled as states are met, shared by the threads.
+  WindowTables windows;
   // Set once a block was decoded through the window tables: from then on
   // every block is, small ones too, since the cost of building the tables
   // (what keeps small payloads on the bit-at-a-time walk) is already paid.

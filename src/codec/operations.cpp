@@ -23,7 +23,7 @@ namespace {
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
  public:
-  ProgressCounter(const ProgressFn& report, std::uint64_t total) : report(report), total(total) {}
+  ProgressCounter(const ProgressFn& callback, std::uint64_t whole) : report(callback), total(whole) {}
   void Add(std::uint64_t bytes) {
     done += bytes;
     if (report) report(done, total);
@@ -106,6 +106,9 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
   static_assert(k_decompress_block_bytes >= k_max_dictionary_bytes);
+  // A full block decoded short of its last byte is still large enough to be
+  // shared among the threads.
+  static_assert(k_decompress_block_bytes - 1 >= k_large_block_bytes);
   auto block = compressed.Next();
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);

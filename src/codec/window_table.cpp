@@ -14,7 +14,9 @@ std::uint64_t Entry(int from, std::uint32_t bytes, int count, int consumed, int 
 }  // namespace
 
 const std::uint64_t* WindowTables::Build(int from_state) {
+  std::lock_guard lock(building);
   auto& table = tables[from_state];
+  if (table != nullptr) return table.get();  // built by another thread meanwhile
   table = std::make_unique<std::uint64_t[]>(k_window_entries);
   for (int window = 0; window < k_window_entries; ++window) {
     int state = from_state;
@@ -32,6 +34,7 @@ const std::uint64_t* WindowTables::Build(int from_state) {
     table[window] = count > 0 ? Entry(from_state, bytes, count, consumed_to_last_byte, WalkMachine::k_root_state)
                               : Entry(from_state, 0, 0, k_window_bits, state);
   }
+  published[from_state].store(table.get(), std::memory_order_release);
   return table.get();
 }
 

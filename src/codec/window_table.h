@@ -4,12 +4,16 @@
 // state after them, so one lookup replaces up to eleven record searches.
 // Tables are built per state the first time a window starts there; a
 // well-formed file needs the root state's alone unless a code is longer
-// than the window.
+// than the window.  One set serves all of a restore's threads: a table is
+// built once, under a lock, and published whole, so memory does not grow
+// with the thread count.
 #pragma once
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "codec/walk_machine.h"
@@ -59,10 +63,12 @@ inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> k_entry_co
 
 class WindowTables {
  public:
-  explicit WindowTables(const WalkMachine& machine) : machine(machine), tables(machine.StateCount()) {}
+  explicit WindowTables(const WalkMachine& walk)
+      : machine(walk), published(walk.StateCount()), tables(walk.StateCount()) {}
 
+  // The table of `state`; safe to call from several threads at once.
   const std::uint64_t* For(int state) {
-    const std::uint64_t* table = tables[state].get();
+    const std::uint64_t* table = published[state].load(std::memory_order_acquire);
     return table != nullptr ? table : Build(state);
   }
 
@@ -70,7 +76,9 @@ class WindowTables {
   const std::uint64_t* Build(int state);
 
   const WalkMachine& machine;
-  std::vector<std::unique_ptr<std::uint64_t[]>> tables;
+  std::vector<std::atomic<const std::uint64_t*>> published;  // null until built
+  std::mutex building;
+  std::vector<std::unique_ptr<std::uint64_t[]>> tables;  // under `building`
 };
 
 }  // namespace huffman

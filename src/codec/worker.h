@@ -16,8 +16,10 @@
 namespace huffman {
 
 // Blocks from this size on are shared among the threads; smaller ones cost
-// more to hand over than they take to code.
-inline constexpr std::size_t k_large_block_bytes = 256 * 1024;
+// more to hand over than they take to code.  Half a restore's read block, so
+// that a block a restore decodes short of its last byte (to check how the
+// payload ends) is still shared.
+inline constexpr std::size_t k_large_block_bytes = 128 * 1024;
 // More threads than this would cut a large block into pieces too small to
 // repay their hand-over.
 inline constexpr unsigned k_max_threads = 16;

@@ -1,12 +1,13 @@
 #include "platform/atomic_file.h"
 
 #include <cerrno>
-#include <streambuf>
-#include <vector>
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include "platform/errno_windows.h"
+#include "platform/fd_stream.h"
 #include "platform/signals.h"
 #include "platform/utf16_windows.h"
 
@@ -16,13 +17,6 @@ namespace {
 // Attempts at a free temporary name before giving up; a clash needs a file
 // left by another process with our process id.
 constexpr int k_temp_name_attempts = 100;
-
-// Writes of this size or more skip the buffer: the codec hands over whole
-// blocks, which go to the file as they are.
-constexpr std::size_t k_buffer_bytes = 64 * 1024;
-
-// The most WriteFile takes in one call.
-constexpr std::size_t k_max_write = 1u << 30;
 
 // The part of `final_name` up to its last separator (either slash, or the
 // colon of a drive), which puts another name beside it.
@@ -39,75 +33,39 @@ std::string TempName(const std::string& final_name, int attempt) {
 
 }  // namespace
 
-// Buffers small writes and passes large ones straight to the file; the first
-// failure is latched with its errno, and every later write fails.
-class AtomicFile::Buffer : public std::streambuf {
+// The file's descriptor (a C runtime descriptor over the handle), owned, and
+// the stream buffer that writes to it.
+class AtomicFile::Buffer {
  public:
-  explicit Buffer(HANDLE file) : file(file), space(k_buffer_bytes) {
-    setp(space.data(), space.data() + space.size());
+  explicit Buffer(int fd) : fd(fd), writer(fd) {}
+  // What is still buffered goes out before the descriptor is closed.
+  ~Buffer() {
+    writer.pubsync();
+    Close();
   }
-  ~Buffer() override { Close(); }
   Buffer(const Buffer&) = delete;
   Buffer& operator=(const Buffer&) = delete;
 
-  HANDLE File() const { return file; }
-  int Error() const { return error; }
+  HANDLE File() const { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+  std::streambuf* Writer() { return &writer; }
+  // The errno of the last write that failed, 0 if none did.
+  int Error() const { return writer.Error(); }
 
-  // Writes out what is buffered; false once anything failed.
-  bool Drain() {
-    const char* begin = pbase();
-    const std::size_t count = static_cast<std::size_t>(pptr() - begin);
-    setp(space.data(), space.data() + space.size());
-    return WriteAll(begin, count);
-  }
+  // Writes out what is buffered; false if that or an earlier write failed.
+  bool Drain() { return writer.pubsync() == 0 && writer.Error() == 0; }
 
-  // Closes the handle; the errno if that failed, 0 otherwise or if closed.
+  // Closes the descriptor and its handle; the errno if that failed, 0
+  // otherwise or if closed already.
   int Close() {
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    const bool closed = CloseHandle(file) != 0;
-    file = INVALID_HANDLE_VALUE;
-    return closed ? 0 : ErrnoOf(GetLastError());
+    if (fd < 0) return 0;
+    const int result = _close(fd);
+    fd = -1;
+    return result == 0 ? 0 : errno;
   }
-
- protected:
-  int_type overflow(int_type ch) override {
-    if (!Drain()) return traits_type::eof();
-    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(ch);
-      pbump(1);
-    }
-    return traits_type::not_eof(ch);
-  }
-
-  std::streamsize xsputn(const char* data, std::streamsize count) override {
-    if (static_cast<std::size_t>(count) < space.size()) return std::streambuf::xsputn(data, count);
-    return Drain() && WriteAll(data, static_cast<std::size_t>(count)) ? count : 0;
-  }
-
-  int sync() override { return Drain() ? 0 : -1; }
 
  private:
-  bool WriteAll(const char* data, std::size_t count) {
-    while (error == 0 && count > 0) {
-      DWORD written = 0;
-      const DWORD asked = static_cast<DWORD>(count < k_max_write ? count : k_max_write);
-      if (!WriteFile(file, data, asked, &written, nullptr)) {
-        error = ErrnoOf(GetLastError());
-        break;
-      }
-      if (written == 0) {
-        error = EIO;
-        break;
-      }
-      data += written;
-      count -= written;
-    }
-    return error == 0;
-  }
-
-  HANDLE file;
-  std::vector<char> space;
-  int error = 0;
+  int fd;
+  FdStreamBuf writer;
 };
 
 AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
@@ -137,8 +95,14 @@ AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), 
     error = EEXIST;
     return;
   }
-  buffer = std::make_unique<Buffer>(file);
-  stream.rdbuf(buffer.get());
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    error = EMFILE;
+    return;
+  }
+  buffer = std::make_unique<Buffer>(fd);
+  stream.rdbuf(buffer->Writer());
 }
 
 AtomicFile::~AtomicFile() {
@@ -158,7 +122,7 @@ int AtomicFile::Error() const {
 int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
   if (!buffer) return error != 0 ? error : EBADF;
-  if (!buffer->Drain()) return buffer->Error();
+  if (!buffer->Drain()) return buffer->Error() != 0 ? buffer->Error() : EIO;
   if (stream.bad()) return EIO;
 
   // The data reach the disk before they replace an existing file (whose old

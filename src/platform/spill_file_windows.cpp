@@ -55,8 +55,8 @@ SpillFile::~SpillFile() {
   if (fd_ >= 0) _close(fd_);
 }
 
-bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
-  const char* next = reinterpret_cast<const char*>(bytes.data());
+bool SpillFile::Append(std::span<const char> bytes) {
+  const char* next = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     const std::int64_t put = WriteFd(fd_, next, left);
@@ -72,9 +72,9 @@ bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
 
 int SpillFile::AppendStandardInput(bool& read_failed) {
   read_failed = false;
-  std::vector<std::uint8_t> buffer(k_copy_bytes);
+  std::vector<char> buffer(k_copy_bytes);
   for (;;) {
-    const std::int64_t got = ReadFd(_fileno(stdin), reinterpret_cast<char*>(buffer.data()), buffer.size());
+    const std::int64_t got = ReadFd(_fileno(stdin), buffer.data(), buffer.size());
     if (got == 0) return 0;
     if (got < 0) {
       read_failed = true;
