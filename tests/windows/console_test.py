@@ -3,8 +3,9 @@ pseudo-terminal a console of its own, so the console side of the terminal
 service runs here (GetConsoleMode succeeds, lines come from ReadConsoleW, a
 key wait from ReadConsoleInputW). Wine draws the console's screen in its own
 way, so the screens are not compared; what the program does is: a name typed
-in Polish letters names the new file, and a key wait ends on one key,
-without Enter.
+in Polish letters names the new file, a key wait ends on one key, without
+Enter, and Ctrl-C during an operation ends the program without leaving its
+temporary file (the console's event handler removes it).
 
 Usage: console_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -23,6 +24,8 @@ COMMAND = []
 TIMEOUT = 60
 # How long a program waiting for a key is watched to see that it still waits.
 STILL_WAITING = 2
+# A source that takes the program a few seconds under Wine.
+LONG_SOURCE_BYTES = 400 * 1024 * 1024
 ESCAPE_CODE = re.compile(r"\x1b\[[0-9;?]*[A-Za-z]")
 
 
@@ -110,6 +113,27 @@ class ConsoleTest(unittest.TestCase):
         self.assertIsNone(session.process.poll(), "the key wait ended without a key")
         session.send("q")
         self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_ctrl_c_while_compressing_leaves_no_file(self):
+        with open(os.path.join(self.dir, "a"), "wb") as f:
+            block = bytes(range(256)) * 4096
+            for _ in range(LONG_SOURCE_BYTES // len(block)):
+                f.write(block)
+        session = self.session
+        session.wait_for("Wpisz numer pliku:")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("out\r")
+        deadline = time.monotonic() + TIMEOUT
+        while not any(name.endswith(".tmp") for name in os.listdir(self.dir)):
+            self.assertLess(time.monotonic(), deadline, "the temporary file never appeared")
+            self.assertIsNone(session.process.poll(), "the program ended before Ctrl-C")
+            session.drain(0.05)
+        session.send("\x03")
+        session.process.wait(timeout=TIMEOUT)
+        self.assertEqual(os.listdir(self.dir), ["a"])
 
 
 if __name__ == "__main__":
