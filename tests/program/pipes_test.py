@@ -282,6 +282,17 @@ class RefusalTest(harness.WorkDirTest):
                     self.assert_entries(self.names)
 
 
+    def test_chosen_name_in_another_case(self):
+        """The chosen file itself on Windows, whose names ignore case; another
+        file on Linux."""
+        result = run(self.dir, "1\n1\nA\nk\n0\n")
+        if harness.ON_WINDOWS:
+            self.assertIn("\tNie mozna zapisac pliku: A.txt (to jest wybrany plik)", result.out)
+            self.assert_entries(self.names)
+            self.assertEqual(self.read("a.txt"), ABRACADABRA)
+        else:
+            os.remove(self.path("A.txt"))
+
     def test_names_windows_does_not_allow(self):
         """Refused on Windows, as a name that leaves the directory is; plain
         names on Linux."""
