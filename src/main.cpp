@@ -23,7 +23,6 @@
 #include "console/prompts.h"
 #include "console/screen.h"
 #include "platform/process_start.h"
-#include "platform/process_start.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
 
