@@ -113,6 +113,15 @@ class RoundTripTest(CliTest):
                     self.assertEqual(os.stat(self.path("f")).st_mode & 0o777, 0o640)
                 self.assert_entries(["f", "f.huf", "g", "g.huf"])
 
+    def test_polish_name_as_an_argument(self):
+        name = "zażółć gęślą"
+        self.write(name, b"abracadabra")
+        self.run_ok("--rm", name)
+        self.assert_entries([name + ".huf"])
+        self.run_ok("-d", name + ".huf")
+        self.assertEqual(self.read(name), b"abracadabra")
+        self.assert_entries([name, name + ".huf"])
+
     def test_many_files_to_stdout_and_another_suffix(self):
         self.write("a", b"first ")
         self.write("b", b"second")
