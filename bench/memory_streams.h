@@ -12,7 +12,7 @@ namespace huffman::bench {
 // Appends to a string whose capacity the caller reserved up front.
 class StringWriteBuf : public std::streambuf {
  public:
-  explicit StringWriteBuf(std::string& out) : out(out) {}
+  explicit StringWriteBuf(std::string& target) : out(target) {}
 
  protected:
   std::streamsize xsputn(const char* s, std::streamsize n) override {

@@ -12,9 +12,9 @@
 // the input at any prompt or key wait.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/run.h"
@@ -28,6 +28,9 @@
 namespace {
 
 constexpr int k_exit_status = 0;
+
+// The system's reason for an errno (strerror's text, without its shared buffer).
+std::string SystemReason(int error) { return std::generic_category().message(error); }
 
 enum MenuChoice : std::int64_t {
   k_choice_exit = 0,
@@ -80,9 +83,13 @@ int main(int argc, char** argv) {
   // language, and go on.
   const int signal_error = huffman::InstallExitSignalHandlers();
   if (argc > 1) {
-    if (signal_error != 0) std::fprintf(stderr, "huffman: signal handlers unavailable: %s\n", std::strerror(signal_error));
+    if (signal_error != 0) {
+      std::fprintf(stderr, "huffman: signal handlers unavailable: %s\n", SystemReason(signal_error).c_str());
+    }
     return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   }
-  if (signal_error != 0) std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", std::strerror(signal_error));
+  if (signal_error != 0) {
+    std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", SystemReason(signal_error).c_str());
+  }
   return RunMenu();
 }

@@ -20,11 +20,11 @@ namespace {
 
 // Where one input is read from and its output goes.
 struct Route {
-  std::string source;       // the operand; "-" for standard input
-  std::string shown;        // the input's name in messages
+  std::string source;  // the operand; "-" for standard input
+  std::string shown;   // the input's name in messages
   bool from_stdin = false;
   bool to_stdout = false;
-  std::string output;       // the output's name when it is a file
+  std::string output;  // the output's name when it is a file
 };
 
 // The input exists and is a regular file (a link to one included); standard
@@ -33,10 +33,17 @@ bool CheckSource(const Route& route) {
   if (route.from_stdin) return true;
   const FileStatus status = StatusOf(route.source);
   switch (status.kind) {
-    case FileKind::regular: return true;
-    case FileKind::missing: ReportFileError(route.shown, SystemReason(status.error)); return false;
-    case FileKind::directory: ReportFileError(route.shown, "is a directory"); return false;
-    case FileKind::other: ReportFileError(route.shown, "not a regular file"); return false;
+    case FileKind::regular:
+      return true;
+    case FileKind::missing:
+      ReportFileError(route.shown, SystemReason(status.error));
+      return false;
+    case FileKind::directory:
+      ReportFileError(route.shown, "is a directory");
+      return false;
+    case FileKind::other:
+      ReportFileError(route.shown, "not a regular file");
+      return false;
   }
   return false;
 }
@@ -120,13 +127,20 @@ class Destination {
 // The codec's failures, named for the file concerned.
 bool ReportStatus(const Route& route, CodecStatus status, int error) {
   switch (status) {
-    case CodecStatus::ok: return true;
-    case CodecStatus::read_failed: ReportSystemError(route.shown, "read error", error); return false;
+    case CodecStatus::ok:
+      return true;
+    case CodecStatus::read_failed:
+      ReportSystemError(route.shown, "read error", error);
+      return false;
     case CodecStatus::write_failed:
       ReportSystemError(route.to_stdout ? k_standard_output_name : route.output, "write error", error);
       return false;
-    case CodecStatus::source_changed: ReportFileError(route.shown, "changed while it was being compressed"); return false;
-    case CodecStatus::not_compressed: ReportFileError(route.shown, "not a valid compressed file"); return false;
+    case CodecStatus::source_changed:
+      ReportFileError(route.shown, "changed while it was being compressed");
+      return false;
+    case CodecStatus::not_compressed:
+      ReportFileError(route.shown, "not a valid compressed file");
+      return false;
   }
   return false;
 }
@@ -165,8 +179,8 @@ std::istream* OpenSource(const Route& route, std::ifstream& file) {
 
 // A file that fails the structural checks, with the first check it fails.
 void ReportFault(const Route& route, FormatFault fault, std::uint64_t offset) {
-  ReportFileError(route.shown, "not a valid compressed file: " + FaultText(fault) + " (at byte " +
-                                   std::to_string(offset) + ")");
+  ReportFileError(route.shown,
+                  "not a valid compressed file: " + FaultText(fault) + " (at byte " + std::to_string(offset) + ")");
 }
 
 bool RefuseTerminal(const Preferences& preferences, const Route& route, bool compressed_out) {
@@ -189,7 +203,8 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   if (!CheckSource(route) || RefuseTerminal(preferences, route, true)) return false;
   if (!route.to_stdout && !preferences.output_name) {
     if (route.source.ends_with(preferences.suffix) && !preferences.force) {
-      ReportFileError(route.shown, "already has the " + ShownName(preferences.suffix) + " suffix; use -f to compress it again");
+      ReportFileError(route.shown,
+                      "already has the " + ShownName(preferences.suffix) + " suffix; use -f to compress it again");
       return false;
     }
     route.output = route.source + preferences.suffix;
@@ -204,7 +219,6 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   CompressResult result;
-  int error = 0;
   if (route.from_stdin) {
     const SpooledCompression spooled = CompressStandardInput(destination.Stream(), meter.Callback());
     if (spooled.read_error != 0) {
@@ -217,13 +231,10 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     result = spooled.result;
   } else {
-    errno = 0;
     result = CompressStream(*source, destination.Stream(), meter.Callback());
-    error = errno;
   }
   meter.Erase();
-  if (route.to_stdout && result.status == CodecStatus::write_failed) error = StandardOutput().Error();
-  if (!ReportStatus(route, result.status, error)) return false;
+  if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false);
 }
@@ -249,12 +260,9 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   if (!destination.Open()) return false;
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  errno = 0;
   // The checks of -t come first: a failing file is refused (its output
   // discarded) unless forced, and then decoded as the record walk decodes it.
-  const DecompressResult result =
-      DeCompressStream(*source, destination.Stream(), meter.Callback(), !preferences.force);
-  int error = errno;
+  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback(), !preferences.force);
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
@@ -264,12 +272,10 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
     ReportFault(route, result.fault, result.fault_offset);
     return false;
   }
-  if (route.to_stdout && result.status == CodecStatus::write_failed) error = StandardOutput().Error();
-  if (!ReportStatus(route, result.status, error)) return false;
+  if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
 }
-
 
 namespace {
 
@@ -281,9 +287,7 @@ std::optional<TestResult> CheckOne(const Preferences& preferences, const std::st
   std::istream* source = OpenSource(route, file);
   if (source == nullptr) return std::nullopt;
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  errno = 0;
   const TestResult result = TestStream(*source, meter.Callback());
-  const int error = errno;
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
@@ -293,7 +297,7 @@ std::optional<TestResult> CheckOne(const Preferences& preferences, const std::st
     ReportFault(route, result.fault, result.fault_offset);
     return std::nullopt;
   }
-  if (!ReportStatus(route, result.status, error)) return std::nullopt;
+  if (!ReportStatus(route, result.status, result.system_error)) return std::nullopt;
   return result;
 }
 
@@ -310,12 +314,13 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
   Route route;
   const std::optional<TestResult> result = CheckOne(preferences, operand, route);
   if (!result) return false;
-  table.Add({.compressed_bytes = result->compressed_bytes,
-             .original_bytes = result->restored_bytes,
-             .leaves = result->leaves,
-             .dictionary_bytes = result->dictionary_bytes,
-             .shown_name = ShownName(route.shown)},
-            result->codes);
+  ListRow row;
+  row.compressed_bytes = result->compressed_bytes;
+  row.original_bytes = result->restored_bytes;
+  row.leaves = result->leaves;
+  row.dictionary_bytes = result->dictionary_bytes;
+  row.shown_name = ShownName(route.shown);
+  table.Add(row, result->codes);
   return true;
 }
 

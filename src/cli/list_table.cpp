@@ -38,7 +38,7 @@ void ListTable::Add(const ListRow& row, const std::vector<CodeEntry>& codes) {
   totals_.dictionary_bytes += row.dictionary_bytes;
 }
 
-void ListTable::Finish() {
+void ListTable::Finish() const {
   if (rows_ < 2) return;
   PrintRow(std::to_string(totals_.compressed_bytes), std::to_string(totals_.original_bytes),
            RatioText(totals_.compressed_bytes, totals_.original_bytes), "-", std::to_string(totals_.dictionary_bytes),

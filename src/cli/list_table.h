@@ -28,7 +28,7 @@ class ListTable {
   // under it when asked for.
   void Add(const ListRow& row, const std::vector<CodeEntry>& codes);
   // Prints the totals row when more than one row was printed.
-  void Finish();
+  void Finish() const;
 
  private:
   bool with_codes_;

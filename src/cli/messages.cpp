@@ -1,7 +1,7 @@
 #include "cli/messages.h"
 
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 
 #include "platform/display_name.h"
 
@@ -34,25 +34,35 @@ void ReportLine(std::string_view line) { PrintLine(std::string(line)); }
 
 std::string FaultText(FormatFault fault) {
   switch (fault) {
-    case FormatFault::none: return "no fault";
+    case FormatFault::none:
+      return "no fault";
     case FormatFault::single_value:
       return "no code tree (a source of one repeated byte value, whose byte and length are not in the file): "
              "nothing can restore it";
-    case FormatFault::truncated_dictionary: return "the dictionary is truncated";
-    case FormatFault::bad_kind: return "a record's kind is neither 0 nor 1";
-    case FormatFault::bad_label: return "a record does not carry its own label";
-    case FormatFault::child_not_below: return "an inner child does not name a record below its parent";
-    case FormatFault::not_one_tree: return "the records do not form one tree";
-    case FormatFault::duplicate_value: return "a byte value on two leaves";
-    case FormatFault::empty_payload: return "no payload after the dictionary";
-    case FormatFault::trailing_bits: return "the codes do not end in the last byte";
+    case FormatFault::truncated_dictionary:
+      return "the dictionary is truncated";
+    case FormatFault::bad_kind:
+      return "a record's kind is neither 0 nor 1";
+    case FormatFault::bad_label:
+      return "a record does not carry its own label";
+    case FormatFault::child_not_below:
+      return "an inner child does not name a record below its parent";
+    case FormatFault::not_one_tree:
+      return "the records do not form one tree";
+    case FormatFault::duplicate_value:
+      return "a byte value on two leaves";
+    case FormatFault::empty_payload:
+      return "no payload after the dictionary";
+    case FormatFault::trailing_bits:
+      return "the codes do not end in the last byte";
   }
   return "unknown fault";
 }
 
 std::string SystemReason(int error) {
   if (error == 0) return "input/output error";
-  return std::strerror(error);
+  // The same text as strerror, without its shared buffer.
+  return std::generic_category().message(error);
 }
 
 }  // namespace huffman::cli

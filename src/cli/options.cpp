@@ -11,8 +11,23 @@ namespace {
 // The largest thread count accepted; far beyond any machine this runs on.
 constexpr unsigned k_max_threads = 4096;
 
-enum class Key { compress, decompress, test, list, to_stdout, output, keep, remove, force, suffix, verbose, quiet,
-                 threads, help, version };
+enum class Key {
+  compress,
+  decompress,
+  test,
+  list,
+  to_stdout,
+  output,
+  keep,
+  remove,
+  force,
+  suffix,
+  verbose,
+  quiet,
+  threads,
+  help,
+  version
+};
 
 struct OptionSpec {
   char short_name;  // '\0' when there is only the long name
@@ -22,13 +37,13 @@ struct OptionSpec {
 };
 
 constexpr std::array k_options = {
-    OptionSpec{'z', "compress", false, Key::compress},   OptionSpec{'d', "decompress", false, Key::decompress},
-    OptionSpec{'t', "test", false, Key::test},           OptionSpec{'l', "list", false, Key::list},
-    OptionSpec{'c', "stdout", false, Key::to_stdout},    OptionSpec{'o', "output", true, Key::output},
-    OptionSpec{'k', "keep", false, Key::keep},           OptionSpec{'\0', "rm", false, Key::remove},
-    OptionSpec{'f', "force", false, Key::force},         OptionSpec{'S', "suffix", true, Key::suffix},
-    OptionSpec{'v', "verbose", false, Key::verbose},     OptionSpec{'q', "quiet", false, Key::quiet},
-    OptionSpec{'T', "threads", true, Key::threads},      OptionSpec{'h', "help", false, Key::help},
+    OptionSpec{'z', "compress", false, Key::compress}, OptionSpec{'d', "decompress", false, Key::decompress},
+    OptionSpec{'t', "test", false, Key::test},         OptionSpec{'l', "list", false, Key::list},
+    OptionSpec{'c', "stdout", false, Key::to_stdout},  OptionSpec{'o', "output", true, Key::output},
+    OptionSpec{'k', "keep", false, Key::keep},         OptionSpec{'\0', "rm", false, Key::remove},
+    OptionSpec{'f', "force", false, Key::force},       OptionSpec{'S', "suffix", true, Key::suffix},
+    OptionSpec{'v', "verbose", false, Key::verbose},   OptionSpec{'q', "quiet", false, Key::quiet},
+    OptionSpec{'T', "threads", true, Key::threads},    OptionSpec{'h', "help", false, Key::help},
     OptionSpec{'V', "version", false, Key::version},
 };
 
@@ -71,18 +86,42 @@ void Apply(const OptionSpec& spec, const std::string& value, Gathered& state) {
     state.operation = operation;
   };
   switch (spec.key) {
-    case Key::compress: set_operation(Operation::compress); break;
-    case Key::decompress: set_operation(Operation::decompress); break;
-    case Key::test: set_operation(Operation::test); break;
-    case Key::list: set_operation(Operation::list); break;
-    case Key::to_stdout: p.to_stdout = true; break;
-    case Key::output: p.output_name = value; break;
-    case Key::keep: p.remove_source = false; break;
-    case Key::remove: p.remove_source = true; break;
-    case Key::force: p.force = true; break;
-    case Key::suffix: p.suffix = value; break;
-    case Key::verbose: p.verbosity = Verbosity::verbose; break;
-    case Key::quiet: p.verbosity = Verbosity::quiet; break;
+    case Key::compress:
+      set_operation(Operation::compress);
+      break;
+    case Key::decompress:
+      set_operation(Operation::decompress);
+      break;
+    case Key::test:
+      set_operation(Operation::test);
+      break;
+    case Key::list:
+      set_operation(Operation::list);
+      break;
+    case Key::to_stdout:
+      p.to_stdout = true;
+      break;
+    case Key::output:
+      p.output_name = value;
+      break;
+    case Key::keep:
+      p.remove_source = false;
+      break;
+    case Key::remove:
+      p.remove_source = true;
+      break;
+    case Key::force:
+      p.force = true;
+      break;
+    case Key::suffix:
+      p.suffix = value;
+      break;
+    case Key::verbose:
+      p.verbosity = Verbosity::verbose;
+      break;
+    case Key::quiet:
+      p.verbosity = Verbosity::quiet;
+      break;
     case Key::threads: {
       unsigned threads = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
@@ -184,11 +223,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
   if (!state.problem.empty()) return UsageError{state.problem};
   if (state.request) return *state.request;
-  Preferences& p = state.preferences;
+  Preferences p = std::move(state.preferences);
   p.operation = state.operation.value_or(Operation::compress);
   if (p.files.empty()) p.files.emplace_back(k_standard_input);
   if (std::string problem = CheckCombination(p); !problem.empty()) return UsageError{problem};
-  return std::move(p);
+  return p;
 }
 
 }  // namespace huffman::cli

@@ -18,14 +18,14 @@ inline constexpr char k_standard_input[] = "-";
 
 struct Preferences {
   Operation operation = Operation::compress;
-  bool to_stdout = false;                  // -c
-  std::optional<std::string> output_name;  // -o
-  bool remove_source = false;              // --rm (last of -k/--rm)
-  bool force = false;                      // -f
-  std::string suffix = ".huf";             // -S
-  Verbosity verbosity = Verbosity::normal; // last of -v/-q
-  std::optional<unsigned> threads;         // -T
-  std::vector<std::string> files;          // "-" for standard input; never empty
+  bool to_stdout = false;                   // -c
+  std::optional<std::string> output_name;   // -o
+  bool remove_source = false;               // --rm (last of -k/--rm)
+  bool force = false;                       // -f
+  std::string suffix = ".huf";              // -S
+  Verbosity verbosity = Verbosity::normal;  // last of -v/-q
+  std::optional<unsigned> threads;          // -T
+  std::vector<std::string> files;           // "-" for standard input; never empty
 };
 
 // What to do instead of processing files.

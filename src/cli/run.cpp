@@ -33,10 +33,18 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
   for (const std::string& operand : preferences.files) {
     bool succeeded = false;
     switch (preferences.operation) {
-      case Operation::compress: succeeded = CompressOne(preferences, operand); break;
-      case Operation::decompress: succeeded = DecompressOne(preferences, operand); break;
-      case Operation::test: succeeded = TestOne(preferences, operand); break;
-      case Operation::list: succeeded = ListOne(preferences, operand, table); break;
+      case Operation::compress:
+        succeeded = CompressOne(preferences, operand);
+        break;
+      case Operation::decompress:
+        succeeded = DecompressOne(preferences, operand);
+        break;
+      case Operation::test:
+        succeeded = TestOne(preferences, operand);
+        break;
+      case Operation::list:
+        succeeded = ListOne(preferences, operand, table);
+        break;
     }
     all_succeeded &= succeeded;
   }

@@ -1,7 +1,8 @@
 #include "cli/stdin_spool.h"
 
 #include <cstdint>
-#include <vector>
+#include <span>
+#include <string>
 
 #include "platform/spill_file.h"
 #include "platform/standard_streams.h"
@@ -13,9 +14,9 @@ namespace {
 constexpr std::size_t k_memory_bound = 4 * 1024 * 1024;
 
 // Fills `buffer` from standard input; the bytes read.
-std::size_t ReadInto(std::vector<std::uint8_t>& buffer) {
+std::size_t ReadInto(std::string& buffer) {
   FdInputStream& input = StandardInput();
-  input.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
+  input.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
   return static_cast<std::size_t>(input.gcount());
 }
 
@@ -30,14 +31,15 @@ SpooledCompression CompressStandardInput(std::ostream& compressed, const Progres
     if (StandardInput().Error() != 0) spooled.read_error = StandardInput().Error();
     return spooled;
   }
-  std::vector<std::uint8_t> buffer(k_memory_bound);
+  std::string buffer(k_memory_bound, '\0');
   std::size_t held = ReadInto(buffer);
   if (StandardInput().Error() != 0) {
     spooled.read_error = StandardInput().Error();
     return spooled;
   }
   if (held < buffer.size()) {
-    spooled.result = CompressBuffer({buffer.data(), held}, compressed, progress);
+    spooled.result =
+        CompressBuffer({reinterpret_cast<const std::uint8_t*>(buffer.data()), held}, compressed, progress);
     return spooled;
   }
 
@@ -51,7 +53,7 @@ SpooledCompression CompressStandardInput(std::ostream& compressed, const Progres
     return spooled;
   }
   // The memory goes back before the rest is moved and the codec takes its own.
-  std::vector<std::uint8_t>().swap(buffer);
+  std::string().swap(buffer);
   bool read_failed = false;
   if (int error = spill.AppendStandardInput(read_failed)) {
     (read_failed ? spooled.read_error : spooled.spill_error) = error;

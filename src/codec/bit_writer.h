@@ -47,7 +47,7 @@ inline void PutBits(BitCursor& c, std::uint64_t bits, int count) {
 
 class BitWriter {
  public:
-  explicit BitWriter(ByteSink& sink) : sink(sink) {}
+  explicit BitWriter(ByteSink& output) : sink(output) {}
 
   // A cursor with room for `bytes` whole bytes of output plus the slack the
   // 8-byte stores need; give it back before any other call.

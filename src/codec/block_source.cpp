@@ -5,7 +5,7 @@
 
 namespace huffman {
 
-StreamBlocks::StreamBlocks(std::istream& in, std::size_t block_bytes) : in(in), block_bytes(block_bytes) {
+StreamBlocks::StreamBlocks(std::istream& input, std::size_t block_bytes) : in(input), block_bytes(block_bytes) {
   slots[0] = RawBuffer(block_bytes);
 }
 

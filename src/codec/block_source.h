@@ -46,7 +46,7 @@ class BlockSource {
 // the start) and the first Next the caller alone uses the stream.
 class StreamBlocks final : public BlockSource {
  public:
-  StreamBlocks(std::istream& in, std::size_t block_bytes);
+  StreamBlocks(std::istream& input, std::size_t block_bytes);
   ~StreamBlocks() override;
   StreamBlocks(const StreamBlocks&) = delete;
   StreamBlocks& operator=(const StreamBlocks&) = delete;
@@ -88,7 +88,7 @@ class StreamBlocks final : public BlockSource {
 
 class MemoryBlocks final : public BlockSource {
  public:
-  MemoryBlocks(std::span<const std::uint8_t> bytes, std::size_t block_bytes) : bytes(bytes), block_bytes(block_bytes) {}
+  MemoryBlocks(std::span<const std::uint8_t> input, std::size_t block_size) : bytes(input), block_bytes(block_size) {}
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override {
     position = 0;

@@ -56,8 +56,11 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers) : machine(table), windows(machine), workers(workers) {}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
-  // Each bit reaches at most one byte; a window always stores four.
-  return 8 * payload_bytes + 8;
+  // Each bit reaches at most one byte; a window always stores all of its
+  // k_max_bytes_per_window bytes, so up to that many past the last reached.
+  constexpr std::size_t k_store_slack_bytes = 8;
+  static_assert(k_max_bytes_per_window <= k_store_slack_bytes);
+  return 8 * payload_bytes + k_store_slack_bytes;
 }
 
 void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) {

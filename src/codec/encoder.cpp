@@ -46,7 +46,7 @@ static_assert(64 % k_long_piece_bits == 0 && k_carried_bits + k_long_piece_bits 
 
 }  // namespace
 
-Encoder::Encoder(const CodeTable& codes, std::uint64_t source_bytes) : codes(codes) {
+Encoder::Encoder(const CodeTable& code_table, std::uint64_t source_bytes) : codes(code_table) {
   for (int value = 0; value < k_alphabet; ++value) {
     const Code& code = codes[value];
     max_length = std::max(max_length, code.length);

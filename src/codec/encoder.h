@@ -21,7 +21,7 @@ class Encoder {
  public:
   // `source_bytes` is the size of the whole source: a large one pays for a
   // table of byte pairs.
-  Encoder(const CodeTable& codes, std::uint64_t source_bytes);
+  Encoder(const CodeTable& code_table, std::uint64_t source_bytes);
 
   // Appends the codes of `source` to `writer`.  Returns false if a byte had
   // no code: the source is not what the census saw.  Safe to call from two

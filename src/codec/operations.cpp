@@ -23,7 +23,7 @@ namespace {
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
  public:
-  ProgressCounter(const ProgressFn& report, std::uint64_t total) : report(report), total(total) {}
+  ProgressCounter(const ProgressFn& callback, std::uint64_t whole) : report(callback), total(whole) {}
   void Add(std::uint64_t bytes) {
     done += bytes;
     if (report) report(done, total);

@@ -20,7 +20,7 @@ namespace huffman {
 
 class SplitWork {
  public:
-  explicit SplitWork(WorkerSet& workers) : workers(workers) {}
+  explicit SplitWork(WorkerSet& set) : workers(set) {}
 
   // As Census::Add.
   void Count(Census& census, std::span<const std::uint8_t> block);

@@ -63,8 +63,8 @@ inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> k_entry_co
 
 class WindowTables {
  public:
-  explicit WindowTables(const WalkMachine& machine)
-      : machine(machine), published(machine.StateCount()), tables(machine.StateCount()) {}
+  explicit WindowTables(const WalkMachine& walk)
+      : machine(walk), published(walk.StateCount()), tables(walk.StateCount()) {}
 
   // The table of `state`; safe to call from several threads at once.
   const std::uint64_t* For(int state) {

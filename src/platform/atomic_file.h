@@ -39,7 +39,7 @@ class AtomicFile {
   int Commit(bool durable = false);
 
  private:
-  // The buffer over the system's file handle, one kind per system.
+  // The system's file handle and the stream buffer over it, per system.
   class Buffer;
 
   std::string final_name;

@@ -2,13 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <streambuf>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fd_stream.h"
 #include "platform/signals.h"
 
 namespace huffman {
@@ -17,10 +16,6 @@ namespace {
 // Attempts at a free temporary name before giving up; a clash needs a file
 // left by another process with our process id.
 constexpr int k_temp_name_attempts = 100;
-
-// Writes of this size or more skip the buffer: the codec hands over whole
-// blocks, which go to the file as they are.
-constexpr std::size_t k_buffer_bytes = 64 * 1024;
 
 // The directory holding `final_name`, to open; and the prefix that puts
 // another name in it.
@@ -84,27 +79,29 @@ int FlushDirectory(const std::string& directory) {
 
 }  // namespace
 
-// Buffers small writes and passes large ones straight to the file; the first
-// failure is latched with its errno, and every later write fails.
-class AtomicFile::Buffer : public std::streambuf {
+// The file's descriptor, owned, and the stream buffer that writes to it.
+class AtomicFile::Buffer {
  public:
-  explicit Buffer(int fd) : fd(fd), space(k_buffer_bytes) { setp(space.data(), space.data() + space.size()); }
-  ~Buffer() override { Close(); }
+  explicit Buffer(int fd) : fd(fd), writer(fd) {}
+  // What is still buffered goes out before the descriptor is closed, never
+  // later to whatever file might then reuse its number.
+  ~Buffer() {
+    writer.pubsync();
+    Close();
+  }
   Buffer(const Buffer&) = delete;
   Buffer& operator=(const Buffer&) = delete;
 
   int Fd() const { return fd; }
-  int Error() const { return error; }
+  std::streambuf* Writer() { return &writer; }
+  // The errno of the last write that failed, 0 if none did.
+  int Error() const { return writer.Error(); }
 
-  // Writes out what is buffered; false once anything failed.
-  bool Drain() {
-    const char* begin = pbase();
-    const std::size_t count = static_cast<std::size_t>(pptr() - begin);
-    setp(space.data(), space.data() + space.size());
-    return WriteAll(begin, count);
-  }
+  // Writes out what is buffered; false if that or an earlier write failed.
+  bool Drain() { return writer.pubsync() == 0 && writer.Error() == 0; }
 
-  // Closes the handle; the errno if that failed, 0 otherwise or if closed.
+  // Closes the descriptor; the errno if that failed, 0 otherwise or if
+  // closed already.
   int Close() {
     if (fd < 0) return 0;
     const int result = close(fd);
@@ -112,41 +109,9 @@ class AtomicFile::Buffer : public std::streambuf {
     return result == 0 || errno == EINTR ? 0 : errno;
   }
 
- protected:
-  int_type overflow(int_type ch) override {
-    if (!Drain()) return traits_type::eof();
-    if (!traits_type::eq_int_type(ch, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(ch);
-      pbump(1);
-    }
-    return traits_type::not_eof(ch);
-  }
-
-  std::streamsize xsputn(const char* data, std::streamsize count) override {
-    if (static_cast<std::size_t>(count) < space.size()) return std::streambuf::xsputn(data, count);
-    return Drain() && WriteAll(data, static_cast<std::size_t>(count)) ? count : 0;
-  }
-
-  int sync() override { return Drain() ? 0 : -1; }
-
  private:
-  bool WriteAll(const char* data, std::size_t count) {
-    while (error == 0 && count > 0) {
-      const ssize_t written = write(fd, data, count);
-      if (written < 0 && errno == EINTR) continue;
-      if (written <= 0) {
-        error = written < 0 ? errno : EIO;
-        break;
-      }
-      data += written;
-      count -= static_cast<std::size_t>(written);
-    }
-    return error == 0;
-  }
-
   int fd;
-  std::vector<char> space;
-  int error = 0;
+  FdStreamBuf writer;
 };
 
 AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
@@ -177,7 +142,7 @@ AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), 
     return;
   }
   buffer = std::make_unique<Buffer>(fd);
-  stream.rdbuf(buffer.get());
+  stream.rdbuf(buffer->Writer());
 }
 
 AtomicFile::~AtomicFile() {
@@ -198,7 +163,7 @@ int AtomicFile::Error() const {
 int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
   if (!buffer) return error != 0 ? error : EBADF;
-  if (!buffer->Drain()) return buffer->Error();
+  if (!buffer->Drain()) return buffer->Error() != 0 ? buffer->Error() : EIO;
   if (stream.bad()) return EIO;
 
   struct stat existing {};

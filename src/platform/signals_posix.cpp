@@ -43,15 +43,15 @@ void HandleStopSignal(int signal_number) {
   stop.sa_handler = SIG_DFL;
   sigemptyset(&stop.sa_mask);
   sigaction(signal_number, &stop, &ours);
-  // The signal is blocked while its handler runs: raised, it stays pending
-  // until it is unblocked, and then stops the program.
+  // The signal is blocked in this thread while its handler runs: sent again,
+  // it stops the process (whichever thread takes it) once it is unblocked.
   sigset_t stop_only;
   sigemptyset(&stop_only);
   sigaddset(&stop_only, signal_number);
-  raise(signal_number);
-  sigprocmask(SIG_UNBLOCK, &stop_only, nullptr);
+  kill(getpid(), signal_number);
+  pthread_sigmask(SIG_UNBLOCK, &stop_only, nullptr);
   // Resumed: blocked again until this handler returns, and caught again.
-  sigprocmask(SIG_BLOCK, &stop_only, nullptr);
+  pthread_sigmask(SIG_BLOCK, &stop_only, nullptr);
   sigaction(signal_number, &ours, nullptr);
   errno = saved_errno;
 }

@@ -4,7 +4,6 @@
 // too large to hold in memory, and reads it back (twice) from the start.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <span>
 
@@ -24,7 +23,7 @@ class SpillFile {
   int Error() const { return error_; }
 
   // Appends the bytes; false (and Error() set) when the disk refuses them.
-  bool Append(std::span<const std::uint8_t> bytes);
+  bool Append(std::span<const char> bytes);
 
   // Appends everything left on standard input, moved by the kernel where it
   // can (a pipe's pages spliced into the file, no copy through the program).

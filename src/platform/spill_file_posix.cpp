@@ -16,7 +16,8 @@ constexpr std::size_t k_splice_bytes = 1024 * 1024;
 constexpr std::size_t k_copy_bytes = 1024 * 1024;
 
 std::string TemporaryDirectory() {
-  const char* directory = std::getenv("TMPDIR");
+  // Nothing in the program changes the environment, so reading it is safe.
+  const char* directory = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
   return directory != nullptr && *directory != '\0' ? directory : "/tmp";
 }
 
@@ -45,8 +46,8 @@ SpillFile::~SpillFile() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool SpillFile::Append(std::span<const std::uint8_t> bytes) {
-  const std::uint8_t* next = bytes.data();
+bool SpillFile::Append(std::span<const char> bytes) {
+  const char* next = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     const ssize_t put = write(fd_, next, left);
@@ -79,7 +80,7 @@ int SpillFile::AppendStandardInput(bool& read_failed) {
     return error_;
   }
 #endif
-  std::vector<std::uint8_t> buffer(k_copy_bytes);
+  std::vector<char> buffer(k_copy_bytes);
   for (;;) {
     const ssize_t got = read(STDIN_FILENO, buffer.data(), buffer.size());
     if (got == 0) return 0;

@@ -7,9 +7,12 @@ namespace huffman {
 
 bool IsTerminal(StandardStream stream) {
   switch (stream) {
-    case StandardStream::input: return isatty(STDIN_FILENO) != 0;
-    case StandardStream::output: return isatty(STDOUT_FILENO) != 0;
-    case StandardStream::error: return isatty(STDERR_FILENO) != 0;
+    case StandardStream::input:
+      return isatty(STDIN_FILENO) != 0;
+    case StandardStream::output:
+      return isatty(STDOUT_FILENO) != 0;
+    case StandardStream::error:
+      return isatty(STDERR_FILENO) != 0;
   }
   return false;
 }

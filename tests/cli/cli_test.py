@@ -8,7 +8,6 @@ import re
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
 

@@ -87,8 +87,8 @@ TEST(PaddingTest, SmallestStringThatCompletesNoCode) {
 // back to its start for coding (the operation's rewind).
 class SourceChangingBuffer : public std::stringbuf {
  public:
-  SourceChangingBuffer(const std::string& first_pass, std::string second_pass)
-      : std::stringbuf(first_pass, std::ios::in), second_pass(std::move(second_pass)) {}
+  SourceChangingBuffer(const std::string& first_pass, std::string then)
+      : std::stringbuf(first_pass, std::ios::in), second_pass(std::move(then)) {}
 
  protected:
   pos_type seekoff(off_type off, std::ios_base::seekdir dir, std::ios_base::openmode which) override {
@@ -123,8 +123,8 @@ TEST(CompressTest, SourceChangedBetweenPassesIsAnError) {
 // the failure thrown to the stream, which turns it into badbit.
 class FailingInput : public std::streambuf {
  public:
-  explicit FailingInput(std::string good) : good(std::move(good)) {
-    setg(this->good.data(), this->good.data(), this->good.data() + this->good.size());
+  explicit FailingInput(std::string readable) : good(std::move(readable)) {
+    setg(good.data(), good.data(), good.data() + good.size());
   }
 
  protected:
@@ -140,7 +140,7 @@ class FailingInput : public std::streambuf {
 // Accepts `room` bytes, then refuses as a full disk does.
 class FailingOutput : public std::streambuf {
  public:
-  explicit FailingOutput(std::size_t room) : room(room) {}
+  explicit FailingOutput(std::size_t capacity) : room(capacity) {}
 
  protected:
   std::streamsize xsputn(const char*, std::streamsize count) override {

@@ -12,7 +12,7 @@ namespace {
 // Eight pending bits; a full byte goes out only when its ninth bit arrives.
 class PendingBits {
  public:
-  explicit PendingBits(std::string& out) : out(out) {}
+  explicit PendingBits(std::string& output) : out(output) {}
 
   void Emit(int bit) {
     if (writing_remain > 7) Pack();
