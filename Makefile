@@ -85,13 +85,15 @@ fuzz:
 # commands of a configured build (tests included, so that their files and
 # the fuzz targets' have theirs); its findings go to standard output, the
 # per-file "N warnings generated" counts to standard error, dropped here.
-# cppcheck reads .cppcheck-suppressions.
+# cppcheck reads .cppcheck-suppressions, and the GoogleTest macros from
+# tests/googletest.cppcheck.cfg.
 LINT_SOURCES = $(shell find src tests fuzz -name '*.cpp' | sort)
 lint:
 	cmake -S . -B $(LINT_DIR) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_EXPORT_COMPILE_COMMANDS=ON -DBUILD_TESTING=ON
 	@status=0; \
 	echo $(LINT_SOURCES) | xargs -P $(JOBS) -n 4 clang-tidy -p $(LINT_DIR) --quiet 2>/dev/null || status=1; \
 	cppcheck --project=$(LINT_DIR)/compile_commands.json --std=c++20 --library=posix \
+	  --library=tests/googletest.cppcheck.cfg \
 	  --enable=warning,style,performance,portability --inline-suppr \
 	  --suppressions-list=.cppcheck-suppressions --error-exitcode=1 --quiet || status=1; \
 	exit $$status

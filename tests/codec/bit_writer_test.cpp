@@ -36,7 +36,8 @@ TEST(BitWriterTest, FirstBitGoesHighAndTheLastByteIsZeroFilled) {
 TEST(BitWriterTest, WholeBytesGetNoPaddingByte) {
   EXPECT_EQ(ToHex(Packed({{0xFE, 8}})), "FE");
   std::vector<std::pair<std::uint64_t, int>> pieces;
-  for (int i = 0; i < 24; ++i) pieces.push_back({static_cast<std::uint64_t>(i & 1), 1});
+  pieces.reserve(24);
+  for (int i = 0; i < 24; ++i) pieces.emplace_back(static_cast<std::uint64_t>(i & 1), 1);
   EXPECT_EQ(ToHex(Packed(pieces)), "55 55 55");
 }
 
@@ -44,7 +45,7 @@ TEST(BitWriterTest, LongRunsCrossWordAndBlockBoundaries) {
   // 3-bit pieces fall at every offset of a byte and of the 64-bit pending
   // word, and never align with the sink's 4096-byte flushes.
   std::vector<std::pair<std::uint64_t, int>> pieces(800'000, {0b101, 3});
-  pieces.push_back({0xABCDEF01, 32});
+  pieces.emplace_back(0xABCDEF01, 32);
   const std::string out = Packed(pieces);
   ASSERT_EQ(out.size(), 300'004u);
   // 101 repeated has period 24 bits: B6 DB 6D.
@@ -61,7 +62,7 @@ TEST(BitWriterTest, AppendingAnotherWritersOutputEqualsWritingItInOrder) {
     std::vector<std::pair<std::uint64_t, int>> second;
     for (int n = static_cast<int>(rng() % 300); n > 0; --n) {
       const int count = 1 + static_cast<int>(rng() % 32);
-      second.push_back({rng() >> (64 - count), count});
+      second.emplace_back(rng() >> (64 - count), count);
     }
     std::ostringstream joined_out;
     ByteSink joined_sink(joined_out);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -99,10 +100,11 @@ inline std::string CodeBits(const Code& code) {
 // `first`), value i with weight proportional to (i + 1)^skew.
 inline Bytes RandomSource(std::mt19937_64& rng, std::size_t length, int alphabet, double skew = 0.0, int first = 0) {
   std::vector<double> weights;
+  weights.reserve(static_cast<std::size_t>(alphabet));
   for (int i = 0; i < alphabet; ++i) weights.push_back(std::pow(i + 1.0, skew));
   std::discrete_distribution<int> pick(weights.begin(), weights.end());
   Bytes source(length, '\0');
-  for (auto& c : source) c = static_cast<char>((first + pick(rng)) & 0xFF);
+  std::generate(source.begin(), source.end(), [&] { return static_cast<char>((first + pick(rng)) & 0xFF); });
   return source;
 }
 

@@ -54,7 +54,7 @@ TEST(DecompressTest, RandomBytesNeverCrashOrOverproduce) {
   std::mt19937_64 rng(11);
   for (int trial = 0; trial < 2000; ++trial) {
     std::string file(rng() % 300, '\0');
-    for (auto& c : file) c = static_cast<char>(rng());
+    std::generate(file.begin(), file.end(), [&] { return static_cast<char>(rng()); });
     if (!file.empty() && trial % 3 == 0) file[0] = static_cast<char>(rng() % 8);  // small, walkable dictionaries
     DecompressResult result;
     const std::string restored = Decompress(file, &result);

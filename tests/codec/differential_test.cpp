@@ -4,6 +4,7 @@
 // at every thread count: the split of large blocks never shows in the output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "codec_test_support.h"
@@ -15,10 +16,14 @@ namespace {
 using reference::LiteralCompress;
 using reference::LiteralDecompress;
 using testing::Compress;
-using testing::Decompress;
 using testing::FromHex;
 using testing::RandomSource;
 using testing::SameAtEveryThreadCount;
+
+// Flips the bits of `mask` (1 to 255) in the byte at `at`.
+void FlipBits(std::string& file, std::size_t at, std::uint64_t mask) {
+  file[at] = static_cast<char>(static_cast<unsigned char>(file[at]) ^ mask);
+}
 
 TEST(DifferentialTest, EncoderMatchesPerByteLookup) {
   std::mt19937_64 rng(99);
@@ -61,14 +66,14 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnBrokenFiles) {
         file.resize(rng() % (file.size() + 1));
         break;
       case 1:  // a few bytes flipped
-        for (int flips = 0; flips < 3; ++flips) file[rng() % file.size()] ^= static_cast<char>(1 + rng() % 255);
+        for (int flips = 0; flips < 3; ++flips) FlipBits(file, rng() % file.size(), 1 + rng() % 255);
         break;
       case 2:  // a kind other than leaf or inner
         file[1 + 3 * (rng() % static_cast<unsigned char>(file[0] == 0 ? 1 : file[0]))] =
             static_cast<char>(2 + rng() % 200);
         break;
       case 3:  // random bytes after a small count byte
-        for (auto& c : file) c = static_cast<char>(rng());
+        std::generate(file.begin(), file.end(), [&] { return static_cast<char>(rng()); });
         file[0] = static_cast<char>(rng() % 12);
         break;
       default:  // count byte changed
@@ -78,7 +83,7 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnBrokenFiles) {
     files.push_back(file);
   }
   files.push_back(FromHex("FF"));
-  files.push_back("");
+  files.emplace_back();
   for (std::size_t i = 0; i < files.size(); ++i) {
     ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, files[i], LiteralDecompress(files[i]))) << "file " << i;
   }
@@ -94,7 +99,7 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnLargeBrokenFiles) {
     std::string file = Compress(source);
     const std::size_t dictionary = 1 + 6 * static_cast<unsigned char>(file[0]);
     for (int flips = 0; flips <= trial; ++flips) {
-      file[1 + rng() % (dictionary - 1)] ^= static_cast<char>(1 + rng() % 255);
+      FlipBits(file, 1 + rng() % (dictionary - 1), 1 + rng() % 255);
     }
     ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, file, LiteralDecompress(file))) << "trial " << trial;
   }

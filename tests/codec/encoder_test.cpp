@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <random>
 #include <utility>
 
@@ -14,7 +15,6 @@ namespace huffman {
 namespace {
 
 using testing::Compress;
-using testing::FromHex;
 using testing::ToHex;
 
 TEST(CompressTest, WrittenFilesMatchTheWorkedExamples) {
@@ -211,7 +211,7 @@ TEST(EncoderTest, LongCodesEmitEveryWord) {
   CodeTable codes{};
   const int lengths[] = {57, 64, 65, 100, 128, 129, 200, 255, 1, 3};
   for (int value = 0; value < 10; ++value) {
-    for (auto& word : codes[value].words) word = rng();
+    std::generate(codes[value].words.begin(), codes[value].words.end(), std::ref(rng));
     codes[value].length = lengths[value];
     const int tail = lengths[value] % 64;
     if (tail != 0) codes[value].words[lengths[value] / 64] &= ~std::uint64_t{0} << (64 - tail);

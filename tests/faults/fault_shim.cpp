@@ -33,7 +33,8 @@ struct Request {
 const Request& Requested() {
   static const Request request = [] {
     Request parsed;
-    const char* text = std::getenv("HUFFMAN_FAULT");
+    // Read once, before the program under test starts any thread.
+    const char* text = std::getenv("HUFFMAN_FAULT");  // NOLINT(concurrency-mt-unsafe)
     if (text == nullptr) return parsed;
     constexpr std::array<std::pair<const char*, Fault>, 5> k_names = {{{"read", Fault::read},
                                                                        {"write", Fault::write},
@@ -44,7 +45,7 @@ const Request& Requested() {
       const std::size_t length = std::strlen(name);
       if (std::strncmp(text, name, length) == 0 && (text[length] == ':' || text[length] == '\0')) {
         parsed.fault = fault;
-        if (text[length] == ':') parsed.error = std::atoi(text + length + 1);
+        if (text[length] == ':') parsed.error = static_cast<int>(std::strtol(text + length + 1, nullptr, 10));
       }
     }
     return parsed;

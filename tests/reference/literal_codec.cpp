@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <utility>
 
@@ -217,8 +218,9 @@ struct Plan {
 // The bits that close the last byte: the smallest string of the length the
 // codes leave that no code is a prefix of.
 void ChoosePadding(const std::string& source, Plan& plan) {
-  std::uint64_t bits = 0;
-  for (const char c : source) bits += plan.codes[static_cast<std::uint8_t>(c)].size();
+  const std::uint64_t bits =
+      std::accumulate(source.begin(), source.end(), std::uint64_t{0},
+                      [&](std::uint64_t sum, char c) { return sum + plan.codes[static_cast<std::uint8_t>(c)].size(); });
   const int length = static_cast<int>((8 - bits % 8) % 8);
   plan.padding.clear();
   plan.harmless = true;
@@ -270,6 +272,7 @@ std::string Dictionary(const Tree& tree) {
   std::string out(1, static_cast<char>(n));
   for (const Rows* side : {&tree.zero_Table, &tree.one_Table}) {
     for (int k = 0; k < n; ++k) {
+      // cppcheck-suppress useStlAlgorithm ; kind, value and label, spelled out in file order
       for (const auto& row : *side) out.push_back(static_cast<char>(row[k] & 0xFF));
     }
   }
@@ -311,10 +314,6 @@ std::string LiteralCompress(const std::string& source) {
   for (const char bit : plan.padding) writer.Emit(bit - '0');
   writer.Finish();
   return out;
-}
-
-std::string LiteralDictionary(const std::string& source) {
-  return source.empty() ? std::string() : Dictionary(MakePlan(source).tree);
 }
 
 std::string LiteralDecompress(const std::string& compressed) {

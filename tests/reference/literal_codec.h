@@ -14,9 +14,6 @@ namespace huffman::reference {
 // The compressed file for `source`, byte for byte as the program writes it.
 std::string LiteralCompress(const std::string& source);
 
-// The dictionary alone: N and the records, as the file begins.
-std::string LiteralDictionary(const std::string& source);
-
 // What the record walk restores from any byte string.
 std::string LiteralDecompress(const std::string& compressed);
 
