@@ -61,20 +61,22 @@ void WorkerSet::Start(unsigned count) {
 
 void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job) {
   assert(part_count >= 1 && part_count <= std::max(threads, 1U));
-  if (part_count > 1) {
+  if (part_count == 1) {
+    next_job(0);
+    return;
+  }
+  {
     std::lock_guard lock(mutex);
     job = &next_job;
     parts = part_count;
     pending = part_count - 1;
     ++generation;
   }
-  if (part_count > 1) changed.notify_all();
+  changed.notify_all();
   next_job(0);
-  if (part_count > 1) {
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return pending == 0; });
-    job = nullptr;
-  }
+  std::unique_lock lock(mutex);
+  changed.wait(lock, [this] { return pending == 0; });
+  job = nullptr;
 }
 
 void WorkerSet::Loop(unsigned part) {

@@ -39,13 +39,13 @@ class WorkerSet {
   // else ThreadCount() as read when the operation first needed it.
   unsigned ThreadsFor(std::size_t bytes);
 
-  // Calls job(0) .. job(parts - 1), part 0 here and the others on helper
-  // threads, and returns once all have returned.  `parts` must not exceed
-  // ThreadsFor of a large block.
-  void Run(unsigned parts, const std::function<void(unsigned)>& job);
+  // Calls next_job(0) .. next_job(part_count - 1), part 0 here and the
+  // others on helper threads, and returns once all have returned.
+  // `part_count` must not exceed ThreadsFor of a large block.
+  void Run(unsigned part_count, const std::function<void(unsigned)>& next_job);
 
  private:
-  void Start(unsigned threads);
+  void Start(unsigned count);
   void Loop(unsigned part);
 
   unsigned threads = 0;  // 0: not asked yet

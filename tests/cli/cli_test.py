@@ -17,7 +17,8 @@ import harness  # noqa: E402  (the program suites' harness, shared)
 
 MIB = 1024 * 1024
 # Larger than what standard input is held in memory before it spills.
-SPILLING = bytes(range(256)) * (6 * MIB // 256) + b"tail"
+SPILLING_SIZE = 6 * MIB
+SPILLING = bytes(range(256)) * (SPILLING_SIZE // 256) + b"tail"
 
 # Hand-made compressed files, as "N, the 0-sides, the 1-sides, payload".
 # Two leaves: 0 -> 'b', 1 -> 'a'.
@@ -121,6 +122,17 @@ class RoundTripTest(CliTest):
         self.run_ok("-d", name + ".huf")
         self.assertEqual(self.read(name), b"abracadabra")
         self.assert_entries([name, name + ".huf"])
+
+    def test_three_threads_through_pipes_write_the_one_thread_file(self):
+        # Several MiB of uneven byte counts (codes of many lengths) through
+        # standard input, spilled, and standard output on three threads.
+        unit = b"".join(bytes([v]) * (1 + v * 37 % 23) for v in range(256))
+        data = unit * (SPILLING_SIZE // len(unit) + 1) + b"odd tail"
+        self.write("f", data)
+        self.run_ok("-T", "1", "f")
+        packed = self.read("f.huf")
+        self.assertEqual(self.run_ok("-c", "-T", "3", stdin=data).out, packed)
+        self.assertEqual(self.run_ok("-dc", "--threads=3", stdin=packed).out, data)
 
     def test_many_files_to_stdout_and_another_suffix(self):
         self.write("a", b"first ")
