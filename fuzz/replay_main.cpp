@@ -24,7 +24,7 @@ bool Replay(const std::filesystem::path& file) {
   // AddressSanitizer as it is under libFuzzer.
   const std::vector<std::uint8_t> input((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", file.c_str());
+    std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
     return false;
   }
   LLVMFuzzerTestOneInput(input.data(), input.size());

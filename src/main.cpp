@@ -22,6 +22,7 @@
 #include "console/listing.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "platform/process_start.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
 
@@ -78,6 +79,7 @@ int RunMenu() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  huffman::PrepareStandardStreams();
   // Without the handlers a signal still ends the program, but may leave the
   // terminal changed or a temporary file behind: say so, in the mode's
   // language, and go on.
@@ -86,7 +88,7 @@ int main(int argc, char** argv) {
     if (signal_error != 0) {
       std::fprintf(stderr, "huffman: signal handlers unavailable: %s\n", SystemReason(signal_error).c_str());
     }
-    return huffman::cli::RunCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    return huffman::cli::RunCommandLine(huffman::ProgramArguments(argc, argv));
   }
   if (signal_error != 0) {
     std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", SystemReason(signal_error).c_str());

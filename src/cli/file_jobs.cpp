@@ -12,6 +12,7 @@
 #include "codec/operations.h"
 #include "platform/atomic_file.h"
 #include "platform/file_identity.h"
+#include "platform/file_name.h"
 #include "platform/file_status.h"
 #include "platform/standard_streams.h"
 
@@ -169,7 +170,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
 std::istream* OpenSource(const Route& route, std::ifstream& file) {
   if (route.from_stdin) return &StandardInput();
   errno = 0;
-  file.open(route.source, std::ios::binary);
+  file.open(PathOf(route.source), std::ios::binary);
   if (!file.is_open()) {
     ReportSystemError(route.shown, "cannot open", errno);
     return nullptr;
@@ -236,6 +237,7 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   meter.Erase();
   if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
+  file.close();  // Windows removes no file that is open
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false);
 }
 
@@ -274,6 +276,7 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
+  file.close();  // Windows removes no file that is open
   return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
 }
 

@@ -3,19 +3,19 @@
 #include <cerrno>
 
 #include "platform/display_name.h"
+#include "platform/system_errors.h"
 
 namespace huffman {
 namespace {
 
 // The system's reason in the screens' language; nothing for the rare ones.
 const char* ReasonText(int error) {
+  if (IsOutOfSpace(error)) return "brak miejsca na dysku";
   switch (error) {
     case ENOENT: return "plik nie istnieje";
     case EISDIR: return "to jest katalog";
     case EACCES:
     case EPERM: return "brak uprawnien";
-    case ENOSPC:
-    case EDQUOT: return "brak miejsca na dysku";
     case EFBIG: return "plik jest za duzy";
     case ENAMETOOLONG: return "nazwa jest za dluga";
     case EROFS: return "system plikow tylko do odczytu";

@@ -5,8 +5,6 @@
 #include <functional>
 #include <optional>
 
-#include <sys/stat.h>
-
 #include "codec/operations.h"
 #include "console/failure.h"
 #include "console/progress.h"
@@ -14,6 +12,8 @@
 #include "console/screen.h"
 #include "platform/atomic_file.h"
 #include "platform/file_identity.h"
+#include "platform/file_name.h"
+#include "platform/file_status.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -25,9 +25,7 @@ constexpr char k_new_file_suffix[] = ".txt";
 // the working directory, and not the chosen file itself (by any path or
 // link), which the operation is about to read.
 std::optional<Failure> RefuseNewName(const std::string& file_Name, const std::string& new_name) {
-  if (new_name.find('/') != std::string::npos || new_name.find('\0') != std::string::npos) {
-    return Failure{FailureKind::bad_name, new_name};
-  }
+  if (!IsPlainFileName(new_name)) return Failure{FailureKind::bad_name, new_name};
   if (SameFile(file_Name, new_name)) return Failure{FailureKind::same_as_source, new_name};
   return std::nullopt;
 }
@@ -35,12 +33,13 @@ std::optional<Failure> RefuseNewName(const std::string& file_Name, const std::st
 // Only a regular file (a link to one included) is read: a directory cannot
 // be, a pipe could block the program, and a device might never end.
 std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& source) {
-  struct stat info {};
-  if (stat(file_Name.c_str(), &info) != 0) return Failure{FailureKind::cannot_read, file_Name, errno};
-  if (S_ISDIR(info.st_mode)) return Failure{FailureKind::cannot_read, file_Name, EISDIR};
-  if (!S_ISREG(info.st_mode)) return Failure{FailureKind::not_a_file, file_Name};
+  const FileStatus status = StatusOf(file_Name);
+  if (status.kind == FileKind::missing || status.kind == FileKind::directory) {
+    return Failure{FailureKind::cannot_read, file_Name, status.error};
+  }
+  if (status.kind != FileKind::regular) return Failure{FailureKind::not_a_file, file_Name};
   errno = 0;
-  source.open(file_Name, std::ios::binary);
+  source.open(PathOf(file_Name), std::ios::binary);
   if (!source.is_open()) return Failure{FailureKind::cannot_read, file_Name, errno};
   return std::nullopt;
 }

@@ -8,6 +8,7 @@
 
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "platform/file_name.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -24,7 +25,7 @@ std::vector<std::string> ListDirEntries() {
   // The iterator leaves out "." and ".." itself.
   std::filesystem::directory_iterator entry(".", error);
   for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-    names.push_back(entry->path().filename().string());
+    names.push_back(NameOf(entry->path().filename()));
   }
   // std::string compares as unsigned bytes: the order does not follow the locale.
   std::sort(names.begin(), names.end());

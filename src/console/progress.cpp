@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include <unistd.h>
+#include "platform/standard_streams.h"
 
 namespace huffman {
 
@@ -14,7 +14,7 @@ constexpr auto k_redraw_interval = std::chrono::milliseconds(200);
 }  // namespace
 
 ProgressLine::ProgressLine(const char* text)
-    : on_terminal(isatty(STDOUT_FILENO) != 0), started(Clock::now()), next_redraw(started + k_quiet_start) {
+    : on_terminal(IsTerminal(StandardStream::output)), started(Clock::now()), next_redraw(started + k_quiet_start) {
   const std::string whole = text;
   last_line = whole.substr(whole.rfind('\n') + 1);
   std::fputs(text, stdout);

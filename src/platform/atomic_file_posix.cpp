@@ -60,10 +60,12 @@ int LinkUnnamed(int fd, const std::string& name) {
   const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
   if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
   int error = errno;
+#ifdef AT_EMPTY_PATH
   if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) {
     if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
     error = errno;
   }
+#endif
   return error;
 }
 

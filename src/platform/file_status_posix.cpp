@@ -24,7 +24,11 @@ bool NameTaken(const std::string& name) {
 int CopyModeAndTimes(const std::string& source, const std::string& target) {
   struct stat info {};
   if (stat(source.c_str(), &info) != 0) return errno;
+#ifdef __APPLE__
+  const timespec times[2] = {info.st_atimespec, info.st_mtimespec};  // the same fields, named otherwise
+#else
   const timespec times[2] = {info.st_atim, info.st_mtim};
+#endif
   if (utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) return errno;
   if (chmod(target.c_str(), info.st_mode & 07777) != 0) return errno;
   return 0;

@@ -1,4 +1,5 @@
 #include "platform/signals.h"
+#include "platform/signals_posix.h"
 
 #include <array>
 #include <cerrno>

@@ -1,10 +1,11 @@
-// The console's platform services on Linux: clearing the screen, reading a
-// typed line, and waiting for one key. Line reads and key waits share one
-// buffer of what standard input delivered, so neither loses what the other
-// is to see: lines are read in blocks, a regular file is set back to the end
-// of the line used (its position stays exact), and a key wait on a terminal
-// takes one key and leaves what was typed after it. Standard output is
-// flushed before every wait for input.
+// The console's platform services: clearing the screen, reading a typed
+// line, and waiting for one key (terminal_posix.cpp, terminal_windows.cpp).
+// Line reads and key waits share one buffer of what standard input
+// delivered, so neither loses what the other is to see: lines are read in
+// blocks, a regular file is set back to the end of the line used (its
+// position stays exact), and a key wait on a terminal takes one key and
+// leaves what was typed after it. Standard output is flushed before every
+// wait for input.
 #pragma once
 
 #include <optional>

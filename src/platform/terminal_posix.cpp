@@ -9,7 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/signals.h"
+#include "platform/signals_posix.h"
 
 namespace huffman {
 namespace {

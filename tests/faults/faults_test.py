@@ -42,7 +42,7 @@ def run_with_file_size_limit(cwd, typed, limit):
         signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
 
-    done = subprocess.run([harness.BINARY], cwd=cwd, input=typed.encode(),
+    done = subprocess.run(harness.program(), cwd=cwd, input=typed.encode(),
                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                           preexec_fn=limit_writes, restore_signals=False,
                           timeout=harness.TIMEOUT)
@@ -302,7 +302,7 @@ class ClosedInputTest(harness.WorkDirTest):
 
     def test_standard_input_not_open_at_all(self):
         self.write("a", "abc")
-        done = subprocess.run([harness.BINARY], cwd=self.dir, stdin=subprocess.DEVNULL,
+        done = subprocess.run(harness.program(), cwd=self.dir, stdin=subprocess.DEVNULL,
                               stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                               preexec_fn=lambda: os.close(0), timeout=harness.TIMEOUT)
         result = harness.Result(done)
@@ -345,7 +345,7 @@ class ClosedInputTest(harness.WorkDirTest):
                 self.write("a", bytes.fromhex("04 00 63 00 01 00 01 00 72 02 00 61 03 00 64 00 00 62"
                                               " 01 01 01 02 01 02 03 79 8D 78"))
                 master, slave = os.openpty()
-                process = subprocess.Popen([harness.BINARY], cwd=self.dir, stdin=slave,
+                process = subprocess.Popen(harness.program(), cwd=self.dir, stdin=slave,
                                            stdout=slave, stderr=subprocess.DEVNULL)
                 session = harness.Session(process, master, master)
                 try:
@@ -379,5 +379,5 @@ class ClosedInputTest(harness.WorkDirTest):
 
 
 if __name__ == "__main__":
-    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    harness.use_program(sys.argv.pop(1))
     unittest.main()

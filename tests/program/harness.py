@@ -2,18 +2,30 @@
 them, runs of the built program in a temporary working directory, and
 sessions that drive it step by step through pipes or a pseudo-terminal.
 
-The path of the program is set by each suite's main from its first argument.
+The path of the program is set by each suite's main from its first argument
+(use_program). A Windows build (a path ending in ".exe") is started through
+the launcher named in the environment variable HUFFMAN_LAUNCHER (wine64 on
+Linux; empty on Windows itself), and the tests that cannot hold there skip
+themselves (not_on_windows).
 """
+import functools
 import os
 import select
+import shlex
 import subprocess
 import sys
 import tempfile
-import termios
 import time
 import unittest
 
+try:
+    import termios
+except ImportError:  # Python on Windows: no pseudo-terminals, no terminal suite
+    termios = None
+
 BINARY = None
+LAUNCHER = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", ""))
+ON_WINDOWS = False
 
 # Generous: a wait ends as soon as its text arrives, this only bounds a hang.
 TIMEOUT = 60
@@ -52,6 +64,30 @@ def summary(kb_before, kb_after, dictionary, bracket):
             f"\tSlownik: {dictionary}B ( {bracket}B )\n" + RULE_SUMMARY + BACK_TO_MENU)
 
 
+def use_program(path):
+    """Sets the program every run starts."""
+    global BINARY, ON_WINDOWS
+    BINARY = os.path.abspath(path)
+    ON_WINDOWS = BINARY.lower().endswith(".exe")
+
+
+def program(*arguments):
+    """The command that starts the program with `arguments`."""
+    return LAUNCHER + [BINARY, *arguments]
+
+
+def not_on_windows(reason):
+    """Skips the decorated test when the program is a Windows build, saying why."""
+    def wrap(test):
+        @functools.wraps(test)
+        def unless_windows(self, *args, **kwargs):
+            if ON_WINDOWS:
+                self.skipTest(f"not on Windows: {reason}")
+            return test(self, *args, **kwargs)
+        return unless_windows
+    return wrap
+
+
 def decode(data):
     return data.decode("utf-8", "surrogateescape")
 
@@ -68,7 +104,7 @@ class Result:
 
 def run(cwd, typed):
     """Runs the program with `typed` on a pipe; returns its status and output."""
-    done = subprocess.run([BINARY], cwd=cwd, input=typed.encode(), stdout=subprocess.PIPE,
+    done = subprocess.run(program(), cwd=cwd, input=typed.encode(), stdout=subprocess.PIPE,
                           stderr=subprocess.PIPE, timeout=TIMEOUT)
     return Result(done)
 
@@ -80,7 +116,7 @@ def run_counting_input(cwd, typed):
     with tempfile.TemporaryFile() as source:
         source.write(typed.encode())
         source.seek(0)
-        done = subprocess.run([BINARY], cwd=cwd, stdin=source, stdout=subprocess.PIPE,
+        done = subprocess.run(program(), cwd=cwd, stdin=source, stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=TIMEOUT)
         consumed = os.lseek(source.fileno(), 0, os.SEEK_CUR)
     return Result(done, consumed)
@@ -133,7 +169,7 @@ class Session:
 
 
 def start_piped(cwd):
-    process = subprocess.Popen([BINARY], cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+    process = subprocess.Popen(program(), cwd=cwd, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL)
     return Session(process, process.stdout.fileno(), process.stdin.fileno())
 
@@ -180,10 +216,10 @@ class PtySession(Session):
             import fcntl
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
-        command, pass_fds = [BINARY], ()
+        command, pass_fds = program(), ()
         if under_parent:
             pid_read, pid_write = os.pipe()
-            command = [sys.executable, "-c", JOB_PARENT, str(pid_write), BINARY]
+            command = [sys.executable, "-c", JOB_PARENT, str(pid_write), *program()]
             pass_fds = (pid_write,)
         try:
             process = subprocess.Popen(command, cwd=cwd, stdin=self.slave, stdout=self.slave,

@@ -140,5 +140,5 @@ class TerminalTest(harness.WorkDirTest):
 
 
 if __name__ == "__main__":
-    harness.BINARY = os.path.abspath(sys.argv.pop(1))
+    harness.use_program(sys.argv.pop(1))
     unittest.main()

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
-#include <unistd.h>
+#include "platform/fd_io.h"
 
 namespace huffman {
 namespace {
@@ -21,13 +22,9 @@ FdStreamBuf::FdStreamBuf(int fd) : fd_(fd), get_buffer_(k_buffer_bytes), put_buf
 FdStreamBuf::~FdStreamBuf() { sync(); }
 
 std::streamsize FdStreamBuf::ReadSome(char* bytes, std::size_t count) {
-  for (;;) {
-    const ssize_t got = read(fd_, bytes, count);
-    if (got >= 0) return got;
-    if (errno == EINTR) continue;
-    error_ = errno;
-    return -1;
-  }
+  const std::int64_t got = ReadFd(fd_, bytes, count);
+  if (got < 0) error_ = errno;
+  return static_cast<std::streamsize>(got);
 }
 
 FdStreamBuf::int_type FdStreamBuf::underflow() {
@@ -54,9 +51,8 @@ std::streamsize FdStreamBuf::xsgetn(char* bytes, std::streamsize count) {
 
 bool FdStreamBuf::WriteAll(const char* bytes, std::size_t count) {
   while (count > 0) {
-    const ssize_t put = write(fd_, bytes, count);
+    const std::int64_t put = WriteFd(fd_, bytes, count);
     if (put < 0) {
-      if (errno == EINTR) continue;
       error_ = errno;
       return false;
     }
@@ -100,7 +96,7 @@ FdStreamBuf::pos_type FdStreamBuf::seekoff(off_type offset, std::ios_base::seekd
   // descriptor's position.
   if (direction == std::ios_base::cur) offset -= egptr() - gptr();
   const int whence = direction == std::ios_base::beg ? SEEK_SET : direction == std::ios_base::cur ? SEEK_CUR : SEEK_END;
-  const off_t position = lseek(fd_, offset, whence);
+  const std::int64_t position = SeekFd(fd_, offset, whence);
   if (position < 0) {
     error_ = errno;
     return pos_type(off_type(-1));

@@ -1,0 +1,142 @@
+#include "platform/atomic_file.h"
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "platform/errno_windows.h"
+#include "platform/fd_stream.h"
+#include "platform/signals.h"
+#include "platform/utf16_windows.h"
+
+namespace huffman {
+namespace {
+
+// Attempts at a free temporary name before giving up; a clash needs a file
+// left by another process with our process id.
+constexpr int k_temp_name_attempts = 100;
+
+// The part of `final_name` up to its last separator (either slash, or the
+// colon of a drive), which puts another name beside it.
+std::string DirectoryPrefix(const std::string& final_name) {
+  const std::size_t separator = final_name.find_last_of("\\/:");
+  return separator == std::string::npos ? std::string() : final_name.substr(0, separator + 1);
+}
+
+// A name unlike any the user is likely to type (those end in ".txt").
+std::string TempName(const std::string& final_name, int attempt) {
+  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(attempt) + ".tmp";
+}
+
+}  // namespace
+
+// The file's descriptor (a C runtime descriptor over the handle), owned, and
+// the stream buffer that writes to it.
+class AtomicFile::Buffer {
+ public:
+  explicit Buffer(int fd) : fd(fd), writer(fd) {}
+  // What is still buffered goes out before the descriptor is closed.
+  ~Buffer() {
+    writer.pubsync();
+    Close();
+  }
+  Buffer(const Buffer&) = delete;
+  Buffer& operator=(const Buffer&) = delete;
+
+  HANDLE File() const { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
+  std::streambuf* Writer() { return &writer; }
+  // The errno of the last write that failed, 0 if none did.
+  int Error() const { return writer.Error(); }
+
+  // Writes out what is buffered; false if that or an earlier write failed.
+  bool Drain() { return writer.pubsync() == 0 && writer.Error() == 0; }
+
+  // Closes the descriptor and its handle; the errno if that failed, 0
+  // otherwise or if closed already.
+  int Close() {
+    if (fd < 0) return 0;
+    const int result = _close(fd);
+    fd = -1;
+    return result == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd;
+  FdStreamBuf writer;
+};
+
+AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < k_temp_name_attempts; ++attempt) {
+    std::string name = TempName(final_name, attempt);
+    // The event handler must be able to remove whatever is created.
+    if (!GuardFile(name)) {
+      error = ENAMETOOLONG;
+      return;
+    }
+    // CREATE_NEW claims the name, so nothing that already exists is
+    // overwritten. FILE_SHARE_DELETE lets the Ctrl-C handler remove the file
+    // while this handle is still open.
+    file = CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD failure = GetLastError();
+      ReleaseFile();
+      if (failure == ERROR_FILE_EXISTS || failure == ERROR_ALREADY_EXISTS) continue;
+      error = ErrnoOf(failure);
+      return;
+    }
+    temp_name = std::move(name);
+  }
+  if (file == INVALID_HANDLE_VALUE) {
+    error = EEXIST;
+    return;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    error = EMFILE;
+    return;
+  }
+  buffer = std::make_unique<Buffer>(fd);
+  stream.rdbuf(buffer->Writer());
+}
+
+AtomicFile::~AtomicFile() {
+  buffer.reset();
+  if (committed || temp_name.empty()) return;
+  DeleteFileW(WideFromUtf8(temp_name).c_str());
+  ReleaseFile();
+}
+
+bool AtomicFile::IsOpen() const { return buffer != nullptr; }
+
+int AtomicFile::Error() const {
+  if (error != 0 || !buffer) return error;
+  return buffer->Error();
+}
+
+int AtomicFile::Commit(bool durable) {
+  if (committed) return 0;
+  if (!buffer) return error != 0 ? error : EBADF;
+  if (!buffer->Drain()) return buffer->Error() != 0 ? buffer->Error() : EIO;
+  if (stream.bad()) return EIO;
+
+  // The data reach the disk before they replace an existing file (whose old
+  // content a crash would otherwise lose) or when `durable` is asked for,
+  // and the move itself is then written through.
+  const std::wstring final_wide = WideFromUtf8(final_name);
+  const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (flushed && !FlushFileBuffers(buffer->File())) return ErrnoOf(GetLastError());
+  if (int close_error = buffer->Close()) return close_error;
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
+  if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) return ErrnoOf(GetLastError());
+  ReleaseFile();
+  committed = true;
+  return 0;
+}
+
+}  // namespace huffman

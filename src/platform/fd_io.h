@@ -1,0 +1,20 @@
+// Reads, writes and seeks on a file descriptor, the few calls in which the
+// systems differ (POSIX read/write/lseek, the Windows C runtime's _read,
+// _write and 64-bit _lseeki64), for the streams and the spill file over
+// descriptors. Each retries when a caught signal interrupts it and returns
+// -1 with errno set when it fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace huffman {
+
+// Bytes read (0 at the end), at most `count`.
+std::int64_t ReadFd(int fd, char* bytes, std::size_t count);
+// Bytes written, at least one unless it failed.
+std::int64_t WriteFd(int fd, const char* bytes, std::size_t count);
+// The new position; `whence` is SEEK_SET, SEEK_CUR or SEEK_END.
+std::int64_t SeekFd(int fd, std::int64_t offset, int whence);
+
+}  // namespace huffman

@@ -1,0 +1,26 @@
+#include "platform/fd_io.h"
+
+#include <io.h>
+
+namespace huffman {
+namespace {
+
+// The C runtime takes an unsigned int count; larger requests are served in
+// parts by the callers' loops.
+constexpr std::size_t k_max_transfer = 1u << 30;
+
+unsigned int Clamp(std::size_t count) {
+  return static_cast<unsigned int>(count < k_max_transfer ? count : k_max_transfer);
+}
+
+}  // namespace
+
+// The descriptors are in binary mode (PrepareStandardStreams, _O_BINARY), so
+// the bytes pass unchanged.
+std::int64_t ReadFd(int fd, char* bytes, std::size_t count) { return _read(fd, bytes, Clamp(count)); }
+
+std::int64_t WriteFd(int fd, const char* bytes, std::size_t count) { return _write(fd, bytes, Clamp(count)); }
+
+std::int64_t SeekFd(int fd, std::int64_t offset, int whence) { return _lseeki64(fd, offset, whence); }
+
+}  // namespace huffman

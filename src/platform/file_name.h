@@ -1,0 +1,26 @@
+// File names as the program holds them: UTF-8 strings, turned into the
+// system's own paths only where a file is opened or listed (UTF-16 on
+// Windows, through std::filesystem::path), and the test of a new name that
+// must stay a plain name in the directory it is made in.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace huffman {
+
+// The path of the UTF-8 `name`; on Windows a name that is not valid UTF-8
+// gives an empty path, which opens nothing.
+std::filesystem::path PathOf(std::string_view name);
+
+// The UTF-8 name of `path`.
+std::string NameOf(const std::filesystem::path& path);
+
+// Whether `name` names an entry of the directory it is made in and nothing
+// else: not empty, not "." or "..", no separator or NUL, and on Windows none
+// of the characters it forbids in names (`\ / : * ? " < > |`, controls) and
+// no reserved device name (CON, NUL, COM1, LPT1... with any extension).
+bool IsPlainFileName(std::string_view name);
+
+}  // namespace huffman

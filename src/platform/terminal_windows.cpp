@@ -1,0 +1,178 @@
+#include "platform/terminal.h"
+
+#include <cstdio>
+
+#include <io.h>
+#include <windows.h>
+
+#include "platform/signals_windows.h"
+#include "platform/utf16_windows.h"
+
+namespace huffman {
+namespace {
+
+// Home the cursor, then erase the whole screen.
+constexpr char k_clear_sequence[] = "\033[H\033[2J";
+
+// UTF-16 units asked of the console per read: one typed line at most.
+constexpr DWORD k_console_read_units = 1024;
+
+// Ctrl-Z at the start of a typed line ends the input on a Windows console.
+constexpr char k_end_of_input = '\x1a';
+
+// The console's mode when `handle` is a console; false for a pipe or file.
+bool ConsoleMode(HANDLE handle, DWORD& mode) {
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+// A line typed on the console, as UTF-8 with "\n" for its line end, handed
+// out byte by byte. The console gives whole lines (it edits and echoes them
+// itself), in UTF-16, so the non-ASCII letters of a name arrive intact.
+class ConsoleLines {
+ public:
+  // False at the end of the input.
+  bool NextByte(HANDLE input, char& byte) {
+    if (next_ == text_.size() && !ReadMore(input)) return false;
+    byte = text_[next_++];
+    return true;
+  }
+  // A key wait on the console takes whatever was typed ahead of it.
+  bool DropTypedAhead() {
+    const bool any = next_ < text_.size();
+    text_.clear();
+    next_ = 0;
+    return any;
+  }
+
+ private:
+  bool ReadMore(HANDLE input) {
+    wchar_t units[k_console_read_units];
+    DWORD got = 0;
+    if (!ReadConsoleW(input, units, k_console_read_units, &got, nullptr) || got == 0) return false;
+    text_ = Utf8FromWide(std::wstring_view(units, got));
+    next_ = 0;
+    if (text_[0] == k_end_of_input) {
+      text_.clear();
+      return false;
+    }
+    // A console line ends in CR LF; the menu reads "\n" as on Linux.
+    if (text_.size() >= 2 && text_.ends_with("\r\n")) text_.erase(text_.size() - 2, 1);
+    return true;
+  }
+
+  std::string text_;
+  std::size_t next_ = 0;
+};
+
+ConsoleLines console_lines;
+
+bool ReadInputByte(char& byte) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (ConsoleMode(input, mode)) return console_lines.NextByte(input, byte);
+  // A pipe or file, in binary mode: its bytes exactly, one at a time.
+  return _read(0, &byte, 1) == 1;
+}
+
+// A key that counts as a press: any key going down except a modifier alone
+// (a terminal on Linux sees no byte for Shift, Ctrl or Alt either).
+bool IsKeyPress(const INPUT_RECORD& record) {
+  if (record.EventType != KEY_EVENT || !record.Event.KeyEvent.bKeyDown) return false;
+  switch (record.Event.KeyEvent.wVirtualKeyCode) {
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CAPITAL:
+    case VK_NUMLOCK:
+    case VK_SCROLL:
+      return false;
+    default:
+      return true;
+  }
+}
+
+// The console input without line editing and echo for the length of one key
+// wait, with Ctrl-C left to the system (so it still interrupts); the event
+// handler puts the saved mode back if Ctrl-C or closing the window ends the
+// program meanwhile.
+class KeyMode {
+ public:
+  KeyMode(HANDLE input, DWORD saved) : input_(input), saved_(saved) {
+    const DWORD key_mode = (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+    GuardConsoleInput(input_, saved_);
+    SetConsoleMode(input_, key_mode);
+  }
+  ~KeyMode() {
+    SetConsoleMode(input_, saved_);
+    ReleaseConsoleInput();
+  }
+  KeyMode(const KeyMode&) = delete;
+  KeyMode& operator=(const KeyMode&) = delete;
+
+ private:
+  HANDLE input_;
+  DWORD saved_;
+};
+
+// Clears through the console API where the console takes no escape codes
+// (a Windows before 10).
+void ClearThroughConsoleApi(HANDLE output) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(output, &info)) return;
+  const DWORD cells = static_cast<DWORD>(info.dwSize.X) * static_cast<DWORD>(info.dwSize.Y);
+  DWORD written = 0;
+  FillConsoleOutputCharacterW(output, L' ', cells, COORD{0, 0}, &written);
+  FillConsoleOutputAttribute(output, info.wAttributes, cells, COORD{0, 0}, &written);
+  SetConsoleCursorPosition(output, COORD{0, 0});
+}
+
+}  // namespace
+
+void ClearScreen() {
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (!ConsoleMode(output, mode)) return;
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+      SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+    std::fputs(k_clear_sequence, stdout);
+    return;
+  }
+  std::fflush(stdout);
+  ClearThroughConsoleApi(output);
+}
+
+std::optional<std::string> ReadLine() {
+  std::fflush(stdout);
+  std::string line;
+  char byte = 0;
+  while (ReadInputByte(byte)) {
+    if (byte == '\n') return line;
+    line.push_back(byte);
+  }
+  if (!line.empty()) return line;
+  // A shell's prompt that follows starts on its own line.
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (ConsoleMode(output, mode)) std::fputc('\n', stdout);
+  return std::nullopt;
+}
+
+bool WaitForKey() {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD saved = 0;
+  if (!ConsoleMode(input, saved)) return ReadLine().has_value();
+  if (console_lines.DropTypedAhead()) return true;
+  KeyMode key_mode(input, saved);
+  // The wait's text appears only once the key can no longer be echoed.
+  std::fflush(stdout);
+  for (;;) {
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    if (!ReadConsoleInputW(input, &record, 1, &got) || got == 0) return false;
+    if (IsKeyPress(record)) return true;
+  }
+}
+
+}  // namespace huffman

@@ -1,0 +1,141 @@
+"""The Windows build on a console: Wine gives a program started on a
+pseudo-terminal a console of its own, so the console side of the terminal
+service runs here (GetConsoleMode succeeds, lines come from ReadConsoleW, a
+key wait from ReadConsoleInputW). Wine draws the console's screen in its own
+way, so the screens are not compared; what the program does is: a name typed
+in Polish letters names the new file, a key wait ends on one key, without
+Enter, and Ctrl-C during an operation ends the program without leaving its
+temporary file (the console's event handler removes it).
+
+Usage: console_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
+"""
+import os
+import re
+import select
+import shlex
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+import unittest
+
+COMMAND = []
+TIMEOUT = 60
+# How long a program waiting for a key is watched to see that it still waits.
+STILL_WAITING = 2
+# A source that takes the program a few seconds under Wine.
+LONG_SOURCE_BYTES = 400 * 1024 * 1024
+ESCAPE_CODE = re.compile(r"\x1b\[[0-9;?]*[A-Za-z]")
+
+
+class ConsoleSession:
+
+    def __init__(self, cwd):
+        self.master, self.slave = os.openpty()
+
+        def take_terminal():
+            os.setsid()
+            import fcntl
+            fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+
+        self.process = subprocess.Popen(COMMAND, cwd=cwd, stdin=self.slave, stdout=self.slave,
+                                        stderr=self.slave, preexec_fn=take_terminal)
+        self.seen = b""
+
+    def drain(self, seconds):
+        """Reads what the console shows for `seconds`."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([self.master], [], [], 0.1)
+            if ready:
+                try:
+                    self.seen += os.read(self.master, 4096)
+                except OSError:
+                    return
+
+    def wait_for(self, text):
+        """Reads until `text` is on the screen. Wine draws it among cursor
+        codes, and moves the cursor in place of blanks, so only what is left
+        without the codes and blanks is compared."""
+        wanted = re.sub(r"\s", "", text)
+        deadline = time.monotonic() + TIMEOUT
+        while wanted not in re.sub(r"\s", "", ESCAPE_CODE.sub("", self.seen.decode("utf-8", "replace"))):
+            if time.monotonic() > deadline:
+                raise AssertionError(f"{text!r} never came")
+            self.drain(0.2)
+        self.seen = b""
+
+    def send(self, text):
+        os.write(self.master, text.encode())
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        os.close(self.master)
+        os.close(self.slave)
+
+
+class ConsoleTest(unittest.TestCase):
+
+    def setUp(self):
+        self.root = tempfile.TemporaryDirectory()
+        self.addCleanup(self.root.cleanup)
+        self.dir = self.root.name
+        with open(os.path.join(self.dir, "a"), "wb") as f:
+            f.write(b"abracadabra")
+        self.session = ConsoleSession(self.dir)
+        self.addCleanup(self.session.close)
+
+    def test_polish_name_typed_names_the_new_file(self):
+        session = self.session
+        session.wait_for("Wpisz numer pliku:")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("żółw\r")
+        session.wait_for("Nacisnij dowolny klawisz")
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a", "żółw.txt"])
+        session.send("x")
+        session.wait_for("Wpisz numer pliku:")
+        session.send("0\r")
+        self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_key_wait_ends_on_one_key_without_enter(self):
+        session = self.session
+        session.wait_for("Wpisz numer pliku:")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("7\r")  # an unlisted choice: one key wait, then the end
+        session.drain(STILL_WAITING)
+        self.assertIsNone(session.process.poll(), "the key wait ended without a key")
+        session.send("q")
+        self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_ctrl_c_while_compressing_leaves_no_file(self):
+        with open(os.path.join(self.dir, "a"), "wb") as f:
+            block = bytes(range(256)) * 4096
+            for _ in range(LONG_SOURCE_BYTES // len(block)):
+                f.write(block)
+        session = self.session
+        session.wait_for("Wpisz numer pliku:")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("1\r")
+        session.wait_for("--->")
+        session.send("out\r")
+        deadline = time.monotonic() + TIMEOUT
+        while not any(name.endswith(".tmp") for name in os.listdir(self.dir)):
+            self.assertLess(time.monotonic(), deadline, "the temporary file never appeared")
+            self.assertIsNone(session.process.poll(), "the program ended before Ctrl-C")
+            session.drain(0.05)
+        session.send("\x03")
+        session.process.wait(timeout=TIMEOUT)
+        self.assertEqual(os.listdir(self.dir), ["a"])
+
+
+if __name__ == "__main__":
+    COMMAND = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", "")) + [os.path.abspath(sys.argv.pop(1))]
+    unittest.main()
