@@ -29,7 +29,7 @@ enum class Key {
   version
 };
 
-struct OptionSpec {
+struct KnownOption {
   char short_name;  // '\0' when there is only the long name
   std::string_view long_name;
   bool takes_value;
@@ -37,30 +37,30 @@ struct OptionSpec {
 };
 
 constexpr std::array k_options = {
-    OptionSpec{'z', "compress", false, Key::compress}, OptionSpec{'d', "decompress", false, Key::decompress},
-    OptionSpec{'t', "test", false, Key::test},         OptionSpec{'l', "list", false, Key::list},
-    OptionSpec{'c', "stdout", false, Key::to_stdout},  OptionSpec{'o', "output", true, Key::output},
-    OptionSpec{'k', "keep", false, Key::keep},         OptionSpec{'\0', "rm", false, Key::remove},
-    OptionSpec{'f', "force", false, Key::force},       OptionSpec{'S', "suffix", true, Key::suffix},
-    OptionSpec{'v', "verbose", false, Key::verbose},   OptionSpec{'q', "quiet", false, Key::quiet},
-    OptionSpec{'T', "threads", true, Key::threads},    OptionSpec{'h', "help", false, Key::help},
-    OptionSpec{'V', "version", false, Key::version},
+    KnownOption{'z', "compress", false, Key::compress}, KnownOption{'d', "decompress", false, Key::decompress},
+    KnownOption{'t', "test", false, Key::test},         KnownOption{'l', "list", false, Key::list},
+    KnownOption{'c', "stdout", false, Key::to_stdout},  KnownOption{'o', "output", true, Key::output},
+    KnownOption{'k', "keep", false, Key::keep},         KnownOption{'\0', "rm", false, Key::remove},
+    KnownOption{'f', "force", false, Key::force},       KnownOption{'S', "suffix", true, Key::suffix},
+    KnownOption{'v', "verbose", false, Key::verbose},   KnownOption{'q', "quiet", false, Key::quiet},
+    KnownOption{'T', "threads", true, Key::threads},    KnownOption{'h', "help", false, Key::help},
+    KnownOption{'V', "version", false, Key::version},
 };
 
-const OptionSpec* FindShort(char name) {
+const KnownOption* FindShort(char name) {
   const auto* found = std::find_if(k_options.begin(), k_options.end(),
-                                   [name](const OptionSpec& spec) { return spec.short_name == name; });
+                                   [name](const KnownOption& option) { return option.short_name == name; });
   return found == k_options.end() ? nullptr : found;
 }
 
 // An exact long name, or a prefix of exactly one (as getopt_long allows).
-const OptionSpec* FindLong(std::string_view name, std::string& problem) {
-  const OptionSpec* match = nullptr;
+const KnownOption* FindLong(std::string_view name, std::string& problem) {
+  const KnownOption* match = nullptr;
   int prefix_matches = 0;
-  for (const OptionSpec& spec : k_options) {
-    if (spec.long_name == name) return &spec;
-    if (spec.long_name.starts_with(name)) {
-      match = &spec;
+  for (const KnownOption& option : k_options) {
+    if (option.long_name == name) return &option;
+    if (option.long_name.starts_with(name)) {
+      match = &option;
       ++prefix_matches;
     }
   }
@@ -77,7 +77,7 @@ struct Gathered {
   std::string problem;
 };
 
-void Apply(const OptionSpec& spec, const std::string& value, Gathered& state) {
+void Apply(const KnownOption& option, const std::string& value, Gathered& state) {
   Preferences& p = state.preferences;
   auto set_operation = [&state](Operation operation) {
     if (state.operation && *state.operation != operation && state.problem.empty()) {
@@ -85,7 +85,7 @@ void Apply(const OptionSpec& spec, const std::string& value, Gathered& state) {
     }
     state.operation = operation;
   };
-  switch (spec.key) {
+  switch (option.key) {
     case Key::compress:
       set_operation(Operation::compress);
       break;
@@ -177,35 +177,35 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     if (argument.starts_with("--")) {
       const std::string_view body = std::string_view(argument).substr(2);
       const std::size_t equals = body.find('=');
-      const OptionSpec* spec = FindLong(body.substr(0, equals), state.problem);
-      if (spec == nullptr) break;
+      const KnownOption* option = FindLong(body.substr(0, equals), state.problem);
+      if (option == nullptr) break;
       std::string value;
-      if (spec->takes_value) {
+      if (option->takes_value) {
         if (equals != std::string_view::npos) {
           value = std::string(body.substr(equals + 1));
         } else if (i + 1 < arguments.size()) {
           value = arguments[++i];
         } else {
-          state.problem = "option '--" + std::string(spec->long_name) + "' needs a value";
+          state.problem = "option '--" + std::string(option->long_name) + "' needs a value";
           break;
         }
       } else if (equals != std::string_view::npos) {
-        state.problem = "option '--" + std::string(spec->long_name) + "' takes no value";
+        state.problem = "option '--" + std::string(option->long_name) + "' takes no value";
         break;
       }
-      Apply(*spec, value, state);
+      Apply(*option, value, state);
       continue;
     }
     // A group of short options; one that takes a value takes the rest of the
     // group, or else the next argument.
     for (std::size_t at = 1; at < argument.size() && state.problem.empty(); ++at) {
-      const OptionSpec* spec = FindShort(argument[at]);
-      if (spec == nullptr) {
+      const KnownOption* option = FindShort(argument[at]);
+      if (option == nullptr) {
         state.problem = std::string("unknown option '-") + argument[at] + "'";
         break;
       }
       std::string value;
-      if (spec->takes_value) {
+      if (option->takes_value) {
         if (at + 1 < argument.size()) {
           value = argument.substr(at + 1);
         } else if (i + 1 < arguments.size()) {
@@ -214,10 +214,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
           state.problem = std::string("option '-") + argument[at] + "' needs a value";
           break;
         }
-        Apply(*spec, value, state);
+        Apply(*option, value, state);
         break;
       }
-      Apply(*spec, value, state);
+      Apply(*option, value, state);
     }
   }
 
