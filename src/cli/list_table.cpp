@@ -23,25 +23,25 @@ std::string ByteText(std::uint8_t value) {
 }
 
 void ListTable::Add(const ListRow& row, const std::vector<CodeEntry>& codes) {
-  if (rows_ == 0) PrintRow("compressed", "original", "ratio", "values", "dictionary", "name");
-  ++rows_;
+  if (rows == 0) PrintRow("compressed", "original", "ratio", "values", "dictionary", "name");
+  ++rows;
   PrintRow(std::to_string(row.compressed_bytes), std::to_string(row.original_bytes),
            RatioText(row.compressed_bytes, row.original_bytes), std::to_string(row.leaves),
            std::to_string(row.dictionary_bytes), row.shown_name);
-  if (with_codes_) {
+  if (with_codes) {
     for (const CodeEntry& code : codes) {
       std::printf("    %-5s %4zu  %s\n", ByteText(code.value).c_str(), code.bits.size(), code.bits.c_str());
     }
   }
-  totals_.compressed_bytes += row.compressed_bytes;
-  totals_.original_bytes += row.original_bytes;
-  totals_.dictionary_bytes += row.dictionary_bytes;
+  totals.compressed_bytes += row.compressed_bytes;
+  totals.original_bytes += row.original_bytes;
+  totals.dictionary_bytes += row.dictionary_bytes;
 }
 
 void ListTable::Finish() const {
-  if (rows_ < 2) return;
-  PrintRow(std::to_string(totals_.compressed_bytes), std::to_string(totals_.original_bytes),
-           RatioText(totals_.compressed_bytes, totals_.original_bytes), "-", std::to_string(totals_.dictionary_bytes),
+  if (rows < 2) return;
+  PrintRow(std::to_string(totals.compressed_bytes), std::to_string(totals.original_bytes),
+           RatioText(totals.compressed_bytes, totals.original_bytes), "-", std::to_string(totals.dictionary_bytes),
            "(totals)");
 }
 

@@ -22,7 +22,7 @@ struct ListRow {
 
 class ListTable {
  public:
-  explicit ListTable(bool with_codes) : with_codes_(with_codes) {}
+  explicit ListTable(bool listing_codes) : with_codes(listing_codes) {}
 
   // Prints the row (after the header, the first time), and the code table
   // under it when asked for.
@@ -31,9 +31,9 @@ class ListTable {
   void Finish() const;
 
  private:
-  bool with_codes_;
-  int rows_ = 0;
-  ListRow totals_;
+  bool with_codes;
+  int rows = 0;
+  ListRow totals;
 };
 
 // A byte value as the code table shows it: 0x21-0x7E as itself, any other

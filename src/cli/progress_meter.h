@@ -14,7 +14,7 @@ namespace huffman::cli {
 
 class ProgressMeter {
  public:
-  ProgressMeter(std::string shown_name, bool wanted);
+  ProgressMeter(std::string name, bool wanted);
   ~ProgressMeter() { Erase(); }
   ProgressMeter(const ProgressMeter&) = delete;
   ProgressMeter& operator=(const ProgressMeter&) = delete;
@@ -28,10 +28,10 @@ class ProgressMeter {
   using Clock = std::chrono::steady_clock;
   void Update(std::uint64_t done, std::uint64_t total);
 
-  std::string shown_name_;
-  bool enabled_;
-  bool drawn_ = false;
-  Clock::time_point next_redraw_;
+  std::string shown_name;
+  bool enabled;
+  bool drawn = false;
+  Clock::time_point next_redraw;
 };
 
 }  // namespace huffman::cli

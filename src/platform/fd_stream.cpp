@@ -14,25 +14,25 @@ constexpr std::size_t k_buffer_bytes = 64 * 1024;
 
 }  // namespace
 
-FdStreamBuf::FdStreamBuf(int fd) : fd_(fd), get_buffer_(k_buffer_bytes), put_buffer_(k_buffer_bytes) {
-  setg(get_buffer_.data(), get_buffer_.data(), get_buffer_.data());
-  setp(put_buffer_.data(), put_buffer_.data() + put_buffer_.size());
+FdStreamBuf::FdStreamBuf(int descriptor) : fd(descriptor), get_buffer(k_buffer_bytes), put_buffer(k_buffer_bytes) {
+  setg(get_buffer.data(), get_buffer.data(), get_buffer.data());
+  setp(put_buffer.data(), put_buffer.data() + put_buffer.size());
 }
 
 FdStreamBuf::~FdStreamBuf() { sync(); }
 
 std::streamsize FdStreamBuf::ReadSome(char* bytes, std::size_t count) {
-  const std::int64_t got = ReadFd(fd_, bytes, count);
-  if (got < 0) error_ = errno;
+  const std::int64_t got = ReadFd(fd, bytes, count);
+  if (got < 0) error = errno;
   return static_cast<std::streamsize>(got);
 }
 
 FdStreamBuf::int_type FdStreamBuf::underflow() {
   if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-  const std::streamsize got = ReadSome(get_buffer_.data(), get_buffer_.size());
+  const std::streamsize got = ReadSome(get_buffer.data(), get_buffer.size());
   // A read error looks like the end to the stream; Error() tells them apart.
   if (got <= 0) return traits_type::eof();
-  setg(get_buffer_.data(), get_buffer_.data(), get_buffer_.data() + got);
+  setg(get_buffer.data(), get_buffer.data(), get_buffer.data() + got);
   return traits_type::to_int_type(*gptr());
 }
 
@@ -51,9 +51,9 @@ std::streamsize FdStreamBuf::xsgetn(char* bytes, std::streamsize count) {
 
 bool FdStreamBuf::WriteAll(const char* bytes, std::size_t count) {
   while (count > 0) {
-    const std::int64_t put = WriteFd(fd_, bytes, count);
+    const std::int64_t put = WriteFd(fd, bytes, count);
     if (put < 0) {
-      error_ = errno;
+      error = errno;
       return false;
     }
     bytes += put;
@@ -85,7 +85,7 @@ int FdStreamBuf::sync() {
   const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
   if (pending == 0) return 0;
   const bool written = WriteAll(pbase(), pending);
-  setp(put_buffer_.data(), put_buffer_.data() + put_buffer_.size());
+  setp(put_buffer.data(), put_buffer.data() + put_buffer.size());
   return written ? 0 : -1;
 }
 
@@ -96,12 +96,12 @@ FdStreamBuf::pos_type FdStreamBuf::seekoff(off_type offset, std::ios_base::seekd
   // descriptor's position.
   if (direction == std::ios_base::cur) offset -= egptr() - gptr();
   const int whence = direction == std::ios_base::beg ? SEEK_SET : direction == std::ios_base::cur ? SEEK_CUR : SEEK_END;
-  const std::int64_t position = SeekFd(fd_, offset, whence);
+  const std::int64_t position = SeekFd(fd, offset, whence);
   if (position < 0) {
-    error_ = errno;
+    error = errno;
     return pos_type(off_type(-1));
   }
-  setg(get_buffer_.data(), get_buffer_.data(), get_buffer_.data());
+  setg(get_buffer.data(), get_buffer.data(), get_buffer.data());
   return pos_type(off_type(position));
 }
 

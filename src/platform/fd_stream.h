@@ -14,13 +14,13 @@ namespace huffman {
 
 class FdStreamBuf final : public std::streambuf {
  public:
-  explicit FdStreamBuf(int fd);
+  explicit FdStreamBuf(int descriptor);
   ~FdStreamBuf() override;
   FdStreamBuf(const FdStreamBuf&) = delete;
   FdStreamBuf& operator=(const FdStreamBuf&) = delete;
 
   // The errno of the last failed read, write or seek, 0 if none failed.
-  int Error() const { return error_; }
+  int Error() const { return error; }
 
  protected:
   int_type underflow() override;
@@ -35,29 +35,29 @@ class FdStreamBuf final : public std::streambuf {
   bool WriteAll(const char* bytes, std::size_t count);
   std::streamsize ReadSome(char* bytes, std::size_t count);
 
-  int fd_;
-  int error_ = 0;
-  std::vector<char> get_buffer_;
-  std::vector<char> put_buffer_;
+  int fd;
+  int error = 0;
+  std::vector<char> get_buffer;
+  std::vector<char> put_buffer;
 };
 
 // An input and an output stream on one descriptor, which they do not own.
 class FdInputStream final : public std::istream {
  public:
-  explicit FdInputStream(int fd) : std::istream(nullptr), buf_(fd) { rdbuf(&buf_); }
-  int Error() const { return buf_.Error(); }
+  explicit FdInputStream(int fd) : std::istream(nullptr), buffer(fd) { rdbuf(&buffer); }
+  int Error() const { return buffer.Error(); }
 
  private:
-  FdStreamBuf buf_;
+  FdStreamBuf buffer;
 };
 
 class FdOutputStream final : public std::ostream {
  public:
-  explicit FdOutputStream(int fd) : std::ostream(nullptr), buf_(fd) { rdbuf(&buf_); }
-  int Error() const { return buf_.Error(); }
+  explicit FdOutputStream(int fd) : std::ostream(nullptr), buffer(fd) { rdbuf(&buffer); }
+  int Error() const { return buffer.Error(); }
 
  private:
-  FdStreamBuf buf_;
+  FdStreamBuf buffer;
 };
 
 }  // namespace huffman

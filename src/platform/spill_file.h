@@ -18,9 +18,9 @@ class SpillFile {
   SpillFile(const SpillFile&) = delete;
   SpillFile& operator=(const SpillFile&) = delete;
 
-  bool IsOpen() const { return fd_ >= 0; }
+  bool IsOpen() const { return fd >= 0; }
   // The errno of a failed creation or of the last failed write.
-  int Error() const { return error_; }
+  int Error() const { return error; }
 
   // Appends the bytes; false (and Error() set) when the disk refuses them.
   bool Append(std::span<const char> bytes);
@@ -34,9 +34,9 @@ class SpillFile {
   FdInputStream& Reader();
 
  private:
-  int fd_ = -1;
-  int error_ = 0;
-  std::unique_ptr<FdInputStream> reader_;
+  int fd = -1;
+  int error = 0;
+  std::unique_ptr<FdInputStream> reader;
 };
 
 }  // namespace huffman

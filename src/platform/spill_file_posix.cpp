@@ -37,23 +37,23 @@ int OpenUnnamed(const std::string& directory) {
 
 }  // namespace
 
-SpillFile::SpillFile() : fd_(OpenUnnamed(TemporaryDirectory())) {
-  if (fd_ < 0) error_ = errno;
+SpillFile::SpillFile() : fd(OpenUnnamed(TemporaryDirectory())) {
+  if (fd < 0) error = errno;
 }
 
 SpillFile::~SpillFile() {
-  reader_.reset();
-  if (fd_ >= 0) close(fd_);
+  reader.reset();
+  if (fd >= 0) close(fd);
 }
 
 bool SpillFile::Append(std::span<const char> bytes) {
   const char* next = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
-    const ssize_t put = write(fd_, next, left);
+    const ssize_t put = write(fd, next, left);
     if (put < 0) {
       if (errno == EINTR) continue;
-      error_ = errno;
+      error = errno;
       return false;
     }
     next += put;
@@ -69,15 +69,15 @@ int SpillFile::AppendStandardInput(bool& read_failed) {
   // pipe keeps its size if the system refuses.
   fcntl(STDIN_FILENO, F_SETPIPE_SZ, static_cast<int>(k_pipe_bytes));
   for (;;) {
-    const ssize_t moved = splice(STDIN_FILENO, nullptr, fd_, nullptr, k_splice_bytes, SPLICE_F_MOVE);
+    const ssize_t moved = splice(STDIN_FILENO, nullptr, fd, nullptr, k_splice_bytes, SPLICE_F_MOVE);
     if (moved > 0) continue;
     if (moved == 0) return 0;
     if (errno == EINTR) continue;
     if (errno == EINVAL) break;  // not a pipe: copied below
     // Which end failed cannot be told from splice; a read of nothing can.
-    error_ = errno;
+    error = errno;
     read_failed = read(STDIN_FILENO, nullptr, 0) < 0;
-    return error_;
+    return error;
   }
 #endif
   std::vector<char> buffer(k_copy_bytes);
@@ -89,14 +89,14 @@ int SpillFile::AppendStandardInput(bool& read_failed) {
       read_failed = true;
       return errno;
     }
-    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error_;
+    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error;
   }
 }
 
 FdInputStream& SpillFile::Reader() {
-  reader_ = std::make_unique<FdInputStream>(fd_);
-  reader_->seekg(0);
-  return *reader_;
+  reader = std::make_unique<FdInputStream>(fd);
+  reader->seekg(0);
+  return *reader;
 }
 
 }  // namespace huffman

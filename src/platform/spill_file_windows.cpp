@@ -46,22 +46,22 @@ int OpenUnnamed() {
 
 }  // namespace
 
-SpillFile::SpillFile() : fd_(OpenUnnamed()) {
-  if (fd_ < 0) error_ = errno;
+SpillFile::SpillFile() : fd(OpenUnnamed()) {
+  if (fd < 0) error = errno;
 }
 
 SpillFile::~SpillFile() {
-  reader_.reset();
-  if (fd_ >= 0) _close(fd_);
+  reader.reset();
+  if (fd >= 0) _close(fd);
 }
 
 bool SpillFile::Append(std::span<const char> bytes) {
   const char* next = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
-    const std::int64_t put = WriteFd(fd_, next, left);
+    const std::int64_t put = WriteFd(fd, next, left);
     if (put < 0) {
-      error_ = errno;
+      error = errno;
       return false;
     }
     next += put;
@@ -80,14 +80,14 @@ int SpillFile::AppendStandardInput(bool& read_failed) {
       read_failed = true;
       return errno;
     }
-    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error_;
+    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error;
   }
 }
 
 FdInputStream& SpillFile::Reader() {
-  reader_ = std::make_unique<FdInputStream>(fd_);
-  reader_->seekg(0);
-  return *reader_;
+  reader = std::make_unique<FdInputStream>(fd);
+  reader->seekg(0);
+  return *reader;
 }
 
 }  // namespace huffman
