@@ -34,6 +34,10 @@ class SpillFile {
   FdInputStream& Reader();
 
  private:
+  // Copies `input` to its end into the file: 0, or the errno of the read
+  // (`read_failed` set) or of the write.
+  int CopyFrom(int input, bool& read_failed);
+
   int fd = -1;
   int error = 0;
   std::unique_ptr<FdInputStream> reader;

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -13,7 +12,6 @@ namespace {
 
 constexpr std::size_t k_pipe_bytes = 1024 * 1024;
 constexpr std::size_t k_splice_bytes = 1024 * 1024;
-constexpr std::size_t k_copy_bytes = 1024 * 1024;
 
 std::string TemporaryDirectory() {
   // Nothing in the program changes the environment, so reading it is safe.
@@ -46,22 +44,6 @@ SpillFile::~SpillFile() {
   if (fd >= 0) close(fd);
 }
 
-bool SpillFile::Append(std::span<const char> bytes) {
-  const char* next = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t put = write(fd, next, left);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      error = errno;
-      return false;
-    }
-    next += put;
-    left -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 int SpillFile::AppendStandardInput(bool& read_failed) {
   read_failed = false;
 #ifdef SPLICE_F_MOVE
@@ -80,23 +62,7 @@ int SpillFile::AppendStandardInput(bool& read_failed) {
     return error;
   }
 #endif
-  std::vector<char> buffer(k_copy_bytes);
-  for (;;) {
-    const ssize_t got = read(STDIN_FILENO, buffer.data(), buffer.size());
-    if (got == 0) return 0;
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      read_failed = true;
-      return errno;
-    }
-    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error;
-  }
-}
-
-FdInputStream& SpillFile::Reader() {
-  reader = std::make_unique<FdInputStream>(fd);
-  reader->seekg(0);
-  return *reader;
+  return CopyFrom(STDIN_FILENO, read_failed);
 }
 
 }  // namespace huffman

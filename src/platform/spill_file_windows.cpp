@@ -3,19 +3,16 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
 #include "platform/errno_windows.h"
-#include "platform/fd_io.h"
 
 namespace huffman {
 namespace {
 
-constexpr std::size_t k_copy_bytes = 1024 * 1024;
 
 // A file in the user's temporary directory that the system deletes when its
 // last handle closes, however the process ends; no other process can open
@@ -55,39 +52,9 @@ SpillFile::~SpillFile() {
   if (fd >= 0) _close(fd);
 }
 
-bool SpillFile::Append(std::span<const char> bytes) {
-  const char* next = bytes.data();
-  std::size_t left = bytes.size();
-  while (left > 0) {
-    const std::int64_t put = WriteFd(fd, next, left);
-    if (put < 0) {
-      error = errno;
-      return false;
-    }
-    next += put;
-    left -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
 int SpillFile::AppendStandardInput(bool& read_failed) {
   read_failed = false;
-  std::vector<char> buffer(k_copy_bytes);
-  for (;;) {
-    const std::int64_t got = ReadFd(_fileno(stdin), buffer.data(), buffer.size());
-    if (got == 0) return 0;
-    if (got < 0) {
-      read_failed = true;
-      return errno;
-    }
-    if (!Append({buffer.data(), static_cast<std::size_t>(got)})) return error;
-  }
-}
-
-FdInputStream& SpillFile::Reader() {
-  reader = std::make_unique<FdInputStream>(fd);
-  reader->seekg(0);
-  return *reader;
+  return CopyFrom(_fileno(stdin), read_failed);
 }
 
 }  // namespace huffman
