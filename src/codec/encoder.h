@@ -9,6 +9,7 @@
 #include <span>
 
 #include "codec/bit_writer.h"
+#include "codec/census.h"
 #include "codec/code_table.h"
 
 namespace huffman {
@@ -19,9 +20,9 @@ namespace huffman {
 // sources) take a slower path.
 class Encoder {
  public:
-  // `source_bytes` is the size of the whole source: a large one pays for a
-  // table of byte pairs.
-  Encoder(const CodeTable& code_table, std::uint64_t source_bytes);
+  // `census` is the whole source's: a large source pays for a table of byte
+  // pairs, and its counts choose how many pairs go per flush.
+  Encoder(const CodeTable& code_table, const Census& census);
 
   // Appends the codes of `source` to `writer`.  Returns false if a byte had
   // no code: the source is not what the census saw.  Safe to call from two
@@ -29,15 +30,19 @@ class Encoder {
   bool Encode(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
  private:
-  template <int k_codes_per_flush, bool k_pairs>
+  class Emitter;
+  template <int k_codes_per_flush>
   bool EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const;
+  template <int k_pairs_per_flush>
+  bool EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const;
   bool EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
   const CodeTable& codes;
   std::array<std::uint64_t, k_alphabet> entries{};
   // Two bytes' codes in one entry, indexed by the pair as a little-endian
-  // 16-bit number; only where both codes together fit an entry.
+  // 16-bit number; pairs over the flush limit are only flagged.
   std::unique_ptr<std::uint64_t[]> pair_entries;
+  int pairs_per_flush = 0;  // 0: no pair table
   int max_length = 0;
 };
 

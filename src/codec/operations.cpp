@@ -61,7 +61,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     ByteSink sink(compressed);
     BitWriter writer(sink);
-    Encoder encoder(plan.codes, census.TotalBytes());
+    Encoder encoder(plan.codes, census);
     std::uint64_t coded_bytes = 0;
     bool all_known = true;
     for (auto block = source.Next(); !block.empty(); block = source.Next()) {

@@ -203,29 +203,31 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
   EXPECT_EQ(r.system_error, 0);
 }
 
-// Codes longer than an entry holds (over 56 bits) take the slow emission
-// path; real trees of test size never get there, so the table is made by
-// hand: long codes whose later words differ from their first.
-TEST(EncoderTest, LongCodesEmitEveryWord) {
-  std::mt19937_64 rng(56);
+// Random codes of the given lengths for values 0, 1, ..., all other values
+// without a code.
+CodeTable HandMadeCodes(std::mt19937_64& rng, std::span<const int> lengths) {
   CodeTable codes{};
-  const int lengths[] = {57, 64, 65, 100, 128, 129, 200, 255, 1, 3};
-  for (int value = 0; value < 10; ++value) {
-    std::generate(codes[value].words.begin(), codes[value].words.end(), std::ref(rng));
-    codes[value].length = lengths[value];
-    const int tail = lengths[value] % 64;
-    if (tail != 0) codes[value].words[lengths[value] / 64] &= ~std::uint64_t{0} << (64 - tail);
-    for (int w = (lengths[value] + 63) / 64; w < k_code_words; ++w) codes[value].words[w] = 0;
+  for (std::size_t value = 0; value < lengths.size(); ++value) {
+    Code& code = codes[value];
+    std::generate(code.words.begin(), code.words.end(), std::ref(rng));
+    code.length = lengths[value];
+    const int tail = code.length % 64;
+    if (tail != 0) code.words[code.length / 64] &= ~std::uint64_t{0} << (64 - tail);
+    for (int w = (code.length + 63) / 64; w < k_code_words; ++w) code.words[w] = 0;
   }
-  std::string source;
-  for (int i = 0; i < 40'000; ++i) source.push_back(static_cast<char>(rng() % 10));
+  return codes;
+}
 
+// The bits `codes` give `source`, against what the encoder emits for it.
+void ExpectEmittedBits(const CodeTable& codes, const std::string& source) {
   std::string expected_bits;
   for (const char c : source) expected_bits += testing::CodeBits(codes[static_cast<std::uint8_t>(c)]);
   const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(source.data()), source.size());
+  Census census;
+  census.Add(bytes);
   ByteSink sink(std::size_t{1024});
   BitWriter writer(sink);
-  ASSERT_TRUE(Encoder(codes, source.size()).Encode(bytes, writer));
+  ASSERT_TRUE(Encoder(codes, census).Encode(bytes, writer));
   writer.Finish();
   std::string got_bits;
   for (const std::uint8_t byte : sink.Kept()) {
@@ -233,6 +235,26 @@ TEST(EncoderTest, LongCodesEmitEveryWord) {
   }
   expected_bits.resize(got_bits.size(), '0');  // the last byte's zero fill
   EXPECT_TRUE(got_bits == expected_bits);
+}
+
+// Real trees of test size never get long codes, so the tables are made by
+// hand.  Codes longer than an entry holds (over 56 bits) take the slow
+// emission path: long codes whose later words differ from their first.
+// A large source whose code lengths spread from 1 to 56 bits is coded by
+// pairs in groups, some of them over the flush limit, some pairs longer
+// than an entry holds, and an odd last byte.
+TEST(EncoderTest, HandMadeCodesEmitExactly) {
+  std::mt19937_64 rng(56);
+  const int long_codes[] = {57, 64, 65, 100, 128, 129, 200, 255, 1, 3};
+  std::string source;
+  for (int i = 0; i < 40'000; ++i) source.push_back(static_cast<char>(rng() % 10));
+  ExpectEmittedBits(HandMadeCodes(rng, long_codes), source);
+
+  const int spread_codes[] = {2, 3, 3, 4, 5, 6, 7, 9, 14, 15, 19, 28, 29, 40, 56};
+  std::discrete_distribution<int> mostly_short({30, 20, 20, 10, 8, 4, 3, 2, 1, 1, 0.5, 0.2, 0.2, 0.1, 0.1});
+  source.clear();
+  for (int i = 0; i < (1 << 20) + 3; ++i) source.push_back(static_cast<char>(mostly_short(rng)));
+  ExpectEmittedBits(HandMadeCodes(rng, spread_codes), source);
 }
 
 }  // namespace
