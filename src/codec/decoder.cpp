@@ -13,7 +13,7 @@ namespace {
 // cost more to build than it saves.
 constexpr std::size_t k_window_payload_bytes = 16 * 1024;
 // Blocks from this size on are decoded in two lanes, and large blocks in two
-// lanes per thread.
+// lanes per part (WorkerSet::PartsFor).
 constexpr std::size_t k_two_lane_bytes = 64 * 1024;
 static_assert(k_two_lane_bytes <= k_large_block_bytes);
 // Windows of a guessing lane at which the lane before may join it.  Decoding
@@ -75,9 +75,9 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
   } else {
     windows_used = true;
     lane.table = windows.For(lane.state);
-    const unsigned threads = workers.ThreadsFor(payload.size());
-    if (threads > 1) {
-      state = DecodeLanes(payload, lane, restored, static_cast<int>(2 * threads));
+    const unsigned parts = workers.PartsFor(payload.size());
+    if (parts > 1) {
+      state = DecodeLanes(payload, lane, restored, static_cast<int>(2 * parts));
       return;
     }
     if (payload.size() >= k_two_lane_bytes) {
@@ -108,7 +108,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     lanes[k].out = lane_out[k].data();
   }
 
-  // Lanes 2k and 2k + 1 on thread k.
+  // Lanes 2k and 2k + 1 as part k.
   const int pairs = lane_count / 2;
   workers.Run(static_cast<unsigned>(pairs),
               [this, base, lane_count](unsigned pair) { RunLanePair(base, static_cast<int>(pair), lane_count); });

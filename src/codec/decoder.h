@@ -4,8 +4,8 @@
 //
 // One lookup's result decides where the next one reads, so a single stream
 // of lookups waits on memory at every step.  A large block is therefore cut
-// into lanes decoded side by side: two in lockstep on each thread, which the
-// processor overlaps, on as many threads as the operation has.
+// into lanes decoded side by side: two in lockstep, which the processor
+// overlaps, as one part of the work the operation's threads share.
 // The first lane starts from the true state; every other lane starts from
 // the root state at its cut, as a guess, and notes where it stands at the
 // root for its first windows.  Huffman decoding falls back into step
@@ -56,7 +56,7 @@ class Decoder {
     std::uint64_t bit_position;  // in the block
     std::size_t out_offset;      // in the lane's own output
   };
-  static constexpr int k_max_lanes = 2 * k_max_threads;
+  static constexpr int k_max_lanes = 2 * k_max_parts;
 
   // Decodes the block in lanes and commits it to `restored`; returns the
   // state at the block's end.

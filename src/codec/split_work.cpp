@@ -11,21 +11,21 @@ std::span<const std::uint8_t> Piece(std::span<const std::uint8_t> block, unsigne
 }
 
 void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
-  const unsigned pieces = workers.ThreadsFor(block.size());
+  const unsigned pieces = workers.PartsFor(block.size());
   if (pieces == 1) {
     census.Add(block);
     return;
   }
-  std::array<Histogram, k_max_threads> counts;
+  std::array<Histogram, k_max_parts> counts;
   workers.Run(pieces, [&](unsigned piece) { counts[piece] = CountBytes(Piece(block, piece, pieces)); });
   for (unsigned piece = 0; piece < pieces; ++piece) census.AddCounted(Piece(block, piece, pieces), counts[piece]);
 }
 
 bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer) {
-  const unsigned pieces = workers.ThreadsFor(block.size());
+  const unsigned pieces = workers.PartsFor(block.size());
   if (pieces == 1) return encoder.Encode(block, writer);
   while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
-  std::array<bool, k_max_threads> known{};
+  std::array<bool, k_max_parts> known{};
   workers.Run(pieces, [&](unsigned piece) {
     const auto part = Piece(block, piece, pieces);
     if (piece == 0) {

@@ -1,7 +1,7 @@
 // A large block's work shared among the operation's threads: the block is
-// cut into as many pieces as there are threads, piece 0 for the calling
-// thread.  Counting merges the pieces' histograms in order; coding writes
-// each later piece's codes to a buffer of its own, which is then appended at
+// cut into pieces (WorkerSet::PartsFor), which the threads take in turn.
+// Counting merges the pieces' histograms in order; coding writes each later
+// piece's codes to a buffer of its own, which is then appended at
 // the bit where the codes before it end.  The result is exactly the
 // one-thread result for every thread count.
 #pragma once

@@ -53,45 +53,57 @@ unsigned WorkerSet::ThreadsFor(std::size_t bytes) {
   return threads;
 }
 
+unsigned WorkerSet::PartsFor(std::size_t bytes) {
+  const unsigned count = ThreadsFor(bytes);
+  if (count == 1) return 1;
+  const auto most = static_cast<unsigned>(std::max<std::size_t>(bytes / k_min_part_bytes, count));
+  return std::min(count * k_parts_per_thread, most);
+}
+
 void WorkerSet::Start(unsigned count) {
   threads = count;
   helpers.reserve(count - 1);
-  for (unsigned part = 1; part < count; ++part) helpers.emplace_back([this, part] { Loop(part); });
+  for (unsigned helper = 1; helper < count; ++helper) helpers.emplace_back([this] { Loop(); });
 }
 
 void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job) {
-  assert(part_count >= 1 && part_count <= std::max(threads, 1U));
-  if (part_count == 1) {
-    next_job(0);
+  assert(part_count >= 1 && part_count <= k_max_parts);
+  if (part_count == 1 || helpers.empty()) {
+    for (unsigned part = 0; part < part_count; ++part) next_job(part);
     return;
   }
-  {
-    std::lock_guard lock(mutex);
-    job = &next_job;
-    parts = part_count;
-    pending = part_count - 1;
-    ++generation;
-  }
-  changed.notify_all();
-  next_job(0);
   std::unique_lock lock(mutex);
-  changed.wait(lock, [this] { return pending == 0; });
+  job = &next_job;
+  parts = part_count;
+  taken = done = 0;
+  const std::uint64_t job_generation = ++generation;
+  changed.notify_all();
+  RunParts(lock, job_generation);
+  changed.wait(lock, [this] { return done == parts; });
   job = nullptr;
 }
 
-void WorkerSet::Loop(unsigned part) {
+void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation) {
+  // A part is taken only for the job it was woken for: Run returns, and a
+  // next job can start, only once every part has returned.
+  while (generation == job_generation && taken < parts) {
+    const unsigned part = taken++;
+    const auto* current = job;
+    lock.unlock();
+    (*current)(part);
+    lock.lock();
+    if (++done == parts) changed.notify_all();
+  }
+}
+
+void WorkerSet::Loop() {
   std::uint64_t seen = 0;
   std::unique_lock lock(mutex);
   for (;;) {
     changed.wait(lock, [&] { return generation != seen || stopping; });
     if (stopping) return;
     seen = generation;
-    if (part >= parts) continue;
-    const auto* current = job;
-    lock.unlock();
-    (*current)(part);
-    lock.lock();
-    if (--pending == 0) changed.notify_all();
+    RunParts(lock, seen);
   }
 }
 

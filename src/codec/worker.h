@@ -1,8 +1,11 @@
 // The codec's threads for large blocks.  One thread count for the process
 // (SetThreadCount), and per operation one set of helper threads, created the
 // first time a block is large enough to repay handing work over, so small
-// files never start a thread.  A job is cut into parts: part 0 runs on the
-// calling thread, the others on the helpers, and Run returns when all are done.
+// files never start a thread.  A job is cut into parts, more than there are
+// threads: the calling thread and the helpers each take the next part not
+// yet taken until none is left, so a thread the system holds back (the
+// machine's cores are shared with the reads and writes) takes fewer parts
+// instead of keeping the others waiting.  Run returns when all are done.
 #pragma once
 
 #include <condition_variable>
@@ -23,6 +26,10 @@ inline constexpr std::size_t k_large_block_bytes = 128 * 1024;
 // More threads than this would cut a large block into pieces too small to
 // repay their hand-over.
 inline constexpr unsigned k_max_threads = 16;
+// Parts per thread of a large block, and the smallest part worth handing over.
+inline constexpr unsigned k_parts_per_thread = 4;
+inline constexpr std::size_t k_min_part_bytes = 16 * 1024;
+inline constexpr unsigned k_max_parts = k_parts_per_thread * k_max_threads;
 
 // The thread count SetThreadCount asked for, resolved: 0 becomes the cores
 // this process may run on.  Between 1 and k_max_threads.
@@ -38,22 +45,30 @@ class WorkerSet {
   // Threads a block of `bytes` is shared among: 1 below k_large_block_bytes,
   // else ThreadCount() as read when the operation first needed it.
   unsigned ThreadsFor(std::size_t bytes);
+  // Parts a block of `bytes` is cut into: 1 where ThreadsFor is 1, else
+  // k_parts_per_thread per thread, as far as each part keeps
+  // k_min_part_bytes.
+  unsigned PartsFor(std::size_t bytes);
 
-  // Calls next_job(0) .. next_job(part_count - 1), part 0 here and the
-  // others on helper threads, and returns once all have returned.
-  // `part_count` must not exceed ThreadsFor of a large block.
+  // Calls next_job(0) .. next_job(part_count - 1), each once, on this
+  // thread and the helpers, and returns once all have returned.  A job must
+  // not depend on which thread runs a part.
   void Run(unsigned part_count, const std::function<void(unsigned)>& next_job);
 
  private:
   void Start(unsigned count);
-  void Loop(unsigned part);
+  void Loop();
+  // Runs parts of the job of `job_generation` while any is left; called and
+  // returns with `lock` held.
+  void RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation);
 
   unsigned threads = 0;  // 0: not asked yet
   std::mutex mutex;
   std::condition_variable changed;
   const std::function<void(unsigned)>* job = nullptr;
   unsigned parts = 0;
-  unsigned pending = 0;
+  unsigned taken = 0;  // parts handed out
+  unsigned done = 0;   // parts returned
   std::uint64_t generation = 0;
   bool stopping = false;
   std::vector<std::thread> helpers;
