@@ -17,8 +17,10 @@ constexpr std::size_t k_window_payload_bytes = 16 * 1024;
 constexpr std::size_t k_two_lane_bytes = 64 * 1024;
 static_assert(k_two_lane_bytes <= k_large_block_bytes);
 // Windows of a guessing lane at which the lane before may join it.  Decoding
-// usually falls into step within a few dozen bits; the rest is margin.
-constexpr int k_checkpoint_windows = 512;
+// usually falls into step within a few windows (on text and binaries, all
+// but a fraction of a percent of lanes within 32); the rest is margin, and
+// noting each window costs as the slow path does.
+constexpr int k_checkpoint_windows = 128;
 // A refill loads 8 bytes and keeps whole bytes only, so it leaves between
 // 56 and 63 valid bits (see Refill); that many windows run per refill.
 constexpr int k_refill_load_bytes = 8;
