@@ -9,7 +9,6 @@
 
 #include <cassert>
 #include <cstdint>
-#include <span>
 
 #include "codec/big_endian.h"
 #include "codec/byte_sink.h"
@@ -81,9 +80,6 @@ class BitWriter {
     writing_bufor = 0;
     writing_remain = 0;
   }
-
-  // Appends another writer's output: its whole bytes, then its pending bits.
-  void Append(std::span<const std::uint8_t> bytes, const BitWriter& pending_from);
 
   // Bits accepted so far; after Finish, the padding is included.
   std::uint64_t BitsWritten() const { return (sink.BytesCommitted()) * 8 + writing_remain; }

@@ -1,6 +1,10 @@
 #include "codec/split_work.h"
 
 #include <array>
+#include <cassert>
+#include <cstring>
+
+#include "codec/big_endian.h"
 
 namespace huffman {
 
@@ -36,13 +40,77 @@ bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> blo
     output.sink.Clear();
     output.writer.Reset();
     known[piece] = encoder.Encode(part, output.writer);
+    output.bits = output.writer.BitsWritten();
+    output.writer.Finish();
   });
   bool all_known = known[0];
-  for (unsigned piece = 1; piece < pieces; ++piece) {
-    writer.Append(outputs[piece]->sink.Kept(), outputs[piece]->writer);
-    all_known &= known[piece];
-  }
+  for (unsigned piece = 1; piece < pieces; ++piece) all_known &= known[piece];
+  AppendPieces(pieces, writer);
   return all_known;
+}
+
+namespace {
+
+// `count` (1 to 8) bits of `bytes` from bit `at` on, in the top bits of a
+// byte; bits past the end read as 0.
+std::uint8_t BitsAt(std::span<const std::uint8_t> bytes, std::uint64_t at, int count) {
+  const std::size_t index = at / 8;
+  const unsigned high = index < bytes.size() ? bytes[index] : 0;
+  const unsigned low = index + 1 < bytes.size() ? bytes[index + 1] : 0;
+  const unsigned window = ((high << 8 | low) << (at % 8)) >> 8;
+  return static_cast<std::uint8_t>(window & (0xFFU << (8 - count)));
+}
+
+// Writes `count` bytes to `out`: those of `bytes` from bit `shift` (0 to 7)
+// of its first byte on.  Stores only within out[0, count).
+void CopyShifted(std::span<const std::uint8_t> bytes, int shift, std::uint8_t* out, std::size_t count) {
+  std::size_t i = 0;
+  if (shift == 0) {
+    std::memcpy(out, bytes.data(), count);
+    return;
+  }
+  for (; i + 9 <= bytes.size() && i + 8 <= count; i += 8) {
+    StoreBigEndian64(out + i, LoadBigEndian64(bytes.data() + i) << shift | bytes[i + 8] >> (8 - shift));
+  }
+  for (; i < count; ++i) out[i] = BitsAt(bytes, 8 * i + static_cast<unsigned>(shift), 8);
+}
+
+}  // namespace
+
+void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
+  // Each later piece's bits go where the bits before them end.  Each piece
+  // alone fills the whole bytes after the one where it starts; those are
+  // copied on the threads, each piece's by one part.  The bytes where two
+  // pieces meet are made here.  Pieces are at least k_min_part_bytes of
+  // source, so every one spans more than a byte.
+  std::uint64_t whole_bytes = 0;
+  for (unsigned piece = 1; piece < pieces; ++piece) whole_bytes += outputs[piece]->sink.Kept().size();
+  BitCursor c = writer.Borrow(whole_bytes + 1);
+  std::uint8_t* out = c.out;
+  int pending_bits = c.writing_remain;
+  auto pending = static_cast<std::uint8_t>(c.writing_bufor >> 56);
+  for (unsigned piece = 1; piece < pieces; ++piece) {
+    PieceOutput& output = *outputs[piece];
+    const auto bytes = output.sink.Kept();
+    assert(output.bits > 8);
+    const int head_bits = (8 - pending_bits) % 8;
+    if (pending_bits > 0) *out++ = static_cast<std::uint8_t>(pending | BitsAt(bytes, 0, head_bits) >> pending_bits);
+    output.copy_to = out;
+    output.copy_shift = head_bits;
+    output.copy_bytes = (output.bits - static_cast<std::uint64_t>(head_bits)) / 8;
+    out += output.copy_bytes;
+    const std::uint64_t tail_at = static_cast<std::uint64_t>(head_bits) + 8 * output.copy_bytes;
+    pending_bits = static_cast<int>(output.bits - tail_at);
+    pending = pending_bits > 0 ? BitsAt(bytes, tail_at, pending_bits) : 0;
+  }
+  workers.Run(pieces - 1, [this](unsigned part) {
+    const PieceOutput& output = *outputs[part + 1];
+    CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
+  });
+  c.out = out;
+  c.writing_remain = pending_bits;
+  c.writing_bufor = static_cast<std::uint64_t>(pending) << 56;
+  writer.GiveBack(c);
 }
 
 }  // namespace huffman

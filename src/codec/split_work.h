@@ -1,9 +1,9 @@
 // A large block's work shared among the operation's threads: the block is
 // cut into pieces (WorkerSet::PartsFor), which the threads take in turn.
 // Counting merges the pieces' histograms in order; coding writes each later
-// piece's codes to a buffer of its own, which is then appended at
-// the bit where the codes before it end.  The result is exactly the
-// one-thread result for every thread count.
+// piece's codes to a buffer of its own, which is then copied, again on the
+// threads, to the bit where the codes before it end.  The result is exactly
+// the one-thread result for every thread count.
 #pragma once
 
 #include <memory>
@@ -28,12 +28,20 @@ class SplitWork {
   bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer);
 
  private:
-  // One piece's own output, for every piece but the first.
+  // One piece's own output, for every piece but the first: its codes, the
+  // last byte zero-filled, and where they are copied to.
   struct PieceOutput {
     PieceOutput() : sink(std::size_t{1} << 16), writer(sink) {}
     ByteSink sink;
     BitWriter writer;
+    std::uint64_t bits = 0;
+    std::uint8_t* copy_to = nullptr;
+    int copy_shift = 0;  // the bits of the first byte that go elsewhere
+    std::size_t copy_bytes = 0;
   };
+
+  // Appends the later pieces' codes to `writer`.
+  void AppendPieces(unsigned pieces, BitWriter& writer);
 
   WorkerSet& workers;
   std::vector<std::unique_ptr<PieceOutput>> outputs;

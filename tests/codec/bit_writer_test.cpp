@@ -54,41 +54,6 @@ TEST(BitWriterTest, LongRunsCrossWordAndBlockBoundaries) {
   EXPECT_EQ(ToHex(out.substr(300'000)), "AB CD EF 01");
 }
 
-TEST(BitWriterTest, AppendingAnotherWritersOutputEqualsWritingItInOrder) {
-  // Every offset of the first part (0 to 7 pending bits), and second parts
-  // long enough for the eight-byte shifting loop and its tail.
-  std::mt19937_64 rng(6);
-  for (int first_bits = 0; first_bits < 64; ++first_bits) {
-    std::vector<std::pair<std::uint64_t, int>> second;
-    for (int n = static_cast<int>(rng() % 300); n > 0; --n) {
-      const int count = 1 + static_cast<int>(rng() % 32);
-      second.emplace_back(rng() >> (64 - count), count);
-    }
-    std::ostringstream joined_out;
-    ByteSink joined_sink(joined_out);
-    BitWriter joined(joined_sink);
-    ByteSink second_sink(std::size_t{16});  // grows as needed
-    BitWriter second_writer(second_sink);
-    std::ostringstream whole_out;
-    ByteSink whole_sink(whole_out);
-    BitWriter whole(whole_sink);
-    for (int i = 0; i < first_bits; ++i) {
-      joined.Emit(static_cast<std::uint64_t>(i % 3 == 0), 1);
-      whole.Emit(static_cast<std::uint64_t>(i % 3 == 0), 1);
-    }
-    for (const auto& [bits, count] : second) {
-      second_writer.Emit(bits, count);
-      whole.Emit(bits, count);
-    }
-    joined.Append(second_sink.Kept(), second_writer);
-    joined.Finish();
-    joined_sink.Flush();
-    whole.Finish();
-    whole_sink.Flush();
-    ASSERT_EQ(ToHex(joined_out.str()), ToHex(whole_out.str())) << first_bits;
-  }
-}
-
 TEST(BitWriterTest, FailedWritesAreLatched) {
   std::ostringstream out;
   out.setstate(std::ios::badbit);
