@@ -1,5 +1,6 @@
 #include "codec/decoder.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -12,10 +13,10 @@ namespace {
 // Payloads below this many bytes are walked bit by bit: a window table would
 // cost more to build than it saves.
 constexpr std::size_t k_window_payload_bytes = 16 * 1024;
-// Blocks from this size on are decoded in two lanes, and large blocks in two
-// lanes per part (WorkerSet::PartsFor).
-constexpr std::size_t k_two_lane_bytes = 64 * 1024;
-static_assert(k_two_lane_bytes <= k_large_block_bytes);
+// Blocks from this size on are decoded in lanes, k_lanes_per_part of them,
+// and large blocks in that many lanes per part (WorkerSet::PartsFor).
+constexpr std::size_t k_lane_bytes = 64 * 1024;
+static_assert(k_lane_bytes <= k_large_block_bytes);
 // Windows of a guessing lane at which the lane before may join it.  Decoding
 // usually falls into step within a few windows (on text and binaries, all
 // but a fraction of a percent of lanes within 32); the rest is margin, and
@@ -79,11 +80,11 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
     lane.table = windows.For(lane.state);
     const unsigned parts = workers.PartsFor(payload.size());
     if (parts > 1) {
-      state = DecodeLanes(payload, lane, restored, static_cast<int>(2 * parts));
+      state = DecodeLanes(payload, lane, restored, static_cast<int>(k_lanes_per_part * parts));
       return;
     }
-    if (payload.size() >= k_two_lane_bytes) {
-      state = DecodeLanes(payload, lane, restored, 2);
+    if (payload.size() >= k_lane_bytes) {
+      state = DecodeLanes(payload, lane, restored, k_lanes_per_part);
       return;
     }
     RunFast(lane, end, windows);
@@ -95,7 +96,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
 
 int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored,
                          int lane_count) {
-  assert(lane_count % 2 == 0 && lane_count <= k_max_lanes);
+  assert(lane_count % k_lanes_per_part == 0 && lane_count <= k_max_lanes);
   const std::uint8_t* const base = payload.data();
   const std::uint8_t* const end = base + payload.size();
   for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
@@ -110,10 +111,10 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     lanes[k].out = lane_out[k].data();
   }
 
-  // Lanes 2k and 2k + 1 as part k.
-  const int pairs = lane_count / 2;
-  workers.Run(static_cast<unsigned>(pairs),
-              [this, base, lane_count](unsigned pair) { RunLanePair(base, static_cast<int>(pair), lane_count); });
+  // Lanes k_lanes_per_part·k onwards as part k.
+  workers.Run(static_cast<unsigned>(lane_count / k_lanes_per_part), [this, base, lane_count](unsigned part) {
+    RunLaneGroup(base, static_cast<int>(part) * k_lanes_per_part, lane_count);
+  });
 
   // Each lane in turn is met by the decode so far, which then goes on in
   // that lane's buffer, or is decoded by it.  The output is the segments so
@@ -139,12 +140,12 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   return current.state;
 }
 
-// Runs lanes 2·pair and 2·pair + 1 in lockstep, each to the next lane's cut.
-// A guessing lane first notes its checkpoints.
-void Decoder::RunLanePair(const std::uint8_t* base, int pair, int lane_count) {
+// Runs the k_lanes_per_part lanes from `first_lane` on in lockstep, each to
+// the next lane's cut.  A guessing lane first notes its checkpoints.
+void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_count) {
   WindowTables& tables = windows;
   const std::uint8_t* const end = cuts[lane_count];
-  for (int k = 2 * pair; k < 2 * pair + 2; ++k) {
+  for (int k = first_lane; k < first_lane + k_lanes_per_part; ++k) {
     if (k == 0) continue;
     Lane& lane = lanes[k];
     lane.table = tables.For(lane.state);
@@ -157,11 +158,8 @@ void Decoder::RunLanePair(const std::uint8_t* base, int pair, int lane_count) {
       }
     }
   }
-  Lane& a = lanes[2 * pair];
-  Lane& b = lanes[2 * pair + 1];
-  RunLockstep(a, cuts[2 * pair + 1], b, cuts[2 * pair + 2], tables);
-  RunFast(a, cuts[2 * pair + 1], tables);
-  RunFast(b, cuts[2 * pair + 2], tables);
+  RunLockstep(&lanes[first_lane], &cuts[first_lane + 1], base, end, tables);
+  for (int k = first_lane; k < first_lane + k_lanes_per_part; ++k) RunFast(lanes[k], cuts[k + 1], tables);
 }
 
 // Walks `current` on until it stands at one of the lane's checkpoints in the
@@ -239,23 +237,117 @@ void Decoder::RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables)
   lane = l;
 }
 
-// Two lanes at once: two independent chains of lookups for the processor
-// to overlap.
-void Decoder::RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end,
-                          WindowTables& tables) const {
-  Lane a = first;
-  Lane b = second;
-  while (first_end - a.in >= k_refill_load_bytes && second_end - b.in >= k_refill_load_bytes) {
-    Refill(a.in, a.bitbuf, a.bitcount);
-    Refill(b.in, b.bitbuf, b.bitcount);
+// A lane of the lockstep loop (see RunLockstep).
+struct Decoder::QuickLane {
+  std::uint64_t position;  // in bits from the block's start
+  std::uint8_t* out;
+};
+
+namespace {
+
+// The next 57 or more bits from `position` on, the first in bit 63.
+std::uint64_t LoadBits(const std::uint8_t* base, std::uint64_t position) {
+  return LoadBigEndian64(base + position / 8) << (position % 8);
+}
+
+// Positions from which 8 bytes can be loaded before `end`.
+std::uint64_t LoadLimit(const std::uint8_t* base, const std::uint8_t* end) {
+  return end - base >= k_refill_load_bytes ? static_cast<std::uint64_t>(end - base - k_refill_load_bytes + 1) * 8 : 0;
+}
+
+}  // namespace
+
+// Walks `lane` on from `state` until it is back at the root state; false,
+// with `state` where it stands, if `limit` comes first.
+bool Decoder::WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, std::uint64_t limit,
+                       WindowTables& tables) const {
+  while (state != WalkMachine::k_root_state) {
+    if (lane.position >= limit) return false;
+    const std::uint64_t e = tables.For(state)[LoadBits(base, lane.position) >> (64 - k_window_bits)];
+    const std::uint32_t reached = EntryBytes(e);
+    std::memcpy(lane.out, &reached, 4);
+    lane.out += EntryCount(e);
+    lane.position += static_cast<std::uint64_t>(EntryConsumed(e));
+    if (e & k_state_changes) state = EntryNext(e);
+  }
+  return true;
+}
+
+// Several lanes at once: independent chains of lookups for the processor
+// to overlap.  Here a lane is only its bit position and its output, its
+// bits loaded afresh at each round, so that all the lanes stay in
+// registers; and all stand at the root state, so they share its table.  A
+// lane that leaves the root state (a code longer than a window) walks back
+// to it at once.  Lane k runs while a round's load stays before `ends[k]`;
+// it may pass its end by the rest of a long code, up to `block_end`.
+void Decoder::RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                          const std::uint8_t* block_end, WindowTables& tables) const {
+  std::array<QuickLane, k_lanes_per_part> l;
+  std::array<std::uint64_t, k_lanes_per_part> limits;
+  for (int k = 0; k < k_lanes_per_part; ++k) {
+    // A lane inside a code (a guessing lane, or a block that starts so)
+    // first walks to the root state on its own.
+    while (group[k].state != WalkMachine::k_root_state && StepWindow(group[k], ends[k], tables)) {
+    }
+    if (group[k].state != WalkMachine::k_root_state) return;
+    l[k] = {BitPosition(base, group[k].in, group[k].bitcount), group[k].out};
+    limits[k] = LoadLimit(base, ends[k]);
+  }
+  const std::uint64_t block_limit = LoadLimit(base, block_end);
+  const std::uint64_t* const root = tables.For(WalkMachine::k_root_state);
+  // A lane whose walk back met the block's end: where it stopped.  Its
+  // remaining lookups of the round go to `scratch`, and no round follows.
+  int stopped_lane = -1;
+  int stopped_state = WalkMachine::k_root_state;
+  QuickLane stopped_at{};
+  std::array<std::uint8_t, 4 * k_windows_per_refill + 8> scratch;
+
+  auto all_may_start = [&] {
+    bool all = true;
+#pragma GCC unroll k_lanes_per_part
+    for (int k = 0; k < k_lanes_per_part; ++k) all &= l[k].position < limits[k];
+    return all;
+  };
+  while (all_may_start()) {
+    std::array<std::uint64_t, k_lanes_per_part> bits;
+#pragma GCC unroll k_lanes_per_part
+    for (int k = 0; k < k_lanes_per_part; ++k) bits[k] = LoadBits(base, l[k].position);
 #pragma GCC unroll k_windows_per_refill
     for (int window = 0; window < k_windows_per_refill; ++window) {
-      Lookup(a, tables);
-      Lookup(b, tables);
+#pragma GCC unroll k_lanes_per_part
+      for (int k = 0; k < k_lanes_per_part; ++k) {
+        const std::uint64_t e = root[bits[k] >> (64 - k_window_bits)];
+        const std::uint32_t reached = EntryBytes(e);
+        std::memcpy(l[k].out, &reached, 4);
+        l[k].out += EntryCount(e);
+        bits[k] <<= EntryConsumed(e);
+        l[k].position += static_cast<std::uint64_t>(EntryConsumed(e));
+        if (e & k_state_changes) [[unlikely]] {
+          int state = EntryNext(e);
+          if (!WalkBack(l[k], state, base, block_limit, tables)) {
+            stopped_lane = k;
+            stopped_state = state;
+            stopped_at = l[k];
+            l[k].out = scratch.data();
+            limits[k] = 0;
+          }
+          bits[k] = LoadBits(base, l[k].position);
+        }
+      }
     }
   }
-  first = a;
-  second = b;
+
+  for (int k = 0; k < k_lanes_per_part; ++k) {
+    const QuickLane& quick = k == stopped_lane ? stopped_at : l[k];
+    Lane& lane = group[k];
+    lane.out = quick.out;
+    lane.in = base + quick.position / 8;
+    const int skip = static_cast<int>(quick.position % 8);
+    lane.bitbuf = skip == 0 ? 0 : static_cast<std::uint64_t>(*lane.in++) << (56 + skip);
+    lane.bitcount = skip == 0 ? 0 : static_cast<std::uint64_t>(8 - skip);
+    lane.state = k == stopped_lane ? stopped_state : WalkMachine::k_root_state;
+    lane.table = tables.For(lane.state);
+  }
 }
 
 }  // namespace huffman

@@ -4,7 +4,7 @@
 //
 // One lookup's result decides where the next one reads, so a single stream
 // of lookups waits on memory at every step.  A large block is therefore cut
-// into lanes decoded side by side: two in lockstep, which the processor
+// into lanes decoded side by side: four in lockstep, which the processor
 // overlaps, as one part of the work the operation's threads share.
 // The first lane starts from the true state; every other lane starts from
 // the root state at its cut, as a guess, and notes where it stands at the
@@ -56,12 +56,14 @@ class Decoder {
     std::uint64_t bit_position;  // in the block
     std::size_t out_offset;      // in the lane's own output
   };
-  static constexpr int k_max_lanes = 2 * k_max_parts;
+  // Lanes decoded side by side as one part of the work.
+  static constexpr int k_lanes_per_part = 4;
+  static constexpr int k_max_lanes = k_lanes_per_part * k_max_parts;
 
   // Decodes the block in lanes and commits it to `restored`; returns the
   // state at the block's end.
   int DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored, int lane_count);
-  void RunLanePair(const std::uint8_t* base, int pair, int lane_count);
+  void RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_count);
   const std::uint8_t* Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                            const std::uint8_t*& left_at);
   void StepBits(Lane& lane, std::uint64_t bits, int count) const;
@@ -69,8 +71,11 @@ class Decoder {
   void Lookup(Lane& lane, WindowTables& tables) const;
   bool StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
   void RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
-  void RunLockstep(Lane& first, const std::uint8_t* first_end, Lane& second, const std::uint8_t* second_end,
-                   WindowTables& tables) const;
+  struct QuickLane;
+  bool WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, std::uint64_t limit,
+                WindowTables& tables) const;
+  void RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                   const std::uint8_t* block_end, WindowTables& tables) const;
 
   WalkMachine machine;
   // The window tables, filled as states are met, shared by the threads.

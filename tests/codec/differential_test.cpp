@@ -103,6 +103,12 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnLargeBrokenFiles) {
     }
     ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, file, LiteralDecompress(file))) << "trial " << trial;
   }
+  // Each 1 bit reaches c, and a 0 bit leads where the walk stays for good:
+  // met mid-lane, away from any lane's first windows, the walk never comes
+  // back to the root state before the block ends.
+  std::string stuck = FromHex("02 00 61 00 01 07 01 00 62 00 00 63 01") + std::string(300'000, '\xFF');
+  stuck += '\x7F' + std::string(300'000, '\xFF');
+  ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, stuck, std::string(2'400'000, 'c')));
 }
 
 TEST(DifferentialTest, LanesThatNeverFallIntoStepStillDecodeExactly) {
