@@ -282,6 +282,20 @@ bool Decoder::WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, st
 // it may pass its end by the rest of a long code, up to `block_end`.
 void Decoder::RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
                           const std::uint8_t* block_end, WindowTables& tables) const {
+  if (UseBmi2()) {
+    RunLockstepBmi2(group, ends, base, block_end, tables);
+  } else {
+    RunLockstepBody(group, ends, base, block_end, tables);
+  }
+}
+
+void Decoder::RunLockstepBmi2(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                              const std::uint8_t* block_end, WindowTables& tables) const {
+  RunLockstepBody(group, ends, base, block_end, tables);
+}
+
+inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                                     const std::uint8_t* block_end, WindowTables& tables) const {
   std::array<QuickLane, k_lanes_per_part> l;
   std::array<std::uint64_t, k_lanes_per_part> limits;
   for (int k = 0; k < k_lanes_per_part; ++k) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "codec/byte_sink.h"
+#include "codec/cpu_features.h"
 #include "codec/raw_buffer.h"
 #include "codec/walk_machine.h"
 #include "codec/window_table.h"
@@ -76,6 +77,11 @@ class Decoder {
                 WindowTables& tables) const;
   void RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
                    const std::uint8_t* block_end, WindowTables& tables) const;
+  // RunLockstep's loop, compiled for processors with and without BMI2.
+  HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                       const std::uint8_t* block_end, WindowTables& tables) const;
+  [[gnu::always_inline]] void RunLockstepBody(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
+                                              const std::uint8_t* block_end, WindowTables& tables) const;
 
   WalkMachine machine;
   // The window tables, filled as states are met, shared by the threads.

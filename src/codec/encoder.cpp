@@ -115,15 +115,16 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census) : codes(code
 }
 
 bool Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) const {
+  const bool bmi2 = UseBmi2();
   switch (pairs_per_flush) {
     case 4:
-      return EncodePairs<4>(source, writer);
+      return bmi2 ? EncodePairsBmi2<4>(source, writer) : EncodePairs<4>(source, writer);
     case 3:
-      return EncodePairs<3>(source, writer);
+      return bmi2 ? EncodePairsBmi2<3>(source, writer) : EncodePairs<3>(source, writer);
     case 2:
-      return EncodePairs<2>(source, writer);
+      return bmi2 ? EncodePairsBmi2<2>(source, writer) : EncodePairs<2>(source, writer);
     case 1:
-      return EncodePairs<1>(source, writer);
+      return bmi2 ? EncodePairsBmi2<1>(source, writer) : EncodePairs<1>(source, writer);
     default:
       break;
   }
@@ -204,7 +205,12 @@ bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
 }
 
 template <int k_pairs_per_flush>
-bool Encoder::EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const {
+bool Encoder::EncodePairsBmi2(std::span<const std::uint8_t> source, BitWriter& writer) const {
+  return EncodePairs<k_pairs_per_flush>(source, writer);
+}
+
+template <int k_pairs_per_flush>
+inline bool Encoder::EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const {
   constexpr int k_group_bytes = 2 * k_pairs_per_flush;
   // A local copy: the stores through the output pointer could otherwise
   // alias the member and force a reload per pair.

@@ -11,6 +11,7 @@
 #include "codec/bit_writer.h"
 #include "codec/census.h"
 #include "codec/code_table.h"
+#include "codec/cpu_features.h"
 
 namespace huffman {
 
@@ -34,7 +35,10 @@ class Encoder {
   template <int k_codes_per_flush>
   bool EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const;
   template <int k_pairs_per_flush>
-  bool EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const;
+  [[gnu::always_inline]] bool EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const;
+  // EncodePairs compiled for processors with BMI2.
+  template <int k_pairs_per_flush>
+  HUFFMAN_TARGET_BMI2 bool EncodePairsBmi2(std::span<const std::uint8_t> source, BitWriter& writer) const;
   bool EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
   const CodeTable& codes;

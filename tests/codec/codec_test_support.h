@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "codec/code_table.h"
+#include "codec/cpu_features.h"
 #include "codec/operations.h"
 
 namespace huffman::testing {
@@ -46,21 +47,31 @@ inline Bytes DecompressChecked(const Bytes& compressed, DecompressResult* result
   return Decompress(compressed, result, true);
 }
 
-// The thread counts every differential check runs at, whatever the machine:
-// one thread, the two-thread split, an odd split, and more threads than cores.
-inline constexpr unsigned k_thread_counts[] = {1, 2, 3, 4, 8};
+// The settings every differential check runs at, whatever the machine: one
+// thread, the two-thread split, an odd split, and more threads than cores;
+// and the loops for processors without BMI2 as well as those with it (where
+// the machine has it).
+struct CodecSettings {
+  unsigned threads;
+  bool bmi2;
+};
+inline constexpr CodecSettings k_codec_settings[] = {{1, true}, {1, false}, {2, true}, {3, false}, {4, true}, {8, true}};
 
-// Runs `operation` (Compress or Decompress) over `input` at each thread count
-// and compares each output with `expected`.  Leaves the default count set.
+// Runs `operation` (Compress or Decompress) over `input` at each of those
+// settings and compares each output with `expected`.  Leaves the defaults
+// set.
 template <typename Operation>
 ::testing::AssertionResult SameAtEveryThreadCount(Operation operation, const Bytes& input, const Bytes& expected) {
-  for (const unsigned threads : k_thread_counts) {
+  for (const auto [threads, bmi2] : k_codec_settings) {
     SetThreadCount(threads);
+    AllowBmi2(bmi2);
     const Bytes output = operation(input, nullptr);
     SetThreadCount(0);
+    AllowBmi2(true);
     if (output != expected) {
-      return ::testing::AssertionFailure() << "output differs with " << threads << " threads (" << output.size()
-                                           << " bytes, " << expected.size() << " expected)";
+      return ::testing::AssertionFailure() << "output differs with " << threads << " threads, BMI2 "
+                                           << (bmi2 ? "allowed" : "off") << " (" << output.size() << " bytes, "
+                                           << expected.size() << " expected)";
     }
   }
   return ::testing::AssertionSuccess();
