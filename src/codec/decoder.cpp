@@ -174,13 +174,26 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
   for (;;) {
     const std::uint64_t position = BitPosition(base, current.in, current.bitcount);
     while (next < notes.size() && notes[next].bit_position < position) ++next;
-    if (next == notes.size()) return nullptr;
-    if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) break;
-    if (!StepWindow(current, end, windows)) return nullptr;
+    if (next == notes.size()) break;
+    if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) {
+      left_at = current.out;
+      current = lanes[lane];
+      return lane_out[lane].data() + notes[next].out_offset;
+    }
+    // Whole windows while they cannot pass the checkpoint, then single
+    // bits: the two decodes need not start their windows at the same bits
+    // (a run of one short code keeps them apart for good), but once in step
+    // both stand at the root state at every code boundary.  A bit step
+    // leaves the lane's table behind its state.
+    if (notes[next].bit_position - position > static_cast<std::uint64_t>(k_window_bits)) {
+      current.table = windows.For(current.state);
+      if (!StepWindow(current, end, windows)) break;
+    } else if (!StepBit(current, end)) {
+      break;
+    }
   }
-  left_at = current.out;
-  current = lanes[lane];
-  return lane_out[lane].data() + notes[next].out_offset;
+  current.table = windows.For(current.state);
+  return nullptr;
 }
 
 // Walks the low `count` bits of `bits`, the highest first.
@@ -190,6 +203,20 @@ void Decoder::StepBits(Lane& lane, std::uint64_t bits, int count) const {
     if (move.emitted >= 0) *lane.out++ = static_cast<std::uint8_t>(move.emitted);
     lane.state = move.next;
   }
+}
+
+// One bit, taking the next byte first if no bit is pending; false when no
+// bit is left before `end`.  The lane's table is left as it was.
+bool Decoder::StepBit(Lane& lane, const std::uint8_t* end) const {
+  if (Valid(lane.bitcount) == 0) {
+    if (lane.in == end) return false;
+    lane.bitbuf = static_cast<std::uint64_t>(*lane.in++) << 56;
+    lane.bitcount = 8;
+  }
+  StepBits(lane, lane.bitbuf >> 63, 1);
+  lane.bitbuf <<= 1;
+  lane.bitcount -= 1;
+  return true;
 }
 
 // The pending bits and every byte left before `end`, a bit at a time.

@@ -112,9 +112,9 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnLargeBrokenFiles) {
 }
 
 TEST(DifferentialTest, LanesThatNeverFallIntoStepStillDecodeExactly) {
-  // Eight equally frequent values get eight 3-bit codes, and a window then
-  // always holds three whole codes: a lane started off a code boundary never
-  // meets the other at a window start, so every block takes the slow way.
+  // Eight equally frequent values get eight 3-bit codes, every three bits a
+  // whole code: a lane started off a code boundary never falls into step,
+  // so the lane before decodes its share itself.
   std::mt19937_64 rng(8);
   const std::string source = RandomSource(rng, 1'000'000, 8, 0.0, 'A');
   std::string file = Compress(source);
