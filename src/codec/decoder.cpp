@@ -336,11 +336,12 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
   }
   const std::uint64_t block_limit = LoadLimit(base, block_end);
   const std::uint64_t* const root = tables.For(WalkMachine::k_root_state);
-  // A lane whose walk back met the block's end: where it stopped.  Its
-  // remaining lookups of the round go to `scratch`, and no round follows.
-  int stopped_lane = -1;
-  int stopped_state = WalkMachine::k_root_state;
-  QuickLane stopped_at{};
+  // Lanes whose walk back met the block's end, or ended too near it for
+  // another load: where each stopped.  Their remaining lookups of the round
+  // go to `scratch`, and no round follows.
+  std::array<bool, k_lanes_per_part> stopped{};
+  std::array<int, k_lanes_per_part> stopped_state{};
+  std::array<QuickLane, k_lanes_per_part> stopped_at{};
   std::array<std::uint8_t, 4 * k_windows_per_refill + 8> scratch;
 
   auto all_may_start = [&] {
@@ -363,30 +364,31 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
         l[k].out += EntryCount(e);
         bits[k] <<= EntryConsumed(e);
         l[k].position += static_cast<std::uint64_t>(EntryConsumed(e));
-        if (e & k_state_changes) [[unlikely]] {
+        if (e & k_state_changes && !stopped[k]) [[unlikely]] {
           int state = EntryNext(e);
-          if (!WalkBack(l[k], state, base, block_limit, tables)) {
-            stopped_lane = k;
-            stopped_state = state;
-            stopped_at = l[k];
+          if (WalkBack(l[k], state, base, block_limit, tables) && l[k].position < block_limit) {
+            bits[k] = LoadBits(base, l[k].position);
+          } else {
+            stopped[k] = true;
+            stopped_state[k] = state;
+            stopped_at[k] = l[k];
             l[k].out = scratch.data();
             limits[k] = 0;
           }
-          bits[k] = LoadBits(base, l[k].position);
         }
       }
     }
   }
 
   for (int k = 0; k < k_lanes_per_part; ++k) {
-    const QuickLane& quick = k == stopped_lane ? stopped_at : l[k];
+    const QuickLane& quick = stopped[k] ? stopped_at[k] : l[k];
     Lane& lane = group[k];
     lane.out = quick.out;
     lane.in = base + quick.position / 8;
     const int skip = static_cast<int>(quick.position % 8);
     lane.bitbuf = skip == 0 ? 0 : static_cast<std::uint64_t>(*lane.in++) << (56 + skip);
     lane.bitcount = skip == 0 ? 0 : static_cast<std::uint64_t>(8 - skip);
-    lane.state = k == stopped_lane ? stopped_state : WalkMachine::k_root_state;
+    lane.state = stopped[k] ? stopped_state[k] : WalkMachine::k_root_state;
     lane.table = tables.For(lane.state);
   }
 }

@@ -106,9 +106,16 @@ TEST(DifferentialTest, DecoderMatchesRecordWalkOnLargeBrokenFiles) {
   // Each 1 bit reaches c, and a 0 bit leads where the walk stays for good:
   // met mid-lane, away from any lane's first windows, the walk never comes
   // back to the root state before the block ends.
-  std::string stuck = FromHex("02 00 61 00 01 07 01 00 62 00 00 63 01") + std::string(300'000, '\xFF');
+  const std::string dictionary = FromHex("02 00 61 00 01 07 01 00 62 00 00 63 01");
+  std::string stuck = dictionary + std::string(300'000, '\xFF');
   stuck += '\x7F' + std::string(300'000, '\xFF');
   ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, stuck, std::string(2'400'000, 'c')));
+  // One thread cuts a 200,000-byte payload into four lanes of 50,000 bytes,
+  // which step alike through 1 bits: a 0 bit 1,000 bytes into each leaves
+  // all four in the same round.
+  std::string four_stuck = dictionary + std::string(200'000, '\xFF');
+  for (std::size_t lane = 0; lane < 4; ++lane) four_stuck[dictionary.size() + lane * 50'000 + 1'000] = '\x7F';
+  ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, four_stuck, std::string(8'000, 'c')));
 }
 
 TEST(DifferentialTest, LanesThatNeverFallIntoStepStillDecodeExactly) {
