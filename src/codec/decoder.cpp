@@ -365,12 +365,12 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
         bits[k] <<= EntryConsumed(e);
         l[k].position += static_cast<std::uint64_t>(EntryConsumed(e));
         if (e & k_state_changes && !stopped[k]) [[unlikely]] {
-          int state = EntryNext(e);
-          if (WalkBack(l[k], state, base, block_limit, tables) && l[k].position < block_limit) {
+          int walk_state = EntryNext(e);
+          if (WalkBack(l[k], walk_state, base, block_limit, tables) && l[k].position < block_limit) {
             bits[k] = LoadBits(base, l[k].position);
           } else {
             stopped[k] = true;
-            stopped_state[k] = state;
+            stopped_state[k] = walk_state;
             stopped_at[k] = l[k];
             l[k].out = scratch.data();
             limits[k] = 0;
