@@ -107,7 +107,8 @@ int main(int argc, char** argv) {
       for (const int all : {0, 1}) {
         huffman::SetThreadCount(all != 0 ? 0 : 1);
         compress_s[all] = std::min(compress_s[all], BestSeconds(1, [&] { Run(k_compress, source, discard); }));
-        decompress_s[all] = std::min(decompress_s[all], BestSeconds(1, [&] { Run(k_decompress, compressed, discard); }));
+        decompress_s[all] =
+            std::min(decompress_s[all], BestSeconds(1, [&] { Run(k_decompress, compressed, discard); }));
       }
     }
     huffman::SetThreadCount(0);

@@ -74,13 +74,12 @@ class Decoder {
   bool StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
   void RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;
   struct QuickLane;
-  bool WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, std::uint64_t limit,
-                WindowTables& tables) const;
+  bool WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, std::uint64_t limit, WindowTables& tables) const;
   void RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
                    const std::uint8_t* block_end, WindowTables& tables) const;
   // RunLockstep's loop, compiled for processors with and without BMI2.
   HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
-                       const std::uint8_t* block_end, WindowTables& tables) const;
+                                           const std::uint8_t* block_end, WindowTables& tables) const;
   [[gnu::always_inline]] void RunLockstepBody(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
                                               const std::uint8_t* block_end, WindowTables& tables) const;
 

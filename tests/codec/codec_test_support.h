@@ -55,7 +55,8 @@ struct CodecSettings {
   unsigned threads;
   bool bmi2;
 };
-inline constexpr CodecSettings k_codec_settings[] = {{1, true}, {1, false}, {2, true}, {3, false}, {4, true}, {8, true}};
+inline constexpr CodecSettings k_codec_settings[] = {{1, true},  {1, false}, {2, true},
+                                                     {3, false}, {4, true},  {8, true}};
 
 // Runs `operation` (Compress or Decompress) over `input` at each of those
 // settings and compares each output with `expected`.  Leaves the defaults
@@ -69,9 +70,9 @@ template <typename Operation>
     SetThreadCount(0);
     AllowBmi2(true);
     if (output != expected) {
-      return ::testing::AssertionFailure() << "output differs with " << threads << " threads, BMI2 "
-                                           << (bmi2 ? "allowed" : "off") << " (" << output.size() << " bytes, "
-                                           << expected.size() << " expected)";
+      return ::testing::AssertionFailure()
+             << "output differs with " << threads << " threads, BMI2 " << (bmi2 ? "allowed" : "off") << " ("
+             << output.size() << " bytes, " << expected.size() << " expected)";
     }
   }
   return ::testing::AssertionSuccess();
