@@ -25,10 +25,9 @@ constexpr double k_max_slow_group_share = 0.1;
 // whose codes together exceed the flush limit (such a group is coded a byte
 // at a time), bit 7 set for a byte value the census never saw (which then
 // emits one harmless 0 bit, as the result is discarded), bits 8..63 the code
-// right-aligned.  The length sits lowest so
-// that a shift by the whole entry shifts by the length, and a bit count kept
-// modulo 64 can add the whole entry: every field above the length is a
-// multiple of 64.
+// right-aligned.  The length sits lowest so that a shift by the whole entry
+// shifts by the length, and a bit count kept modulo 64 can add the whole
+// entry: every field above the length is a multiple of 64.
 constexpr int k_entry_length_bits = 6;
 constexpr std::uint64_t k_entry_length_mask = (1 << k_entry_length_bits) - 1;
 constexpr std::uint64_t k_over_limit_flag = 1 << 6;
