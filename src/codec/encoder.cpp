@@ -178,20 +178,17 @@ class Encoder::Emitter {
   std::uint64_t unknown = 0;
 };
 
-template <int k_codes_per_flush>
-bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const {
+template <int k_group_bytes, typename CodeGroups>
+inline bool Encoder::EncodeInChunks(std::span<const std::uint8_t> source, BitWriter& writer, CodeGroups code_groups) const {
   bool all_known = true;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
     const std::uint8_t* in = source.data() + start;
     const std::uint8_t* const in_end = in + length;
-    const std::uint8_t* const grouped_end = in + length / k_codes_per_flush * k_codes_per_flush;
+    const std::uint8_t* const grouped_end = in + length / k_group_bytes * k_group_bytes;
     BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
     Emitter emit(c);
-    for (; in < grouped_end; in += k_codes_per_flush) {
-      for (int k = 0; k < k_codes_per_flush; ++k) emit.Add(emit.Note(entries[in[k]]));
-      emit.Flush();
-    }
+    for (; in < grouped_end; in += k_group_bytes) code_groups(emit, in);
     for (; in < in_end; ++in) {
       emit.Add(emit.Note(entries[*in]));
       emit.Flush();
@@ -201,6 +198,14 @@ bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& write
     all_known &= emit.AllKnown();
   }
   return all_known;
+}
+
+template <int k_codes_per_flush>
+bool Encoder::EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const {
+  return EncodeInChunks<k_codes_per_flush>(source, writer, [this](Emitter& emit, const std::uint8_t* in) {
+    for (int k = 0; k < k_codes_per_flush; ++k) emit.Add(emit.Note(entries[in[k]]));
+    emit.Flush();
+  });
 }
 
 template <int k_pairs_per_flush>
@@ -210,45 +215,28 @@ bool Encoder::EncodePairsBmi2(std::span<const std::uint8_t> source, BitWriter& w
 
 template <int k_pairs_per_flush>
 inline bool Encoder::EncodePairs(std::span<const std::uint8_t> source, BitWriter& writer) const {
-  constexpr int k_group_bytes = 2 * k_pairs_per_flush;
   // A local copy: the stores through the output pointer could otherwise
   // alias the member and force a reload per pair.
   const std::uint64_t* const pairs = pair_entries.get();
-  bool all_known = true;
-  for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
-    const std::size_t length = std::min(k_encode_chunk, source.size() - start);
-    const std::uint8_t* in = source.data() + start;
-    const std::uint8_t* const in_end = in + length;
-    const std::uint8_t* const grouped_end = in + length / k_group_bytes * k_group_bytes;
-    BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
-    Emitter emit(c);
-    for (; in < grouped_end; in += k_group_bytes) {
-      std::array<std::uint64_t, k_pairs_per_flush> group;
-      std::uint64_t flags = 0;
-      for (int k = 0; k < k_pairs_per_flush; ++k) {
-        group[k] = pairs[PairAt(in + 2 * k)];
-        flags |= group[k];
-      }
-      if (flags & k_over_limit_flag) [[unlikely]] {
-        for (int k = 0; k < k_group_bytes; ++k) {
-          emit.Add(emit.Note(entries[in[k]]));
-          emit.Flush();
+  return EncodeInChunks<2 * k_pairs_per_flush>(
+      source, writer, [this, pairs](Emitter& emit, const std::uint8_t* in) {
+        std::array<std::uint64_t, k_pairs_per_flush> group;
+        std::uint64_t flags = 0;
+        for (int k = 0; k < k_pairs_per_flush; ++k) {
+          group[k] = pairs[PairAt(in + 2 * k)];
+          flags |= group[k];
         }
-        continue;
-      }
-      emit.Note(flags);
-      for (int k = 0; k < k_pairs_per_flush; ++k) emit.Add(group[k]);
-      emit.Flush();
-    }
-    for (; in < in_end; ++in) {
-      emit.Add(emit.Note(entries[*in]));
-      emit.Flush();
-    }
-    emit.GiveBack(c);
-    writer.GiveBack(c);
-    all_known &= emit.AllKnown();
-  }
-  return all_known;
+        if (flags & k_over_limit_flag) [[unlikely]] {
+          for (int k = 0; k < 2 * k_pairs_per_flush; ++k) {
+            emit.Add(emit.Note(entries[in[k]]));
+            emit.Flush();
+          }
+          return;
+        }
+        emit.Note(flags);
+        for (int k = 0; k < k_pairs_per_flush; ++k) emit.Add(group[k]);
+        emit.Flush();
+      });
 }
 
 bool Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const {

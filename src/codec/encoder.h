@@ -32,6 +32,12 @@ class Encoder {
 
  private:
   class Emitter;
+  // Codes `source` a chunk at a time, each into a window borrowed from
+  // `writer`: `code_groups(emit, in)` codes the k_group_bytes bytes at `in`,
+  // and the bytes after the last whole group go one at a time.
+  template <int k_group_bytes, typename CodeGroups>
+  [[gnu::always_inline]] bool EncodeInChunks(std::span<const std::uint8_t> source, BitWriter& writer,
+                                             CodeGroups code_groups) const;
   template <int k_codes_per_flush>
   bool EncodeShort(std::span<const std::uint8_t> source, BitWriter& writer) const;
   template <int k_pairs_per_flush>
