@@ -59,10 +59,17 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
   return route;
 }
 
-// A named output may replace an existing file only with -f, and never the
-// input itself (by any path or link), which the operation is reading.
+// A named output must end in a name a file can have (on Windows, CON or
+// NUL.huf would open a device); it may replace an existing file only with
+// -f, and never the input itself (by any path or link), which the operation
+// is reading.
 bool CheckOutputName(const Preferences& preferences, const Route& route) {
-  if (route.to_stdout || !NameTaken(route.output)) return true;
+  if (route.to_stdout) return true;
+  if (!IsPlainFileName(NameOf(PathOf(route.output).filename()))) {
+    ReportFileError(route.output, "is not a name a file can have here");
+    return false;
+  }
+  if (!NameTaken(route.output)) return true;
   if (!route.from_stdin && SameFile(route.source, route.output)) {
     ReportFileError(route.shown, "the output would be the input itself: " + ShownName(route.output));
     return false;
