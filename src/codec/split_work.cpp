@@ -81,8 +81,9 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
   // Each later piece's bits go where the bits before them end.  Each piece
   // alone fills the whole bytes after the one where it starts; those are
   // copied on the threads, each piece's by one part.  The bytes where two
-  // pieces meet are made here.  Pieces are at least k_min_part_bytes of
-  // source, so every one spans more than a byte.
+  // pieces meet are made here.  A large block is cut into at most
+  // k_max_parts pieces, so each holds kilobytes of source and spans more
+  // than a byte of codes.
   std::uint64_t whole_bytes = 0;
   for (unsigned piece = 1; piece < pieces; ++piece) whole_bytes += outputs[piece]->sink.Kept().size();
   BitCursor c = writer.Borrow(whole_bytes + 1);
