@@ -39,8 +39,13 @@ class AtomicFile {
   int Commit(bool durable = false);
 
  private:
-  // The system's file handle and the stream buffer over it, per system.
+  // The file's descriptor and the stream buffer over it
+  // (atomic_file_buffer.h).
   class Buffer;
+
+  // Writes out what is buffered; 0, or the errno of a failed creation or
+  // write.
+  int WriteOut();
 
   std::string final_name;
   std::string temp_name;  // the hidden temporary file's name; empty for an unnamed file

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/fd_stream.h"
+#include "platform/atomic_file_buffer.h"
 #include "platform/signals.h"
 
 namespace huffman {
@@ -81,41 +81,6 @@ int FlushDirectory(const std::string& directory) {
 
 }  // namespace
 
-// The file's descriptor, owned, and the stream buffer that writes to it.
-class AtomicFile::Buffer {
- public:
-  explicit Buffer(int fd) : fd(fd), writer(fd) {}
-  // What is still buffered goes out before the descriptor is closed, never
-  // later to whatever file might then reuse its number.
-  ~Buffer() {
-    writer.pubsync();
-    Close();
-  }
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
-
-  int Fd() const { return fd; }
-  std::streambuf* Writer() { return &writer; }
-  // The errno of the last write that failed, 0 if none did.
-  int Error() const { return writer.Error(); }
-
-  // Writes out what is buffered; false if that or an earlier write failed.
-  bool Drain() { return writer.pubsync() == 0 && writer.Error() == 0; }
-
-  // Closes the descriptor; the errno if that failed, 0 otherwise or if
-  // closed already.
-  int Close() {
-    if (fd < 0) return 0;
-    const int result = close(fd);
-    fd = -1;
-    return result == 0 || errno == EINTR ? 0 : errno;
-  }
-
- private:
-  int fd;
-  FdStreamBuf writer;
-};
-
 AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
   int fd = OpenUnnamed(DirectoryOf(final_name));
   if (fd < 0 && !TmpfileUnsupported(errno)) {
@@ -155,18 +120,9 @@ AtomicFile::~AtomicFile() {
   ReleaseFile();
 }
 
-bool AtomicFile::IsOpen() const { return buffer != nullptr; }
-
-int AtomicFile::Error() const {
-  if (error != 0 || !buffer) return error;
-  return buffer->Error();
-}
-
 int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
-  if (!buffer) return error != 0 ? error : EBADF;
-  if (!buffer->Drain()) return buffer->Error() != 0 ? buffer->Error() : EIO;
-  if (stream.bad()) return EIO;
+  if (int write_error = WriteOut()) return write_error;
 
   struct stat existing {};
   bool flushed = durable || lstat(final_name.c_str(), &existing) == 0;

@@ -7,7 +7,7 @@
 #include <windows.h>
 
 #include "platform/errno_windows.h"
-#include "platform/fd_stream.h"
+#include "platform/atomic_file_buffer.h"
 #include "platform/signals.h"
 #include "platform/utf16_windows.h"
 
@@ -32,41 +32,6 @@ std::string TempName(const std::string& final_name, int attempt) {
 }
 
 }  // namespace
-
-// The file's descriptor (a C runtime descriptor over the handle), owned, and
-// the stream buffer that writes to it.
-class AtomicFile::Buffer {
- public:
-  explicit Buffer(int fd) : fd(fd), writer(fd) {}
-  // What is still buffered goes out before the descriptor is closed.
-  ~Buffer() {
-    writer.pubsync();
-    Close();
-  }
-  Buffer(const Buffer&) = delete;
-  Buffer& operator=(const Buffer&) = delete;
-
-  HANDLE File() const { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
-  std::streambuf* Writer() { return &writer; }
-  // The errno of the last write that failed, 0 if none did.
-  int Error() const { return writer.Error(); }
-
-  // Writes out what is buffered; false if that or an earlier write failed.
-  bool Drain() { return writer.pubsync() == 0 && writer.Error() == 0; }
-
-  // Closes the descriptor and its handle; the errno if that failed, 0
-  // otherwise or if closed already.
-  int Close() {
-    if (fd < 0) return 0;
-    const int result = _close(fd);
-    fd = -1;
-    return result == 0 ? 0 : errno;
-  }
-
- private:
-  int fd;
-  FdStreamBuf writer;
-};
 
 AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
   HANDLE file = INVALID_HANDLE_VALUE;
@@ -112,25 +77,16 @@ AtomicFile::~AtomicFile() {
   ReleaseFile();
 }
 
-bool AtomicFile::IsOpen() const { return buffer != nullptr; }
-
-int AtomicFile::Error() const {
-  if (error != 0 || !buffer) return error;
-  return buffer->Error();
-}
-
 int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
-  if (!buffer) return error != 0 ? error : EBADF;
-  if (!buffer->Drain()) return buffer->Error() != 0 ? buffer->Error() : EIO;
-  if (stream.bad()) return EIO;
+  if (int write_error = WriteOut()) return write_error;
 
   // The data reach the disk before they replace an existing file (whose old
   // content a crash would otherwise lose) or when `durable` is asked for,
   // and the move itself is then written through.
   const std::wstring final_wide = WideFromUtf8(final_name);
   const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (flushed && !FlushFileBuffers(buffer->File())) return ErrnoOf(GetLastError());
+  if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd())))) return ErrnoOf(GetLastError());
   if (int close_error = buffer->Close()) return close_error;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
   if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) return ErrnoOf(GetLastError());

@@ -1,7 +1,7 @@
-// Reads, writes and seeks on a file descriptor, the few calls in which the
-// systems differ (POSIX read/write/lseek, the Windows C runtime's _read,
-// _write and 64-bit _lseeki64), for the streams and the spill file over
-// descriptors. Each retries when a caught signal interrupts it and returns
+// Reads, writes, seeks and the close of a file descriptor, the few calls in
+// which the systems differ (POSIX read/write/lseek/close, the Windows C
+// runtime's _read, _write, 64-bit _lseeki64 and _close), for the streams,
+// the spill file and the atomic file over descriptors. Each retries when a caught signal interrupts it and returns
 // -1 with errno set when it fails.
 #pragma once
 
@@ -16,5 +16,8 @@ std::int64_t ReadFd(int fd, char* bytes, std::size_t count);
 std::int64_t WriteFd(int fd, const char* bytes, std::size_t count);
 // The new position; `whence` is SEEK_SET, SEEK_CUR or SEEK_END.
 std::int64_t SeekFd(int fd, std::int64_t offset, int whence);
+// Closes `fd`; 0, or the errno of a close that failed.  An interrupted close
+// has closed the descriptor all the same.
+int CloseFd(int fd);
 
 }  // namespace huffman

@@ -24,4 +24,6 @@ std::int64_t WriteFd(int fd, const char* bytes, std::size_t count) {
 
 std::int64_t SeekFd(int fd, std::int64_t offset, int whence) { return lseek(fd, static_cast<off_t>(offset), whence); }
 
+int CloseFd(int fd) { return close(fd) == 0 || errno == EINTR ? 0 : errno; }
+
 }  // namespace huffman

@@ -1,5 +1,6 @@
 #include "platform/fd_io.h"
 
+#include <cerrno>
 #include <io.h>
 
 namespace huffman {
@@ -22,5 +23,7 @@ std::int64_t ReadFd(int fd, char* bytes, std::size_t count) { return _read(fd, b
 std::int64_t WriteFd(int fd, const char* bytes, std::size_t count) { return _write(fd, bytes, Clamp(count)); }
 
 std::int64_t SeekFd(int fd, std::int64_t offset, int whence) { return _lseeki64(fd, offset, whence); }
+
+int CloseFd(int fd) { return _close(fd) == 0 ? 0 : errno; }
 
 }  // namespace huffman

@@ -88,14 +88,19 @@ class ConsoleTest(unittest.TestCase):
         self.session = ConsoleSession(self.dir)
         self.addCleanup(self.session.close)
 
+    def compress_first_file_to(self, name):
+        """Picks the listing's first file, asks to compress it and types
+        `name` for the new file."""
+        self.session.wait_for("Wpisz numer pliku:")
+        self.session.send("1\r")
+        self.session.wait_for("--->")
+        self.session.send("1\r")
+        self.session.wait_for("--->")
+        self.session.send(name + "\r")
+
     def test_polish_name_typed_names_the_new_file(self):
         session = self.session
-        session.wait_for("Wpisz numer pliku:")
-        session.send("1\r")
-        session.wait_for("--->")
-        session.send("1\r")
-        session.wait_for("--->")
-        session.send("żółw\r")
+        self.compress_first_file_to("żółw")
         session.wait_for("Nacisnij dowolny klawisz")
         self.assertEqual(sorted(os.listdir(self.dir)), ["a", "żółw.txt"])
         session.send("x")
@@ -120,12 +125,7 @@ class ConsoleTest(unittest.TestCase):
             for _ in range(LONG_SOURCE_BYTES // len(block)):
                 f.write(block)
         session = self.session
-        session.wait_for("Wpisz numer pliku:")
-        session.send("1\r")
-        session.wait_for("--->")
-        session.send("1\r")
-        session.wait_for("--->")
-        session.send("out\r")
+        self.compress_first_file_to("out")
         deadline = time.monotonic() + TIMEOUT
         while not any(name.endswith(".tmp") for name in os.listdir(self.dir)):
             self.assertLess(time.monotonic(), deadline, "the temporary file never appeared")
