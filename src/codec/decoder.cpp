@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "codec/big_endian.h"
+#include "codec/memory_pages.h"
 
 namespace huffman {
 
@@ -105,7 +106,12 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     // Room for the lane's own share and for all that follows it, in case the
     // lanes after it are never met and it decodes them itself.
     const std::size_t room = MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
-    lane_out[k].Grow(room);
+    if (lane_out[k].size() < room) {
+      lane_out[k].Grow(room);
+      // What the lane's own share can reach is mapped in advance; the rest
+      // of the room is used only if the lanes after it are never met.
+      PrefaultPages(lane_out[k].data(), MaxRestoredBytes(static_cast<std::size_t>(cuts[k + 1] - cuts[k])));
+    }
     lanes[k] = Lane{};
     lanes[k].in = cuts[k];
     lanes[k].out = lane_out[k].data();

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cmath>
 
+#include "codec/memory_pages.h"
+
 namespace huffman {
 
 namespace {
@@ -96,7 +98,9 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census) : codes(code
   pairs_per_flush = ChoosePairsPerFlush(codes, census);
   if (pairs_per_flush == 0) return;
   const auto limit = static_cast<std::uint64_t>(MaxLengthForFlush(pairs_per_flush));
-  pair_entries = std::make_unique<std::uint64_t[]>(k_alphabet * k_alphabet);
+  // Every entry is written below.
+  pair_entries = std::make_unique_for_overwrite<std::uint64_t[]>(k_alphabet * k_alphabet);
+  PrefaultPages(pair_entries.get(), k_alphabet * k_alphabet * sizeof(std::uint64_t));
   for (int first = 0; first < k_alphabet; ++first) {
     for (int second = 0; second < k_alphabet; ++second) {
       const std::uint64_t a = entries[first];

@@ -1,6 +1,9 @@
 // A byte buffer whose bytes start uninitialised.  The codec's buffers are
 // always written before they are read, and zero-filling megabytes for every
-// operation would cost a small file more than coding it.
+// operation would cost a small file more than coding it.  A buffer made at
+// its size is mapped in advance (memory_pages.h): the codec fills those;
+// one grown on demand is not, since a lane's room for the worst case is
+// mostly never touched.
 #pragma once
 
 #include <algorithm>
@@ -8,12 +11,15 @@
 #include <cstring>
 #include <memory>
 
+#include "codec/memory_pages.h"
+
 namespace huffman {
 
 class RawBuffer {
  public:
-  explicit RawBuffer(std::size_t size = 0)
-      : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size)), length(size) {}
+  explicit RawBuffer(std::size_t size = 0) : bytes(std::make_unique_for_overwrite<std::uint8_t[]>(size)), length(size) {
+    PrefaultPages(bytes.get(), size);
+  }
 
   std::uint8_t* data() { return bytes.get(); }
   const std::uint8_t* data() const { return bytes.get(); }

@@ -1,5 +1,7 @@
 #include "codec/window_table.h"
 
+#include "codec/memory_pages.h"
+
 namespace huffman {
 
 namespace {
@@ -15,9 +17,16 @@ std::uint64_t Entry(int from, std::uint32_t bytes, int count, int consumed, int 
 
 const std::uint64_t* WindowTables::Build(int from_state) {
   std::lock_guard lock(building);
-  auto& table = tables[from_state];
-  if (table != nullptr) return table.get();  // built by another thread meanwhile
-  table = std::make_unique<std::uint64_t[]>(k_window_entries);
+  std::uint64_t*& table = tables[from_state];
+  if (table != nullptr) return table;  // built by another thread meanwhile
+  if (free_in_slab == 0) {
+    constexpr std::size_t k_slab_entries = std::size_t{k_window_entries} * k_tables_per_slab;
+    slabs.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(k_slab_entries));
+    PrefaultPages(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
+    free_in_slab = k_tables_per_slab;
+  }
+  table =
+      slabs.back().get() + std::size_t{k_window_entries} * static_cast<std::size_t>(k_tables_per_slab - free_in_slab--);
   for (int window = 0; window < k_window_entries; ++window) {
     int state = from_state;
     std::uint32_t bytes = 0;
@@ -34,8 +43,8 @@ const std::uint64_t* WindowTables::Build(int from_state) {
     table[window] = count > 0 ? Entry(from_state, bytes, count, consumed_to_last_byte, WalkMachine::k_root_state)
                               : Entry(from_state, 0, 0, k_window_bits, state);
   }
-  published[from_state].store(table.get(), std::memory_order_release);
-  return table.get();
+  published[from_state].store(table, std::memory_order_release);
+  return table;
 }
 
 }  // namespace huffman

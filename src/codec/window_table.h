@@ -75,10 +75,17 @@ class WindowTables {
  private:
   const std::uint64_t* Build(int state);
 
+  // Tables are cut from slabs of this many, each slab mapped in advance
+  // (memory_pages.h): a file's code tree reaches dozens of states.
+  static constexpr int k_tables_per_slab = 16;
+
   const WalkMachine& machine;
   std::vector<std::atomic<const std::uint64_t*>> published;  // null until built
   std::mutex building;
-  std::vector<std::unique_ptr<std::uint64_t[]>> tables;  // under `building`
+  // Under `building`: each state's table, and the slabs they are cut from.
+  std::vector<std::uint64_t*> tables;
+  std::vector<std::unique_ptr<std::uint64_t[]>> slabs;
+  int free_in_slab = 0;
 };
 
 }  // namespace huffman
