@@ -14,6 +14,7 @@
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
 #include "platform/file_status.h"
+#include "platform/positional_file.h"
 #include "platform/standard_streams.h"
 
 namespace huffman::cli {
@@ -239,7 +240,10 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     result = spooled.result;
   } else {
-    result = CompressStream(*source, destination.Stream(), meter.Callback());
+    // The census reads the file again at offsets of its own, on every core;
+    // where it cannot be opened so, the stream serves both passes.
+    const PositionalFile positional(route.source);
+    result = CompressStream(*source, destination.Stream(), meter.Callback(), positional.Reader());
   }
   meter.Erase();
   if (!ReportStatus(route, result.status, result.system_error)) return false;

@@ -29,27 +29,44 @@ Histogram CountBytes(std::span<const std::uint8_t> block) {
   return counts;
 }
 
-void Census::Add(std::span<const std::uint8_t> block) { AddCounted(block, CountBytes(block)); }
+void Census::Add(std::span<const std::uint8_t> block) {
+  const bool complete = AddCounted(block, CountBytes(block));
+  assert(complete);
+  (void)complete;
+}
 
-void Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
+bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
   // Values new in this block are found by one scan that stops as soon as all
   // of them are seen, which for most sources happens within the first block.
+  int new_values = NewValues(block_counts);
+  std::array<bool, k_alphabet> seen{};
+  std::array<std::uint8_t, k_alphabet> found{};
+  int found_count = 0;
+  for (std::size_t i = 0; new_values > 0; ++i) {
+    if (i == block.size()) return false;
+    const std::uint8_t byte = block[i];
+    if (counts[byte] == 0 && block_counts[byte] != 0 && !seen[byte]) {
+      seen[byte] = true;
+      found[found_count++] = byte;
+      --new_values;
+    }
+  }
+  for (int k = 0; k < found_count; ++k) first_order[distinct++] = found[k];
+  AddKnown(block_counts, block.size());
+  return true;
+}
+
+int Census::NewValues(const Histogram& block_counts) const {
   int new_values = 0;
   for (int value = 0; value < k_alphabet; ++value) {
     if (counts[value] == 0 && block_counts[value] != 0) ++new_values;
   }
-  std::array<bool, k_alphabet> seen{};
-  for (std::size_t i = 0; new_values > 0; ++i) {
-    assert(i < block.size());
-    const std::uint8_t byte = block[i];
-    if (counts[byte] == 0 && !seen[byte]) {
-      seen[byte] = true;
-      first_order[distinct++] = byte;
-      --new_values;
-    }
-  }
+  return new_values;
+}
+
+void Census::AddKnown(const Histogram& block_counts, std::uint64_t bytes) {
   for (int value = 0; value < k_alphabet; ++value) counts[value] += block_counts[value];
-  total_bytes += block.size();
+  total_bytes += bytes;
 }
 
 SymbolList MakeSymbolList(const Census& census, int& count_chars) {

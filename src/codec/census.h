@@ -29,8 +29,14 @@ class Census {
  public:
   // Counts one block of the source; blocks must come in source order.
   void Add(std::span<const std::uint8_t> block);
-  // The same for a block already counted by CountBytes.
-  void AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts);
+  // The same for a block already counted by CountBytes.  False, and the
+  // census unchanged, if the block lacks a value the counts hold (it was
+  // read again and read differently).
+  bool AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts);
+  // Values the counts of a block hold that the census has not met yet.
+  int NewValues(const Histogram& block_counts) const;
+  // Adds the counts of a block of `bytes` bytes that holds no new value.
+  void AddKnown(const Histogram& block_counts, std::uint64_t bytes);
 
   std::uint64_t TotalBytes() const { return total_bytes; }
   int DistinctValues() const { return distinct; }

@@ -12,6 +12,7 @@
 #include "codec/encoder.h"
 #include "codec/format.h"
 #include "codec/format_check.h"
+#include "codec/parallel_census.h"
 #include "codec/split_work.h"
 #include "codec/tree.h"
 #include "codec/worker.h"
@@ -35,18 +36,28 @@ class ProgressCounter {
   std::uint64_t done = 0;
 };
 
-CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
+CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
+                        const ReadAtFn& read_at) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
   WorkerSet workers;
   SplitWork split(workers);
 
   Census census;
-  for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    split.Count(census, block);
-    counter.Add(block.size());
+  if (read_at) {
+    const CensusRead read =
+        CountInParallel(read_at, workers, census, [&counter](std::uint64_t bytes) { counter.Add(bytes); });
+    if (read.status == CensusReadStatus::read_failed) {
+      return {.status = CodecStatus::read_failed, .system_error = read.system_error};
+    }
+    if (read.status == CensusReadStatus::source_changed) return {.status = CodecStatus::source_changed};
+  } else {
+    for (auto block = source.Next(); !block.empty(); block = source.Next()) {
+      split.Count(census, block);
+      counter.Add(block.size());
+    }
+    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   }
-  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
 
@@ -168,13 +179,14 @@ class DiscardBuffer final : public std::streambuf {
 
 }  // namespace
 
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress,
+                              const ReadAtFn& read_at) {
   StreamBlocks blocks(source, k_compress_block_bytes);
-  return Compress(blocks, compressed, progress);
+  return Compress(blocks, compressed, progress, read_at);
 }
 
 CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
-  return Compress(source, compressed, progress);
+  return Compress(source, compressed, progress, {});
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,

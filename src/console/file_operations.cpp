@@ -14,6 +14,7 @@
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
 #include "platform/file_status.h"
+#include "platform/positional_file.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -120,8 +121,11 @@ bool CompressFile(const std::string& file_Name) {
   CompressResult result;
   return RunOperation(
       file_Name, k_compress_name_prompt, k_compressing,
-      [&result](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
-        result = CompressStream(source, compressed, progress);
+      [&result, &file_Name](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
+        // The census reads the file again at offsets of its own, on every
+        // core; where it cannot be opened so, the stream serves both passes.
+        const PositionalFile positional(file_Name);
+        result = CompressStream(source, compressed, progress, positional.Reader());
         return CodecOutcome{result.status, result.system_error};
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);

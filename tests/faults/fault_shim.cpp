@@ -1,14 +1,17 @@
 // System calls that fail on request, preloaded (LD_PRELOAD) into the program
 // under test by faults_test.py. HUFFMAN_FAULT=<what>:<errno> chooses one:
-//   read    every read of a regular file opened read-only (the source)
+//   read    every read of a regular file opened read-only (the source), in
+//           order or at an offset
 //   write   every write of a regular file opened for writing (the output)
 //   close   closing a regular file opened for writing: the file is closed,
 //           then the call reports the error (a failed flush at commit)
 //   create  opening with O_CREAT or O_TMPFILE (creating the output)
 //   shrink  the source ends early once it is read again from its start
-//           (errno unused): it reads shorter on the second pass
+//           (errno unused): after any read of it, a descriptor sought back
+//           to the start reads nothing more, so the second pass is shorter
 // Only regular files are touched, so the terminal and pipes work as usual.
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -69,15 +72,20 @@ bool RegularFile(int fd, bool writing) {
 
 bool Fails(Fault fault, int fd, bool writing) { return Requested().fault == fault && RegularFile(fd, writing); }
 
-// For `shrink`: per descriptor, whether bytes were read, and whether it was
-// then sought back to its start.
+// For `shrink`: whether bytes of the source were read (the census may read
+// it on several threads, through a descriptor of its own), and per
+// descriptor whether it was then sought back to its start.
 constexpr int k_tracked_fds = 1024;
-std::array<bool, k_tracked_fds> read_some{};
+std::atomic<bool> read_some{false};
 std::array<bool, k_tracked_fds> read_again{};
 
 void NoteSeek(int fd, long long offset, int whence) {
   if (Requested().fault != Fault::shrink || fd < 0 || fd >= k_tracked_fds) return;
-  if (offset == 0 && whence == SEEK_SET && read_some[fd]) read_again[fd] = true;
+  if (offset == 0 && whence == SEEK_SET && read_some) read_again[fd] = true;
+}
+
+bool Shrinks(int fd) {
+  return Requested().fault == Fault::shrink && fd >= 0 && fd < k_tracked_fds && RegularFile(fd, false);
 }
 
 }  // namespace
@@ -90,13 +98,35 @@ ssize_t read(int fd, void* buffer, size_t count) {
     errno = Requested().error;
     return -1;
   }
-  if (Requested().fault == Fault::shrink && fd >= 0 && fd < k_tracked_fds && RegularFile(fd, false)) {
+  if (Shrinks(fd)) {
     if (read_again[fd]) return 0;
     const ssize_t got = real(fd, buffer, count);
-    if (got > 0) read_some[fd] = true;
+    if (got > 0) read_some = true;
     return got;
   }
   return real(fd, buffer, count);
+}
+
+ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+  static const auto real = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
+  if (Fails(Fault::read, fd, false)) {
+    errno = Requested().error;
+    return -1;
+  }
+  const ssize_t got = real(fd, buffer, count, offset);
+  if (got > 0 && Shrinks(fd)) read_some = true;
+  return got;
+}
+
+ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
+  static const auto real = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
+  if (Fails(Fault::read, fd, false)) {
+    errno = Requested().error;
+    return -1;
+  }
+  const ssize_t got = real(fd, buffer, count, offset);
+  if (got > 0 && Shrinks(fd)) read_some = true;
+  return got;
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {

@@ -1,0 +1,94 @@
+#include "codec/parallel_census.h"
+
+#include <array>
+#include <atomic>
+#include <vector>
+
+#include "codec/raw_buffer.h"
+
+namespace huffman {
+
+namespace {
+
+// A chunk stays in a core's own cache between its read and its count.
+constexpr std::size_t k_chunk_bytes = 256 * 1024;
+// Chunks read between two merges: what the census keeps per round stays
+// small (a histogram each), and progress is reported every 16 MiB.
+constexpr unsigned k_chunks_per_round = 64;
+static_assert(k_chunks_per_round <= k_max_parts * k_parts_per_thread);
+
+struct Chunk {
+  Histogram counts;
+  std::int64_t length = 0;  // -1: the read failed
+  int error = 0;
+};
+
+// Lowers `at` to `value` if it is higher.
+void LowerTo(std::atomic<unsigned>& at, unsigned value) {
+  unsigned seen = at.load();
+  while (value < seen && !at.compare_exchange_weak(seen, value)) {
+  }
+}
+
+}  // namespace
+
+CensusRead CountInParallel(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
+                           const std::function<void(std::uint64_t)>& counted) {
+  // One part per thread, each reading chunks into a buffer of its own until
+  // none is left in the round.
+  const unsigned parts = workers.ThreadsFor(k_large_block_bytes);
+  std::vector<RawBuffer> buffers(parts);
+  std::vector<Chunk> chunks(k_chunks_per_round);
+  RawBuffer rereads;
+  for (std::uint64_t round_start = 0;; round_start += std::uint64_t{k_chunks_per_round} * k_chunk_bytes) {
+    for (Chunk& chunk : chunks) chunk.length = 0;
+    std::atomic<unsigned> next{0};
+    // No chunk past the first one found short is taken.
+    std::atomic<unsigned> end{k_chunks_per_round};
+    workers.Run(parts, [&](unsigned part) {
+      RawBuffer& buffer = buffers[part];
+      if (buffer.size() == 0) buffer = RawBuffer(k_chunk_bytes);
+      for (unsigned index = next++; index < end.load(); index = next++) {
+        Chunk& chunk = chunks[index];
+        chunk.length = read_at(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
+        if (chunk.length > 0) chunk.counts = CountBytes({buffer.data(), static_cast<std::size_t>(chunk.length)});
+        if (chunk.length != static_cast<std::int64_t>(k_chunk_bytes)) LowerTo(end, index);
+      }
+    });
+
+    // In order: the first short chunk ends the source, and any chunk after
+    // it that read bytes means the source grew while it was counted.
+    std::uint64_t round_bytes = 0;
+    bool ended = false;
+    for (unsigned index = 0; index < k_chunks_per_round; ++index) {
+      const Chunk& chunk = chunks[index];
+      if (chunk.length < 0) return {.status = CensusReadStatus::read_failed, .system_error = chunk.error};
+      if (ended) {
+        if (chunk.length > 0) return {.status = CensusReadStatus::source_changed};
+        continue;
+      }
+      const auto length = static_cast<std::size_t>(chunk.length);
+      if (length == 0) {
+        ended = true;
+        continue;
+      }
+      if (census.NewValues(chunk.counts) == 0) {
+        census.AddKnown(chunk.counts, length);
+      } else {
+        if (rereads.size() == 0) rereads = RawBuffer(k_chunk_bytes);
+        int error = 0;
+        const std::int64_t again = read_at(round_start + index * k_chunk_bytes, {rereads.data(), length}, error);
+        if (again < 0) return {.status = CensusReadStatus::read_failed, .system_error = error};
+        if (static_cast<std::size_t>(again) != length || !census.AddCounted({rereads.data(), length}, chunk.counts)) {
+          return {.status = CensusReadStatus::source_changed};
+        }
+      }
+      round_bytes += length;
+      ended = length < k_chunk_bytes;
+    }
+    counted(round_bytes);
+    if (ended) return {};
+  }
+}
+
+}  // namespace huffman

@@ -1,0 +1,37 @@
+// A file opened for reads at offsets of their own, from several threads at
+// once (pread; ReadFile at an offset on Windows).  The compression's census
+// reads a source file so, on every core, while the coding reads it in order
+// through a stream.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+
+namespace huffman {
+
+class PositionalFile {
+ public:
+  // Opens `name` (UTF-8) for reading.
+  explicit PositionalFile(const std::string& name);
+  ~PositionalFile();
+  PositionalFile(const PositionalFile&) = delete;
+  PositionalFile& operator=(const PositionalFile&) = delete;
+
+  bool IsOpen() const;
+  // Closes it now (Windows removes no file that is open).
+  void Close();
+
+  // Reads into `into` from `offset` on: all of it, or less only where the
+  // file ends.  The count read, or -1 with the errno in `error`.
+  std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const;
+  // ReadAt as a function, as the codec takes it; empty when not open.
+  std::function<std::int64_t(std::uint64_t, std::span<std::uint8_t>, int&)> Reader() const;
+
+ private:
+  // A descriptor on POSIX, a HANDLE on Windows; -1 when not open.
+  std::intptr_t handle = -1;
+};
+
+}  // namespace huffman

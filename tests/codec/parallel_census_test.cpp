@@ -1,0 +1,113 @@
+// The census read at offsets on every thread (a regular file's positional
+// reads, here over memory) against the census read in order: the same file,
+// whatever the thread count; and a source that reads differently from one
+// read to the next is refused, never coded from a census it does not match.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "codec_test_support.h"
+
+namespace huffman {
+namespace {
+
+using testing::Bytes;
+using testing::Compress;
+using testing::RandomSource;
+
+constexpr std::size_t k_chunk = 256 * 1024;    // what one thread reads at a time
+constexpr std::size_t k_round = 64 * k_chunk;  // what is read between merges
+
+// Reads `source` at offsets, as a file's positional reads do.
+ReadAtFn ReaderOver(const Bytes& source) {
+  return [&source](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
+    if (offset >= source.size()) return 0;
+    const std::size_t count = std::min<std::size_t>(into.size(), source.size() - offset);
+    std::memcpy(into.data(), source.data() + offset, count);
+    return static_cast<std::int64_t>(count);
+  };
+}
+
+CompressResult CompressReadAt(const Bytes& source, const ReadAtFn& read_at, Bytes& compressed) {
+  std::istringstream in(source);
+  std::ostringstream out;
+  const CompressResult result = CompressStream(in, out, {}, read_at);
+  compressed = out.str();
+  return result;
+}
+
+TEST(ParallelCensusTest, SameFileAsTheCensusReadInOrder) {
+  std::mt19937_64 rng(11);
+  // Values first met at the very end of a later chunk, two of them in one
+  // chunk in the order opposite to their values, and lengths that end on
+  // a chunk, on a round and just past one.
+  Bytes late = RandomSource(rng, k_round, 20, -1.0, 'a');
+  late[5 * k_chunk - 1] = '!';
+  late[9 * k_chunk + 100] = 'Z';
+  late[9 * k_chunk + 7] = '#';
+  late[k_round - 1] = '\x01';
+  const Bytes sources[] = {"", "x", Bytes(k_chunk - 1, 'q') + "w", late, late + "tail!", late.substr(0, 3 * k_chunk)};
+  for (const Bytes& source : sources) {
+    const Bytes expected = Compress(source);
+    for (const unsigned threads : {1U, 2U, 3U, 8U}) {
+      SetThreadCount(threads);
+      Bytes compressed;
+      const CompressResult result = CompressReadAt(source, ReaderOver(source), compressed);
+      SetThreadCount(0);
+      EXPECT_EQ(result.status, CodecStatus::ok);
+      EXPECT_EQ(result.source_bytes, source.size());
+      EXPECT_TRUE(compressed == expected) << source.size() << " bytes, " << threads << " threads";
+    }
+  }
+}
+
+TEST(ParallelCensusTest, SourceThatReadsDifferentlyIsRefused) {
+  std::mt19937_64 rng(12);
+  const Bytes source = RandomSource(rng, 6 * k_chunk + 10, 30, 0.0, 'a') + "^";
+  const ReadAtFn plain = ReaderOver(source);
+  const struct {
+    const char* what;
+    CodecStatus status;
+    ReadAtFn read_at;
+  } cases[] = {
+      {"a read fails", CodecStatus::read_failed,
+       [&plain](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         if (offset == 3 * k_chunk) {
+           error = EIO;
+           return -1;
+         }
+         return plain(offset, into, error);
+       }},
+      {"ends early, then reads on", CodecStatus::source_changed,
+       [&plain](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         return offset == 2 * k_chunk ? 10 : plain(offset, into, error);
+       }},
+      {"a new value gone when read again", CodecStatus::source_changed,
+       [&plain, reads = std::make_shared<std::atomic<int>>(0)](std::uint64_t offset, std::span<std::uint8_t> into,
+                                                               int& error) -> std::int64_t {
+         const std::int64_t got = plain(offset, into, error);
+         if (offset == 6 * k_chunk && ++*reads > 1) std::memset(into.data(), 'a', into.size());
+         return got;
+       }},
+  };
+  for (const auto& c : cases) {
+    for (const unsigned threads : {1U, 2U}) {
+      SetThreadCount(threads);
+      Bytes compressed;
+      const CompressResult result = CompressReadAt(source, c.read_at, compressed);
+      SetThreadCount(0);
+      EXPECT_EQ(result.status, c.status) << c.what << ", " << threads << " threads";
+      if (c.status == CodecStatus::read_failed) {
+        EXPECT_EQ(result.system_error, EIO) << c.what;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace huffman
