@@ -220,9 +220,15 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!CheckOutputName(preferences, route)) return false;
 
-  std::ifstream file;
-  std::istream* source = OpenSource(route, file);
-  if (source == nullptr) return false;
+  // A named file is read at offsets, on every core; standard input in order.
+  std::optional<PositionalFile> file;
+  if (!route.from_stdin) {
+    file.emplace(route.source);
+    if (!file->IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", file->Error());
+      return false;
+    }
+  }
   Destination destination(route);
   if (!destination.Open()) return false;
 
@@ -240,15 +246,12 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     result = spooled.result;
   } else {
-    // The census reads the file again at offsets of its own, on every core;
-    // where it cannot be opened so, the stream serves both passes.
-    const PositionalFile positional(route.source);
-    result = CompressStream(*source, destination.Stream(), meter.Callback(), positional.Reader());
+    result = CompressAt(file->Reader(), file->Size(), destination.Stream(), meter.Callback());
   }
   meter.Erase();
   if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
-  file.close();  // Windows removes no file that is open
+  file.reset();  // Windows removes no file that is open
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false);
 }
 

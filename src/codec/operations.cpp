@@ -1,6 +1,7 @@
 #include "codec/operations.h"
 
 #include <cerrno>
+#include <functional>
 #include <memory>
 
 #include "codec/bit_writer.h"
@@ -12,7 +13,7 @@
 #include "codec/encoder.h"
 #include "codec/format.h"
 #include "codec/format_check.h"
-#include "codec/parallel_census.h"
+#include "codec/positional_passes.h"
 #include "codec/split_work.h"
 #include "codec/tree.h"
 #include "codec/worker.h"
@@ -36,28 +37,51 @@ class ProgressCounter {
   std::uint64_t done = 0;
 };
 
-CompressResult Compress(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
-                        const ReadAtFn& read_at) {
+// The census pass over blocks read in order.
+PassStatus CountBlocks(BlockSource& source, SplitWork& split, Census& census,
+                       const std::function<void(std::uint64_t)>& done) {
+  for (auto block = source.Next(); !block.empty(); block = source.Next()) {
+    split.Count(census, block);
+    done(block.size());
+  }
+  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
+  return {};
+}
+
+// The coding pass over the same blocks read again from the start.
+PassStatus CodeBlocks(BlockSource& source, std::uint64_t length, SplitWork& split, const Encoder& encoder,
+                      BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done) {
+  if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
+  std::uint64_t coded_bytes = 0;
+  for (auto block = source.Next(); !block.empty(); block = source.Next()) {
+    all_known &= split.Encode(encoder, block, writer);
+    coded_bytes += block.size();
+    done(block.size());
+  }
+  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
+  if (coded_bytes != length) return {.status = CodecStatus::source_changed};
+  return {};
+}
+
+// Where a compression reads its source: blocks in order, twice, or reads at
+// offsets of their own.
+struct SourceAccess {
+  BlockSource* blocks = nullptr;
+  const ReadAtFn* read_at = nullptr;
+};
+
+CompressResult Compress(const SourceAccess& access, std::uint64_t size_ahead, std::ostream& compressed,
+                        const ProgressFn& progress) {
   CompressResult result;
-  ProgressCounter counter(progress, progress ? 2 * source.SizeAhead() : 0);
+  ProgressCounter counter(progress, progress ? 2 * size_ahead : 0);
+  const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
   WorkerSet workers;
   SplitWork split(workers);
 
   Census census;
-  if (read_at) {
-    const CensusRead read =
-        CountInParallel(read_at, workers, census, [&counter](std::uint64_t bytes) { counter.Add(bytes); });
-    if (read.status == CensusReadStatus::read_failed) {
-      return {.status = CodecStatus::read_failed, .system_error = read.system_error};
-    }
-    if (read.status == CensusReadStatus::source_changed) return {.status = CodecStatus::source_changed};
-  } else {
-    for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-      split.Count(census, block);
-      counter.Add(block.size());
-    }
-    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
-  }
+  const PassStatus counted = access.read_at != nullptr ? CountAtOffsets(*access.read_at, workers, census, done)
+                                                       : CountBlocks(*access.blocks, split, census, done);
+  if (counted.status != CodecStatus::ok) return {.status = counted.status, .system_error = counted.system_error};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
 
@@ -69,18 +93,15 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
 
-    if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
     ByteSink sink(compressed);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census);
-    std::uint64_t coded_bytes = 0;
     bool all_known = true;
-    for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-      all_known &= split.Encode(encoder, block, writer);
-      coded_bytes += block.size();
-      counter.Add(block.size());
-    }
-    if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
+    const PassStatus coded =
+        access.read_at != nullptr
+            ? CodeAtOffsets(*access.read_at, census.TotalBytes(), split, encoder, writer, all_known, done)
+            : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done);
+    if (coded.status == CodecStatus::read_failed) return {.status = coded.status, .system_error = coded.system_error};
     // The padding was chosen for the bit count the census predicts; a source
     // that read otherwise the second time must not be reported as done.
     const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
@@ -88,7 +109,7 @@ CompressResult Compress(BlockSource& source, std::ostream& compressed, const Pro
     writer.Finish();
     sink.Flush();
     if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
-    if (!all_known || coded_bytes != census.TotalBytes() || !padding_fits) {
+    if (!all_known || coded.status == CodecStatus::source_changed || !padding_fits) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
@@ -179,14 +200,20 @@ class DiscardBuffer final : public std::streambuf {
 
 }  // namespace
 
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress,
-                              const ReadAtFn& read_at) {
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
   StreamBlocks blocks(source, k_compress_block_bytes);
-  return Compress(blocks, compressed, progress, read_at);
+  const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
+  return Compress({.blocks = &blocks}, size_ahead, compressed, progress);
+}
+
+CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
+                          const ProgressFn& progress) {
+  return Compress({.read_at = &read_at}, size, compressed, progress);
 }
 
 CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
-  return Compress(source, compressed, progress, {});
+  const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
+  return Compress({.blocks = &source}, size_ahead, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,

@@ -85,18 +85,22 @@ struct TestResult {
 // when the input's size cannot be told in advance.
 using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
+// Reads `source` twice (census, then coding), so it must be seekable to its
+// start. Writes the whole compressed file to `compressed` and flushes it.
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
+
 // Reads the source at `offset` into `into`: all of it, or less only where
 // the source ends.  Returns the count read, or -1 with the system's errno
 // in `error`.  Called from several threads at once, each at offsets of its
 // own: a regular file read by positional reads.
 using ReadAtFn = std::function<std::int64_t(std::uint64_t offset, std::span<std::uint8_t> into, int& error)>;
 
-// Reads `source` twice (census, then coding), so it must be seekable to its
-// start. Writes the whole compressed file to `compressed` and flushes it.
-// With `read_at`, the same source read at offsets of its own, the census
-// reads through that instead, on every thread of the operation.
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {},
-                              const ReadAtFn& read_at = {});
+// The same over a source read at offsets: both passes read on every thread
+// of the operation, each thread the piece it then works on, with no thread
+// handing blocks over.  `size` is the source's size when it was opened, for
+// the progress only: the census reads to wherever the source ends.
+CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
+                          const ProgressFn& progress = {});
 
 // The same over a source already in memory, which is read in place: the
 // command line holds a short standard input so.

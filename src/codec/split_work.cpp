@@ -28,9 +28,30 @@ void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
 bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer) {
   const unsigned pieces = workers.PartsFor(block.size());
   if (pieces == 1) return encoder.Encode(block, writer);
+  return EncodePieces(encoder, block, pieces, writer, nullptr);
+}
+
+bool SplitWork::ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer,
+                              const PieceRead& read) {
+  const unsigned pieces = workers.PartsFor(block.size());
+  if (pieces == 1) return read(0, block) && encoder.Encode(block, writer);
+  const std::function<bool(unsigned)> read_piece = [block, pieces, &read](unsigned piece) {
+    const auto part = Piece(block, piece, pieces);
+    return read(piece, block.subspan(static_cast<std::size_t>(part.data() - block.data()), part.size()));
+  };
+  return EncodePieces(encoder, block, pieces, writer, &read_piece);
+}
+
+bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces,
+                             BitWriter& writer, const std::function<bool(unsigned piece)>* read) {
   while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
   std::array<bool, k_max_parts> known{};
+  std::array<bool, k_max_parts> unread{};
   workers.Run(pieces, [&](unsigned piece) {
+    if (read != nullptr && !(*read)(piece)) {
+      unread[piece] = true;
+      return;
+    }
     const auto part = Piece(block, piece, pieces);
     if (piece == 0) {
       known[0] = encoder.Encode(part, writer);
@@ -43,8 +64,11 @@ bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> blo
     output.bits = output.writer.BitsWritten();
     output.writer.Finish();
   });
-  bool all_known = known[0];
-  for (unsigned piece = 1; piece < pieces; ++piece) all_known &= known[piece];
+  bool all_known = true;
+  for (unsigned piece = 0; piece < pieces; ++piece) {
+    if (unread[piece]) return false;
+    all_known &= known[piece];
+  }
   AppendPieces(pieces, writer);
   return all_known;
 }

@@ -6,6 +6,7 @@
 // the one-thread result for every thread count.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <vector>
@@ -26,6 +27,13 @@ class SplitWork {
   void Count(Census& census, std::span<const std::uint8_t> block);
   // As Encoder::Encode.
   bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer);
+  // The same for a block not yet read: `read(index, piece)` fills piece
+  // `index` of `block` (k_max_parts at most) on the thread that then codes
+  // it, from the cache it was read into.  A piece whose read returns false
+  // is not coded, and nothing of the block is then written; the caller
+  // learns why from its reads.
+  using PieceRead = std::function<bool(unsigned index, std::span<std::uint8_t> piece)>;
+  bool ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer, const PieceRead& read);
 
  private:
   // One piece's own output, for every piece but the first: its codes, the
@@ -40,6 +48,9 @@ class SplitWork {
     std::size_t copy_bytes = 0;
   };
 
+  // Codes `block` in `pieces` pieces, each read first by `read` if given.
+  bool EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces, BitWriter& writer,
+                    const std::function<bool(unsigned piece)>* read);
   // Appends the later pieces' codes to `writer`.
   void AppendPieces(unsigned pieces, BitWriter& writer);
 

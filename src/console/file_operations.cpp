@@ -121,11 +121,12 @@ bool CompressFile(const std::string& file_Name) {
   CompressResult result;
   return RunOperation(
       file_Name, k_compress_name_prompt, k_compressing,
-      [&result, &file_Name](std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
-        // The census reads the file again at offsets of its own, on every
-        // core; where it cannot be opened so, the stream serves both passes.
-        const PositionalFile positional(file_Name);
-        result = CompressStream(source, compressed, progress, positional.Reader());
+      [&result, &file_Name](std::istream& /*source*/, std::ostream& compressed, const ProgressFn& progress) {
+        // The file is read again at offsets, on every core, rather than in
+        // order through the stream.
+        const PositionalFile file(file_Name);
+        if (!file.IsOpen()) return CodecOutcome{CodecStatus::read_failed, file.Error()};
+        result = CompressAt(file.Reader(), file.Size(), compressed, progress);
         return CodecOutcome{result.status, result.system_error};
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);

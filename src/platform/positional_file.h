@@ -1,7 +1,6 @@
 // A file opened for reads at offsets of their own, from several threads at
-// once (pread; ReadFile at an offset on Windows).  The compression's census
-// reads a source file so, on every core, while the coding reads it in order
-// through a stream.
+// once (pread; ReadFile at an offset on Windows): a compression reads its
+// source file so, on every core.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +19,10 @@ class PositionalFile {
   PositionalFile& operator=(const PositionalFile&) = delete;
 
   bool IsOpen() const;
+  // The errno of a failed open; 0 if it opened.
+  int Error() const { return error; }
+  // The size the file has now; 0 if it cannot tell.
+  std::uint64_t Size() const;
   // Closes it now (Windows removes no file that is open).
   void Close();
 
@@ -32,6 +35,7 @@ class PositionalFile {
  private:
   // A descriptor on POSIX, a HANDLE on Windows; -1 when not open.
   std::intptr_t handle = -1;
+  int error = 0;
 };
 
 }  // namespace huffman

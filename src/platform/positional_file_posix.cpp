@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/file_name.h"
@@ -15,6 +16,7 @@ PositionalFile::PositionalFile(const std::string& name) {
     fd = open(PathOf(name).c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   handle = fd;
+  if (fd < 0) error = errno;
 }
 
 PositionalFile::~PositionalFile() { Close(); }
@@ -24,6 +26,12 @@ bool PositionalFile::IsOpen() const { return handle >= 0; }
 void PositionalFile::Close() {
   if (handle >= 0) close(static_cast<int>(handle));
   handle = -1;
+}
+
+std::uint64_t PositionalFile::Size() const {
+  struct stat status {};
+  if (handle < 0 || fstat(static_cast<int>(handle), &status) != 0 || status.st_size < 0) return 0;
+  return static_cast<std::uint64_t>(status.st_size);
 }
 
 std::int64_t PositionalFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const {

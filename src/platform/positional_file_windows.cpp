@@ -21,7 +21,11 @@ PositionalFile::PositionalFile(const std::string& name) {
   const HANDLE file =
       CreateFileW(PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) handle = reinterpret_cast<std::intptr_t>(file);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = ErrnoOf(GetLastError());
+    return;
+  }
+  handle = reinterpret_cast<std::intptr_t>(file);
 }
 
 PositionalFile::~PositionalFile() { Close(); }
@@ -31,6 +35,12 @@ bool PositionalFile::IsOpen() const { return handle != -1; }
 void PositionalFile::Close() {
   if (handle != -1) CloseHandle(HandleOf(handle));
   handle = -1;
+}
+
+std::uint64_t PositionalFile::Size() const {
+  LARGE_INTEGER size{};
+  if (handle == -1 || !GetFileSizeEx(HandleOf(handle), &size) || size.QuadPart < 0) return 0;
+  return static_cast<std::uint64_t>(size.QuadPart);
 }
 
 // On a handle opened for synchronous reads, a read at an offset moves the

@@ -7,8 +7,9 @@
 //           then the call reports the error (a failed flush at commit)
 //   create  opening with O_CREAT or O_TMPFILE (creating the output)
 //   shrink  the source ends early once it is read again from its start
-//           (errno unused): after any read of it, a descriptor sought back
-//           to the start reads nothing more, so the second pass is shorter
+//           (errno unused): a descriptor sought back to the start after a
+//           read, or read at offset 0 a second time, reads nothing more
+//           from then on, so the second pass is shorter
 // Only regular files are touched, so the terminal and pipes work as usual.
 #include <array>
 #include <atomic>
@@ -72,20 +73,28 @@ bool RegularFile(int fd, bool writing) {
 
 bool Fails(Fault fault, int fd, bool writing) { return Requested().fault == fault && RegularFile(fd, writing); }
 
-// For `shrink`: whether bytes of the source were read (the census may read
-// it on several threads, through a descriptor of its own), and per
-// descriptor whether it was then sought back to its start.
+// For `shrink`, per descriptor: whether bytes were read, and whether it was
+// then sought back to its start or read from there again (positional reads
+// come from several threads at once).
 constexpr int k_tracked_fds = 1024;
-std::atomic<bool> read_some{false};
-std::array<bool, k_tracked_fds> read_again{};
+std::array<std::atomic<bool>, k_tracked_fds> read_some{};
+std::array<std::atomic<bool>, k_tracked_fds> read_again{};
 
 void NoteSeek(int fd, long long offset, int whence) {
   if (Requested().fault != Fault::shrink || fd < 0 || fd >= k_tracked_fds) return;
-  if (offset == 0 && whence == SEEK_SET && read_some) read_again[fd] = true;
+  if (offset == 0 && whence == SEEK_SET && read_some[fd]) read_again[fd] = true;
 }
 
 bool Shrinks(int fd) {
   return Requested().fault == Fault::shrink && fd >= 0 && fd < k_tracked_fds && RegularFile(fd, false);
+}
+
+// A positional read of the source, for `shrink`.
+template <typename Offset, typename Fn>
+ssize_t ShrinkingPread(Fn real, int fd, void* buffer, size_t count, Offset offset) {
+  if (offset == 0 && read_some[fd].exchange(true)) read_again[fd] = true;
+  if (read_again[fd]) return 0;
+  return real(fd, buffer, count, offset);
 }
 
 }  // namespace
@@ -101,7 +110,7 @@ ssize_t read(int fd, void* buffer, size_t count) {
   if (Shrinks(fd)) {
     if (read_again[fd]) return 0;
     const ssize_t got = real(fd, buffer, count);
-    if (got > 0) read_some = true;
+    if (got > 0) read_some[fd] = true;
     return got;
   }
   return real(fd, buffer, count);
@@ -113,9 +122,8 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     errno = Requested().error;
     return -1;
   }
-  const ssize_t got = real(fd, buffer, count, offset);
-  if (got > 0 && Shrinks(fd)) read_some = true;
-  return got;
+  if (Shrinks(fd)) return ShrinkingPread(real, fd, buffer, count, offset);
+  return real(fd, buffer, count, offset);
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
@@ -124,9 +132,8 @@ ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
     errno = Requested().error;
     return -1;
   }
-  const ssize_t got = real(fd, buffer, count, offset);
-  if (got > 0 && Shrinks(fd)) read_some = true;
-  return got;
+  if (Shrinks(fd)) return ShrinkingPread(real, fd, buffer, count, offset);
+  return real(fd, buffer, count, offset);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {

@@ -1,7 +1,8 @@
-// The census read at offsets on every thread (a regular file's positional
-// reads, here over memory) against the census read in order: the same file,
-// whatever the thread count; and a source that reads differently from one
-// read to the next is refused, never coded from a census it does not match.
+// A compression that reads its source at offsets on every thread (a regular
+// file's positional reads, here over memory) against one that reads a
+// stream in order: the same file, whatever the thread count; and a source
+// that reads differently from one read to the next is refused, never coded
+// from a census it does not match.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -34,14 +35,13 @@ ReadAtFn ReaderOver(const Bytes& source) {
 }
 
 CompressResult CompressReadAt(const Bytes& source, const ReadAtFn& read_at, Bytes& compressed) {
-  std::istringstream in(source);
   std::ostringstream out;
-  const CompressResult result = CompressStream(in, out, {}, read_at);
+  const CompressResult result = CompressAt(read_at, source.size(), out);
   compressed = out.str();
   return result;
 }
 
-TEST(ParallelCensusTest, SameFileAsTheCensusReadInOrder) {
+TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
   std::mt19937_64 rng(11);
   // Values first met at the very end of a later chunk, two of them in one
   // chunk in the order opposite to their values, and lengths that end on
@@ -66,25 +66,36 @@ TEST(ParallelCensusTest, SameFileAsTheCensusReadInOrder) {
   }
 }
 
-TEST(ParallelCensusTest, SourceThatReadsDifferentlyIsRefused) {
+TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
   std::mt19937_64 rng(12);
+  // The census reads whole chunks; the coding reads the pieces of 1 MiB
+  // blocks, never a chunk's size here, and then one byte past the end.
   const Bytes source = RandomSource(rng, 6 * k_chunk + 10, 30, 0.0, 'a') + "^";
   const ReadAtFn plain = ReaderOver(source);
+  const auto coding = [](std::span<std::uint8_t> into) { return into.size() != k_chunk; };
   const struct {
     const char* what;
     CodecStatus status;
     ReadAtFn read_at;
   } cases[] = {
-      {"a read fails", CodecStatus::read_failed,
-       [&plain](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+      {"a census read fails", CodecStatus::read_failed,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
          if (offset == 3 * k_chunk) {
            error = EIO;
            return -1;
          }
          return plain(offset, into, error);
        }},
+      {"a coding read fails", CodecStatus::read_failed,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         if (coding(into) && offset + into.size() > 5 * k_chunk) {
+           error = EIO;
+           return -1;
+         }
+         return plain(offset, into, error);
+       }},
       {"ends early, then reads on", CodecStatus::source_changed,
-       [&plain](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
          return offset == 2 * k_chunk ? 10 : plain(offset, into, error);
        }},
       {"a new value gone when read again", CodecStatus::source_changed,
@@ -93,6 +104,18 @@ TEST(ParallelCensusTest, SourceThatReadsDifferentlyIsRefused) {
          const std::int64_t got = plain(offset, into, error);
          if (offset == 6 * k_chunk && ++*reads > 1) std::memset(into.data(), 'a', into.size());
          return got;
+       }},
+      {"shorter when coded", CodecStatus::source_changed,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         return coding(into) && offset >= 4 * k_chunk ? 0 : plain(offset, into, error);
+       }},
+      {"longer when coded", CodecStatus::source_changed,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         if (offset == source.size() && coding(into)) {
+           into[0] = 'a';
+           return 1;
+         }
+         return plain(offset, into, error);
        }},
   };
   for (const auto& c : cases) {

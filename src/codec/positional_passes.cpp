@@ -1,9 +1,10 @@
-#include "codec/parallel_census.h"
+#include "codec/positional_passes.h"
 
 #include <array>
 #include <atomic>
 #include <vector>
 
+#include "codec/block_source.h"
 #include "codec/raw_buffer.h"
 
 namespace huffman {
@@ -32,8 +33,8 @@ void LowerTo(std::atomic<unsigned>& at, unsigned value) {
 
 }  // namespace
 
-CensusRead CountInParallel(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
-                           const std::function<void(std::uint64_t)>& counted) {
+PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
+                          const std::function<void(std::uint64_t)>& done) {
   // One part per thread, each reading chunks into a buffer of its own until
   // none is left in the round.
   const unsigned parts = workers.ThreadsFor(k_large_block_bytes);
@@ -62,9 +63,9 @@ CensusRead CountInParallel(const ReadAtFn& read_at, WorkerSet& workers, Census& 
     bool ended = false;
     for (unsigned index = 0; index < k_chunks_per_round; ++index) {
       const Chunk& chunk = chunks[index];
-      if (chunk.length < 0) return {.status = CensusReadStatus::read_failed, .system_error = chunk.error};
+      if (chunk.length < 0) return {.status = CodecStatus::read_failed, .system_error = chunk.error};
       if (ended) {
-        if (chunk.length > 0) return {.status = CensusReadStatus::source_changed};
+        if (chunk.length > 0) return {.status = CodecStatus::source_changed};
         continue;
       }
       const auto length = static_cast<std::size_t>(chunk.length);
@@ -78,17 +79,52 @@ CensusRead CountInParallel(const ReadAtFn& read_at, WorkerSet& workers, Census& 
         if (rereads.size() == 0) rereads = RawBuffer(k_chunk_bytes);
         int error = 0;
         const std::int64_t again = read_at(round_start + index * k_chunk_bytes, {rereads.data(), length}, error);
-        if (again < 0) return {.status = CensusReadStatus::read_failed, .system_error = error};
+        if (again < 0) return {.status = CodecStatus::read_failed, .system_error = error};
         if (static_cast<std::size_t>(again) != length || !census.AddCounted({rereads.data(), length}, chunk.counts)) {
-          return {.status = CensusReadStatus::source_changed};
+          return {.status = CodecStatus::source_changed};
         }
       }
       round_bytes += length;
       ended = length < k_chunk_bytes;
     }
-    counted(round_bytes);
+    done(round_bytes);
     if (ended) return {};
   }
+}
+
+PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
+                         BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done) {
+  RawBuffer buffer(k_compress_block_bytes);
+  // What each piece's read found, for the first piece in order that read
+  // short or failed.
+  std::array<PassStatus, k_max_parts> reads{};
+  std::uint64_t offset = 0;
+  while (offset < length) {
+    const auto block_bytes = static_cast<std::size_t>(std::min<std::uint64_t>(k_compress_block_bytes, length - offset));
+    const std::span<std::uint8_t> block(buffer.data(), block_bytes);
+    reads.fill({});
+    const auto read = [&](unsigned index, std::span<std::uint8_t> piece) {
+      const auto within = static_cast<std::size_t>(piece.data() - block.data());
+      PassStatus& status = reads[index];
+      const std::int64_t got = read_at(offset + within, piece, status.system_error);
+      if (got < 0) status.status = CodecStatus::read_failed;
+      if (got >= 0 && static_cast<std::size_t>(got) != piece.size()) status.status = CodecStatus::source_changed;
+      return status.status == CodecStatus::ok;
+    };
+    all_known &= split.ReadAndEncode(encoder, block, writer, read);
+    for (const PassStatus& status : reads) {
+      if (status.status != CodecStatus::ok) return status;
+    }
+    offset += block_bytes;
+    done(block_bytes);
+  }
+  // A source that grew since the census ends later.
+  std::uint8_t beyond = 0;
+  int error = 0;
+  const std::int64_t got = read_at(length, {&beyond, 1}, error);
+  if (got < 0) return {.status = CodecStatus::read_failed, .system_error = error};
+  if (got > 0) return {.status = CodecStatus::source_changed};
+  return {};
 }
 
 }  // namespace huffman
