@@ -5,6 +5,7 @@
 #include <cassert>
 
 #include "codec/operations.h"
+#include "codec/spin_wait.h"
 
 #if defined(__linux__)
 #include <sched.h>
@@ -79,7 +80,15 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
   const std::uint64_t job_generation = ++generation;
   changed.notify_all();
   RunParts(lock, job_generation);
-  changed.wait(lock, [this] { return done == parts; });
+  if (done != parts) {
+    // The parts left are running on the helpers and end within a part's
+    // time, usually sooner than a sleeping thread is woken.
+    lock.unlock();
+    const unsigned all = parts;
+    SpinUntil([this, all] { return done.load(std::memory_order_acquire) == all; });
+    lock.lock();
+    changed.wait(lock, [this] { return done == parts; });
+  }
   job = nullptr;
 }
 

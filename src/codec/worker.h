@@ -8,6 +8,7 @@
 // instead of keeping the others waiting.  Run returns when all are done.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -68,7 +69,9 @@ class WorkerSet {
   const std::function<void(unsigned)>* job = nullptr;
   unsigned parts = 0;
   unsigned taken = 0;  // parts handed out
-  unsigned done = 0;   // parts returned
+  // Parts returned: changed under `mutex`, and atomic so that Run may watch
+  // it before it sleeps (spin_wait.h).
+  std::atomic<unsigned> done{0};
   std::uint64_t generation = 0;
   bool stopping = false;
   std::vector<std::thread> helpers;
