@@ -104,6 +104,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Reading the source in place gives the same file.
   CompressResult buffer_result;
   fuzz::Require(fuzz::CompressBuffer(source, buffer_result) == compressed, "compressing in place gives the same file");
+  CompressResult offsets_result;
+  fuzz::Require(fuzz::CompressAt(source, offsets_result) == compressed && offsets_result.status == CodecStatus::ok,
+                "reading the source at offsets gives the same file");
 
   // The summary figures describe the file actually written.
   fuzz::Require(compress_result.source_bytes == source.size(), "source size");

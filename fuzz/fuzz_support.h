@@ -2,9 +2,11 @@
 // stop the run, with the input saved by libFuzzer, on the first disagreement.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <sstream>
 #include <string>
@@ -44,6 +46,19 @@ inline std::span<const std::uint8_t> Bytes(const std::string& s) {
 inline std::string CompressBuffer(const std::string& source, CompressResult& result) {
   std::ostringstream out;
   result = huffman::CompressBuffer(Bytes(source), out);
+  return out.str();
+}
+
+// The source read at offsets, as a file being compressed is.
+inline std::string CompressAt(const std::string& source, CompressResult& result) {
+  std::ostringstream out;
+  const ReadAtFn read_at = [&source](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
+    if (offset >= source.size()) return 0;
+    const std::size_t count = std::min<std::size_t>(into.size(), source.size() - offset);
+    std::memcpy(into.data(), source.data() + offset, count);
+    return static_cast<std::int64_t>(count);
+  };
+  result = huffman::CompressAt(read_at, source.size(), out);
   return out.str();
 }
 
