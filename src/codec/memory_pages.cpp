@@ -23,9 +23,11 @@ void PrefaultPages(void* start, std::size_t bytes) {
   // as usual.  A kernel that does not know the request refuses it, and the
   // pages then fault in as usual too.
   static const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto first = (reinterpret_cast<std::uintptr_t>(start) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(start) + bytes) & ~(page - 1);
-  if (end > first) madvise(reinterpret_cast<void*>(first), end - first, MADV_POPULATE_WRITE);
+  auto* const begin = static_cast<std::uint8_t*>(start);
+  const auto address = reinterpret_cast<std::uintptr_t>(begin);
+  std::uint8_t* const first = begin + (page - address % page) % page;
+  std::uint8_t* const end = begin + bytes - (address + bytes) % page;
+  if (end > first) madvise(first, static_cast<std::size_t>(end - first), MADV_POPULATE_WRITE);
 #else
   (void)start;
 #endif

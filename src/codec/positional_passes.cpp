@@ -1,5 +1,6 @@
 #include "codec/positional_passes.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <vector>
@@ -112,9 +113,9 @@ PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWor
       return status.status == CodecStatus::ok;
     };
     all_known &= split.ReadAndEncode(encoder, block, writer, read);
-    for (const PassStatus& status : reads) {
-      if (status.status != CodecStatus::ok) return status;
-    }
+    const auto failed =
+        std::find_if(reads.begin(), reads.end(), [](const PassStatus& read) { return read.status != CodecStatus::ok; });
+    if (failed != reads.end()) return *failed;
     offset += block_bytes;
     done(block_bytes);
   }
