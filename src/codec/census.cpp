@@ -2,9 +2,18 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <utility>
 
 namespace huffman {
+
+namespace {
+
+// Up to this many values new in a block are each searched for on their own;
+// more are found by one scan of the block.
+constexpr int k_searched_values = 8;
+
+}  // namespace
 
 Histogram CountBytes(std::span<const std::uint8_t> block) {
   // Four partial histograms, so that runs of one byte value do not wait on
@@ -36,19 +45,34 @@ void Census::Add(std::span<const std::uint8_t> block) {
 }
 
 bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
-  // Values new in this block are found by one scan that stops as soon as all
-  // of them are seen, which for most sources happens within the first block.
-  int new_values = NewValues(block_counts);
-  std::array<bool, k_alphabet> seen{};
+  const int new_values = NewValues(block_counts);
   std::array<std::uint8_t, k_alphabet> found{};
   int found_count = 0;
-  for (std::size_t i = 0; new_values > 0; ++i) {
-    if (i == block.size()) return false;
-    const std::uint8_t byte = block[i];
-    if (counts[byte] == 0 && block_counts[byte] != 0 && !seen[byte]) {
-      seen[byte] = true;
-      found[found_count++] = byte;
-      --new_values;
+  if (new_values <= k_searched_values) {
+    // A few new values, as a block after the first mostly holds: each is
+    // found by a vectorised search, and they go in by where they were found.
+    std::array<std::pair<std::size_t, std::uint8_t>, k_searched_values> at{};
+    for (int value = 0; value < k_alphabet && found_count < new_values; ++value) {
+      if (counts[value] != 0 || block_counts[value] == 0) continue;
+      const void* first = std::memchr(block.data(), value, block.size());
+      if (first == nullptr) return false;
+      at[found_count++] = {static_cast<std::size_t>(static_cast<const std::uint8_t*>(first) - block.data()),
+                           static_cast<std::uint8_t>(value)};
+    }
+    for (int k = 1; k < found_count; ++k) {
+      for (int j = k; j > 0 && at[j - 1].first > at[j].first; --j) std::swap(at[j - 1], at[j]);
+    }
+    for (int k = 0; k < found_count; ++k) found[k] = at[k].second;
+  } else {
+    // Many: one scan that stops as soon as all of them are seen.
+    std::array<bool, k_alphabet> seen{};
+    for (std::size_t i = 0; found_count < new_values; ++i) {
+      if (i == block.size()) return false;
+      const std::uint8_t byte = block[i];
+      if (counts[byte] == 0 && block_counts[byte] != 0 && !seen[byte]) {
+        seen[byte] = true;
+        found[found_count++] = byte;
+      }
     }
   }
   for (int k = 0; k < found_count; ++k) first_order[distinct++] = found[k];
