@@ -17,7 +17,6 @@ constexpr std::size_t k_chunk_bytes = 256 * 1024;
 // Chunks read between two merges: what the census keeps per round stays
 // small (a histogram each), and progress is reported every 16 MiB.
 constexpr unsigned k_chunks_per_round = 64;
-static_assert(k_chunks_per_round <= k_max_parts * k_parts_per_thread);
 
 struct Chunk {
   Histogram counts;
