@@ -15,8 +15,8 @@ constexpr std::size_t k_max_transfer = 1u << 30;
 
 }  // namespace
 
-// Others may read, write and delete the file meanwhile, as with the stream
-// the coding reads it through.
+// Others may read, write and delete the file meanwhile, as they may while a
+// stream has it open: a change shows as a source that read differently.
 PositionalFile::PositionalFile(const std::string& name) {
   const HANDLE file =
       CreateFileW(PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
