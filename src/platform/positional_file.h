@@ -30,7 +30,11 @@ class PositionalFile {
   // file ends.  The count read, or -1 with the errno in `error`.
   std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const;
   // ReadAt as a function, as the codec takes it; empty when not open.
-  std::function<std::int64_t(std::uint64_t, std::span<std::uint8_t>, int&)> Reader() const;
+  std::function<std::int64_t(std::uint64_t, std::span<std::uint8_t>, int&)> Reader() const {
+    if (!IsOpen()) return {};
+    return
+        [this](std::uint64_t offset, std::span<std::uint8_t> into, int& error) { return ReadAt(offset, into, error); };
+  }
 
  private:
   // A descriptor on POSIX, a HANDLE on Windows; -1 when not open.

@@ -50,9 +50,4 @@ std::int64_t PositionalFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t
   return static_cast<std::int64_t>(done);
 }
 
-std::function<std::int64_t(std::uint64_t, std::span<std::uint8_t>, int&)> PositionalFile::Reader() const {
-  if (!IsOpen()) return {};
-  return [this](std::uint64_t offset, std::span<std::uint8_t> into, int& error) { return ReadAt(offset, into, error); };
-}
-
 }  // namespace huffman

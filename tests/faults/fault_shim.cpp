@@ -89,11 +89,18 @@ bool Shrinks(int fd) {
   return Requested().fault == Fault::shrink && fd >= 0 && fd < k_tracked_fds && RegularFile(fd, false);
 }
 
-// A positional read of the source, for `shrink`.
+// A positional read (pread or pread64, through `real`): failed for `read`,
+// and shortened for `shrink` once offset 0 is read a second time.
 template <typename Offset, typename Fn>
-ssize_t ShrinkingPread(Fn real, int fd, void* buffer, size_t count, Offset offset) {
-  if (offset == 0 && read_some[fd].exchange(true)) read_again[fd] = true;
-  if (read_again[fd]) return 0;
+ssize_t PositionalRead(Fn real, int fd, void* buffer, size_t count, Offset offset) {
+  if (Fails(Fault::read, fd, false)) {
+    errno = Requested().error;
+    return -1;
+  }
+  if (Shrinks(fd)) {
+    if (offset == 0 && read_some[fd].exchange(true)) read_again[fd] = true;
+    if (read_again[fd]) return 0;
+  }
   return real(fd, buffer, count, offset);
 }
 
@@ -118,22 +125,12 @@ ssize_t read(int fd, void* buffer, size_t count) {
 
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
   static const auto real = Next<ssize_t (*)(int, void*, size_t, off_t)>("pread");
-  if (Fails(Fault::read, fd, false)) {
-    errno = Requested().error;
-    return -1;
-  }
-  if (Shrinks(fd)) return ShrinkingPread(real, fd, buffer, count, offset);
-  return real(fd, buffer, count, offset);
+  return PositionalRead(real, fd, buffer, count, offset);
 }
 
 ssize_t pread64(int fd, void* buffer, size_t count, off64_t offset) {
   static const auto real = Next<ssize_t (*)(int, void*, size_t, off64_t)>("pread64");
-  if (Fails(Fault::read, fd, false)) {
-    errno = Requested().error;
-    return -1;
-  }
-  if (Shrinks(fd)) return ShrinkingPread(real, fd, buffer, count, offset);
-  return real(fd, buffer, count, offset);
+  return PositionalRead(real, fd, buffer, count, offset);
 }
 
 ssize_t write(int fd, const void* buffer, size_t count) {
