@@ -35,27 +35,35 @@ void LowerTo(std::atomic<unsigned>& at, unsigned value) {
 
 PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
                           const std::function<void(std::uint64_t)>& done) {
-  // One part per thread, each reading chunks into a buffer of its own until
-  // none is left in the round.
-  const unsigned parts = workers.ThreadsFor(k_large_block_bytes);
-  std::vector<RawBuffer> buffers(parts);
+  // One buffer per part, made when first used.
+  std::vector<RawBuffer> buffers(1);
   std::vector<Chunk> chunks(k_chunks_per_round);
   RawBuffer rereads;
   for (std::uint64_t round_start = 0;; round_start += std::uint64_t{k_chunks_per_round} * k_chunk_bytes) {
     for (Chunk& chunk : chunks) chunk.length = 0;
-    std::atomic<unsigned> next{0};
     // No chunk past the first one found short is taken.
     std::atomic<unsigned> end{k_chunks_per_round};
-    workers.Run(parts, [&](unsigned part) {
-      RawBuffer& buffer = buffers[part];
+    const auto read_chunk = [&](unsigned index, RawBuffer& buffer) {
       if (buffer.size() == 0) buffer = RawBuffer(k_chunk_bytes);
-      for (unsigned index = next++; index < end.load(); index = next++) {
-        Chunk& chunk = chunks[index];
-        chunk.length = read_at(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
-        if (chunk.length > 0) chunk.counts = CountBytes({buffer.data(), static_cast<std::size_t>(chunk.length)});
-        if (chunk.length != static_cast<std::int64_t>(k_chunk_bytes)) LowerTo(end, index);
-      }
-    });
+      Chunk& chunk = chunks[index];
+      chunk.length = read_at(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
+      if (chunk.length > 0) chunk.counts = CountBytes({buffer.data(), static_cast<std::size_t>(chunk.length)});
+      if (chunk.length != static_cast<std::int64_t>(k_chunk_bytes)) LowerTo(end, index);
+    };
+    // The first chunk is read on this thread alone: a source that ends
+    // within it starts no thread.
+    unsigned first = 0;
+    if (round_start == 0) read_chunk(first++, buffers[0]);
+    if (end.load() > first) {
+      // One part per thread, each reading the next chunk not yet taken
+      // until none is left in the round.
+      const unsigned parts = workers.ThreadsFor(k_large_block_bytes);
+      buffers.resize(parts);
+      std::atomic<unsigned> next{first};
+      workers.Run(parts, [&](unsigned part) {
+        for (unsigned index = next++; index < end.load(); index = next++) read_chunk(index, buffers[part]);
+      });
+    }
 
     // In order: the first short chunk ends the source, and any chunk after
     // it that read bytes means the source grew while it was counted.
@@ -94,7 +102,7 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
 
 PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
                          BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done) {
-  RawBuffer buffer(k_compress_block_bytes);
+  RawBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(k_compress_block_bytes, length)));
   // What each piece's read found, for the first piece in order that read
   // short or failed.
   std::array<PassStatus, k_max_parts> reads{};
