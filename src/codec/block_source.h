@@ -1,19 +1,17 @@
 // Where an operation's input comes from, a block at a time: a stream read
-// ahead into a small ring of reused buffers (the program's files), or memory
+// a block ahead into two reused buffers (the program's files), or memory
 // that already holds the whole input and is handed out in place.  Both give
 // full blocks until the last, so a block boundary never depends on how the
 // input arrived.
 #pragma once
 
 #include <array>
-#include <condition_variable>
 #include <cstdint>
 #include <istream>
-#include <mutex>
 #include <span>
-#include <thread>
 
 #include "codec/raw_buffer.h"
+#include "codec/worker.h"
 
 namespace huffman {
 
@@ -40,50 +38,40 @@ class BlockSource {
   virtual std::uint64_t SizeAhead() = 0;
 };
 
-// The first block is read on the caller's thread; when it is full, a reader
-// thread reads the following ones while the caller codes, at most
-// k_read_ahead blocks ahead, so memory stays flat.  Between a Rewind (or
-// the start) and the first Next the caller alone uses the stream.
+// The first block is read on the caller's thread; when it is full, the
+// next one is handed to the operation's threads to be read beside the
+// coding of this one (WorkerSet::Beside), into a second buffer, so memory
+// stays flat.  A block handed out stays valid until the next call.
 class StreamBlocks final : public BlockSource {
  public:
-  StreamBlocks(std::istream& input, std::size_t block_bytes);
+  StreamBlocks(std::istream& input, std::size_t block_bytes, WorkerSet& workers);
   ~StreamBlocks() override;
   StreamBlocks(const StreamBlocks&) = delete;
   StreamBlocks& operator=(const StreamBlocks&) = delete;
 
   std::span<const std::uint8_t> Next() override;
   bool Rewind() override;
-  bool Failed() const override;
-  int Error() const override;
+  bool Failed() const override { return failed; }
+  int Error() const override { return error; }
   std::uint64_t SizeAhead() override;
 
  private:
-  // Blocks read but not yet handed out, besides the one the caller holds.
-  static constexpr std::uint64_t k_read_ahead = 2;
-
-  // Reads the block numbered `filled` into its slot; false at the end of
-  // the input or after a read error.  Only one thread reads at a time.
-  bool ReadOne();
-  void ReaderLoop();
-  void StopReader();
+  // Reads the next block into slots[slot]; a short read ends the input.
+  void ReadInto(std::size_t slot);
 
   std::istream& in;
   std::size_t block_bytes;
-  std::array<RawBuffer, k_read_ahead + 1> slots;
-  std::array<std::size_t, k_read_ahead + 1> lengths{};
-  bool first_read = false;  // the caller's own, read on its thread only
-
-  // Under `mutex` while the reader runs.  Blocks are numbered from the start
-  // of the pass; block n lives in slots[n % slots.size()].
-  mutable std::mutex mutex;
-  std::condition_variable changed;
-  std::uint64_t filled = 0;  // blocks read
-  std::uint64_t taken = 0;   // blocks handed out; all but the last are done with
-  bool ended = false;        // no block follows block `filled`
-  bool stopping = false;
+  WorkerSet& workers;
+  std::array<RawBuffer, 2> slots;
+  std::array<std::size_t, 2> lengths{};
+  std::size_t next_slot = 0;  // where the block Next hands out is read
+  bool started = false;
+  bool reading = false;  // a read handed on has not run yet
+  // Set by the reads, which may run on any of the workers' threads; the
+  // caller reads them once the read has run (Settle, or a job's end).
+  bool ended = false;  // no block follows the last one read
   bool failed = false;
   int error = 0;
-  std::thread reader;
 };
 
 class MemoryBlocks final : public BlockSource {

@@ -6,18 +6,16 @@
 
 namespace huffman {
 
+ByteSink::ByteSink(std::ostream& out, WorkerSet& workers, std::size_t capacity)
+    : out(&out), workers(&workers), buffer(capacity) {}
+
 ByteSink::ByteSink(std::ostream& out, std::size_t capacity) : out(&out), buffer(capacity) {}
 
 ByteSink::ByteSink(std::size_t capacity) : out(nullptr), buffer(capacity) {}
 
+// A write still handed on is made before its buffer goes.
 ByteSink::~ByteSink() {
-  if (!writer.joinable()) return;
-  {
-    std::lock_guard lock(mutex);
-    stopping = true;
-  }
-  changed.notify_all();
-  writer.join();
+  if (pending > 0) workers->Settle();
 }
 
 std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
@@ -26,7 +24,7 @@ std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
       buffer.Grow(std::max(2 * buffer.size(), used + bytes), used);
     } else {
       HandOver();
-      buffer.Grow(bytes);  // nothing to keep: everything went to the writer
+      buffer.Grow(bytes);  // nothing to keep: everything was handed on
     }
   }
   return buffer.data() + used;
@@ -50,25 +48,24 @@ void ByteSink::Write(const std::uint8_t* bytes, std::size_t count) {
 
 void ByteSink::HandOver() {
   if (used == 0) return;
-  if (!writer.joinable()) {
-    writing = RawBuffer(buffer.size());  // the writer's buffer, swapped in turn
-    writer = std::thread([this] { WriterLoop(); });
-  }
-  {
-    std::unique_lock lock(mutex);
-    changed.wait(lock, [this] { return pending == 0; });
+  if (workers == nullptr) {
+    WriteToStream(buffer.data(), used);
+  } else {
+    if (pending > 0) workers->Settle();  // the write handed on before, if no job ran it
+    if (writing.size() == 0) writing = RawBuffer(buffer.size());
     std::swap(buffer, writing);
     pending = used;
+    // A buffer's write moves more bytes than a block's read, into pages the
+    // system must first find: the longest part of the next job.
+    workers->Beside(
+        [this] {
+          WriteToStream(writing.data(), pending);
+          pending = 0;
+        },
+        true);
   }
-  changed.notify_all();
   flushed += used;
   used = 0;
-}
-
-void ByteSink::WaitIdle() {
-  if (!writer.joinable()) return;
-  std::unique_lock lock(mutex);
-  changed.wait(lock, [this] { return pending == 0; });
 }
 
 void ByteSink::WriteToStream(const std::uint8_t* bytes, std::size_t count) {
@@ -83,24 +80,9 @@ void ByteSink::Latch() {
   error = errno;  // read at once, on the thread whose call failed
 }
 
-void ByteSink::WriterLoop() {
-  std::unique_lock lock(mutex);
-  for (;;) {
-    changed.wait(lock, [this] { return pending > 0 || stopping; });
-    if (pending == 0) return;  // stopping, nothing left to write
-    // While `pending` is set the writer alone touches the stream and the
-    // error it found; the coding thread waits for it to clear first.
-    lock.unlock();
-    WriteToStream(writing.data(), pending);
-    lock.lock();
-    pending = 0;
-    changed.notify_all();
-  }
-}
-
 void ByteSink::Flush() {
   if (out == nullptr) return;
-  WaitIdle();
+  if (pending > 0) workers->Settle();
   WriteToStream(buffer.data(), used);
   flushed += used;
   used = 0;

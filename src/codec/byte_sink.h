@@ -1,22 +1,19 @@
 // Output through one large buffer.  Hot loops reserve room, write straight
 // into it through a raw pointer, and commit where they stopped.  A full
-// buffer goes to the stream on a writer thread of its own while the coding
-// fills a second one, so writing proceeds beside the coding; the thread
-// starts only when a first buffer fills, so small outputs never start it.
-// A failed write is latched, not thrown, with the system's errno of that
-// write, so the loops carry no error branch: callers check Failed() and
-// Error() after Flush().
+// buffer is handed to the operation's threads (WorkerSet::Beside), which
+// write it out beside the coding of the next block while a second buffer
+// fills; without threads, it is written at once.  A failed write is
+// latched, not thrown, with the system's errno of that write, so the loops
+// carry no error branch: callers check Failed() and Error() after Flush().
 // Without a stream, the sink keeps everything in memory, growing as needed.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <ostream>
 #include <span>
-#include <thread>
 
 #include "codec/raw_buffer.h"
+#include "codec/worker.h"
 
 namespace huffman {
 
@@ -25,7 +22,10 @@ inline constexpr std::size_t k_sink_bytes = std::size_t{1} << 20;
 
 class ByteSink {
  public:
-  explicit ByteSink(std::ostream& out, std::size_t capacity = k_sink_bytes);
+  // Full buffers are written beside the coding on `workers`' threads.
+  ByteSink(std::ostream& out, WorkerSet& workers, std::size_t capacity = k_sink_bytes);
+  // Full buffers are written at once, on the caller's thread.
+  ByteSink(std::ostream& out, std::size_t capacity);
   // A sink that keeps its bytes: see Kept() and Clear().
   explicit ByteSink(std::size_t capacity);
   ~ByteSink();
@@ -41,8 +41,8 @@ class ByteSink {
   // Copies `count` bytes in; they may be reused as soon as it returns.
   void Write(const std::uint8_t* bytes, std::size_t count);
 
-  // Writes out what was committed, waits for the writer and flushes the
-  // stream.  Failed() and Error() are final only after this.
+  // Writes out what was committed, the buffer handed on included, and
+  // flushes the stream.  Failed() and Error() are final only after this.
   void Flush();
   bool Failed() const { return failed; }
   // The errno of the first failed write or flush, recorded where it failed
@@ -56,30 +56,26 @@ class ByteSink {
   void Clear() { used = 0; }
 
  private:
-  // Hands the committed bytes to the writer thread and takes its idle buffer.
+  // Hands the committed bytes on to be written and takes the buffer
+  // written before.
   void HandOver();
-  // Returns once the writer thread holds no buffer.
-  void WaitIdle();
   // Writes `count` bytes of `bytes` unless a write failed before.
   void WriteToStream(const std::uint8_t* bytes, std::size_t count);
   void Latch();
-  void WriterLoop();
 
   std::ostream* out;
+  WorkerSet* workers = nullptr;  // null: buffers are written at once
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;
 
-  // Shared with the writer thread, under `mutex`: the buffer it writes
-  // (`pending` bytes of it), and what it found.
-  std::mutex mutex;
-  std::condition_variable changed;
+  // The buffer handed on (`pending` bytes of it, 0 once written), and what
+  // the writes found.  Until the workers have run the write, the caller touches none
+  // of them (WorkerSet::Beside).
   RawBuffer writing;
   std::size_t pending = 0;
-  bool stopping = false;
   bool failed = false;
   int error = 0;
-  std::thread writer;
 };
 
 }  // namespace huffman

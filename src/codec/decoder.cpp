@@ -78,6 +78,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
     Finish(lane, end);
   } else {
     windows_used = true;
+    StepToRoot(lane, end);
     lane.table = windows.For(lane.state);
     const unsigned parts = workers.PartsFor(payload.size());
     if (parts > 1) {
@@ -186,18 +187,20 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
       current = lanes[lane];
       return lane_out[lane].data() + notes[next].out_offset;
     }
-    // Whole windows while they cannot pass the checkpoint, then single
-    // bits: the two decodes need not start their windows at the same bits
-    // (a run of one short code keeps them apart for good), but once in step
-    // both stand at the root state at every code boundary.  A bit step
-    // leaves the lane's table behind its state.
-    if (notes[next].bit_position - position > static_cast<std::uint64_t>(k_window_bits)) {
+    // Whole windows from the root state while they cannot pass the
+    // checkpoint, else single bits: the two decodes need not start their
+    // windows at the same bits (a run of one short code keeps them apart
+    // for good), but once in step both stand at the root state at every
+    // code boundary.  A bit step leaves the lane's table behind its state.
+    if (current.state == WalkMachine::k_root_state &&
+        notes[next].bit_position - position > static_cast<std::uint64_t>(k_window_bits)) {
       current.table = windows.For(current.state);
       if (!StepWindow(current, end, windows)) break;
     } else if (!StepBit(current, end)) {
       break;
     }
   }
+  StepToRoot(current, end);
   current.table = windows.For(current.state);
   return nullptr;
 }
@@ -223,6 +226,15 @@ bool Decoder::StepBit(Lane& lane, const std::uint8_t* end) const {
   lane.bitbuf <<= 1;
   lane.bitcount -= 1;
   return true;
+}
+
+// Bits one at a time until the lane stands at the root state, or none is
+// left before `end`.  A state met inside a code gets a window table only
+// where a window ends in it; one met elsewhere (where a block starts, or
+// where decodes join) would otherwise cost a table for a few bits.
+void Decoder::StepToRoot(Lane& lane, const std::uint8_t* end) const {
+  while (lane.state != WalkMachine::k_root_state && StepBit(lane, end)) {
+  }
 }
 
 // The pending bits and every byte left before `end`, a bit at a time.

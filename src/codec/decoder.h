@@ -69,6 +69,7 @@ class Decoder {
                            const std::uint8_t*& left_at);
   void StepBits(Lane& lane, std::uint64_t bits, int count) const;
   bool StepBit(Lane& lane, const std::uint8_t* end) const;
+  void StepToRoot(Lane& lane, const std::uint8_t* end) const;
   void Finish(Lane& lane, const std::uint8_t* end) const;
   void Lookup(Lane& lane, WindowTables& tables) const;
   bool StepWindow(Lane& lane, const std::uint8_t* end, WindowTables& tables) const;

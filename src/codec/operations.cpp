@@ -70,12 +70,12 @@ struct SourceAccess {
   const ReadAtFn* read_at = nullptr;
 };
 
-CompressResult Compress(const SourceAccess& access, std::uint64_t size_ahead, std::ostream& compressed,
-                        const ProgressFn& progress) {
+// `workers` also read the source's blocks ahead where it is a stream.
+CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uint64_t size_ahead,
+                        std::ostream& compressed, const ProgressFn& progress) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * size_ahead : 0);
   const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
-  WorkerSet workers;
   SplitWork split(workers);
 
   Census census;
@@ -93,7 +93,7 @@ CompressResult Compress(const SourceAccess& access, std::uint64_t size_ahead, st
     if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
 
-    ByteSink sink(compressed);
+    ByteSink sink(compressed, workers);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census);
     bool all_known = true;
@@ -126,7 +126,9 @@ struct Restore {
   DictionaryTable table;
 };
 
-Restore Decompress(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress, bool check_format) {
+// `workers` also read `compressed`'s blocks ahead where it is a stream.
+Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& restored, const ProgressFn& progress,
+                   bool check_format) {
   Restore restore;
   DecompressResult& result = restore.result;
   auto refuse = [&restore](DecompressResult failure) {
@@ -152,9 +154,8 @@ Restore Decompress(BlockSource& compressed, std::ostream& restored, const Progre
   }
   block = block.subspan(dictionary_bytes);
 
-  WorkerSet workers;
   Decoder decoder(table, workers);
-  ByteSink sink(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
+  ByteSink sink(restored, workers, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
   // Whether the last payload byte read completed a code: the check needs the
@@ -201,30 +202,35 @@ class DiscardBuffer final : public std::streambuf {
 }  // namespace
 
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
-  StreamBlocks blocks(source, k_compress_block_bytes);
+  WorkerSet workers;
+  StreamBlocks blocks(source, k_compress_block_bytes, workers);
   const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
-  return Compress({.blocks = &blocks}, size_ahead, compressed, progress);
+  return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress);
 }
 
 CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
                           const ProgressFn& progress) {
-  return Compress({.read_at = &read_at}, size, compressed, progress);
+  WorkerSet workers;
+  return Compress({.read_at = &read_at}, workers, size, compressed, progress);
 }
 
 CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
   const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
-  return Compress({.blocks = &source}, size_ahead, compressed, progress);
+  WorkerSet workers;
+  return Compress({.blocks = &source}, workers, size_ahead, compressed, progress);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format) {
-  StreamBlocks blocks(compressed, k_decompress_block_bytes);
-  return Decompress(blocks, restored, progress, check_format).result;
+  WorkerSet workers;
+  StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
+  return Decompress(blocks, workers, restored, progress, check_format).result;
 }
 
 DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format) {
-  return Decompress(compressed, restored, progress, check_format).result;
+  WorkerSet workers;
+  return Decompress(compressed, workers, restored, progress, check_format).result;
 }
 
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
@@ -234,10 +240,11 @@ CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
-  StreamBlocks blocks(compressed, k_decompress_block_bytes);
+  WorkerSet workers;
+  StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  const Restore restore = Decompress(blocks, nowhere, progress, true);
+  const Restore restore = Decompress(blocks, workers, nowhere, progress, true);
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,

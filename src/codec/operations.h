@@ -121,8 +121,8 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {})
 
 // Threads the codec may use for the coding of large blocks, for every
 // operation started after the call: 0 = every core this process may run on
-// (the default), 1 = one thread, N = N.  Reading and writing proceed beside
-// the coding on threads of their own whatever the count.
+// (the default), 1 = one thread, N = N.  The same threads read and write
+// beside the coding; with one, reads and writes take their turn with it.
 void SetThreadCount(unsigned threads);
 
 }  // namespace huffman

@@ -53,10 +53,6 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
       return;
     }
     const auto part = Piece(block, piece, pieces);
-    if (piece == 0) {
-      known[0] = encoder.Encode(part, writer);
-      return;
-    }
     PieceOutput& output = *outputs[piece];
     output.sink.Clear();
     output.writer.Reset();
@@ -102,19 +98,19 @@ void CopyShifted(std::span<const std::uint8_t> bytes, int shift, std::uint8_t* o
 }  // namespace
 
 void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
-  // Each later piece's bits go where the bits before them end.  Each piece
-  // alone fills the whole bytes after the one where it starts; those are
-  // copied on the threads, each piece's by one part.  The bytes where two
-  // pieces meet are made here.  A large block is cut into at most
-  // k_max_parts pieces, so each holds kilobytes of source and spans more
-  // than a byte of codes.
+  // Each piece's bits go where the bits before them end.  Each piece alone
+  // fills the whole bytes after the one where it starts; those are copied
+  // on the threads, each piece's by one part.  The bytes where two pieces
+  // meet are made here.  A large block is cut into at most k_max_parts
+  // pieces, so each holds kilobytes of source and spans more than a byte
+  // of codes.
   std::uint64_t whole_bytes = 0;
-  for (unsigned piece = 1; piece < pieces; ++piece) whole_bytes += outputs[piece]->sink.Kept().size();
+  for (unsigned piece = 0; piece < pieces; ++piece) whole_bytes += outputs[piece]->sink.Kept().size();
   BitCursor c = writer.Borrow(whole_bytes + 1);
   std::uint8_t* out = c.out;
   int pending_bits = c.writing_remain;
   auto pending = static_cast<std::uint8_t>(c.writing_bufor >> 56);
-  for (unsigned piece = 1; piece < pieces; ++piece) {
+  for (unsigned piece = 0; piece < pieces; ++piece) {
     PieceOutput& output = *outputs[piece];
     const auto bytes = output.sink.Kept();
     assert(output.bits > 8);
@@ -128,8 +124,8 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     pending_bits = static_cast<int>(output.bits - tail_at);
     pending = pending_bits > 0 ? BitsAt(bytes, tail_at, pending_bits) : 0;
   }
-  workers.Run(pieces - 1, [this](unsigned part) {
-    const PieceOutput& output = *outputs[part + 1];
+  workers.Run(pieces, [this](unsigned part) {
+    const PieceOutput& output = *outputs[part];
     CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
   });
   c.out = out;

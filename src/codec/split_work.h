@@ -1,8 +1,10 @@
 // A large block's work shared among the operation's threads: the block is
 // cut into pieces (WorkerSet::PartsFor), which the threads take in turn.
-// Counting merges the pieces' histograms in order; coding writes each later
+// Counting merges the pieces' histograms in order; coding writes each
 // piece's codes to a buffer of its own, which is then copied, again on the
-// threads, to the bit where the codes before it end.  The result is exactly
+// threads, to the bit where the codes before it end: a part never writes to
+// the operation's output, whose full buffers the threads write out beside
+// the coding (byte_sink.h).  The result is exactly
 // the one-thread result for every thread count.
 #pragma once
 
@@ -36,8 +38,8 @@ class SplitWork {
   bool ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer, const PieceRead& read);
 
  private:
-  // One piece's own output, for every piece but the first: its codes, the
-  // last byte zero-filled, and where they are copied to.
+  // One piece's own output: its codes, the last byte zero-filled, and where
+  // they are copied to.
   struct PieceOutput {
     PieceOutput() : sink(std::size_t{1} << 16), writer(sink) {}
     ByteSink sink;
@@ -51,7 +53,7 @@ class SplitWork {
   // Codes `block` in `pieces` pieces, each read first by `read` if given.
   bool EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces, BitWriter& writer,
                     const std::function<bool(unsigned piece)>* read);
-  // Appends the later pieces' codes to `writer`.
+  // Appends the pieces' codes to `writer`.
   void AppendPieces(unsigned pieces, BitWriter& writer);
 
   WorkerSet& workers;

@@ -7,6 +7,7 @@
 #include "codec/operations.h"
 #include "codec/spin_wait.h"
 
+
 #if defined(__linux__)
 #include <sched.h>
 #endif
@@ -69,13 +70,16 @@ void WorkerSet::Start(unsigned count) {
 
 void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job) {
   assert(part_count >= 1 && part_count <= k_max_parts);
-  if (part_count == 1 || helpers.empty()) {
+  if (helpers.empty() || (part_count == 1 && side_count == 0)) {
+    Settle();
     for (unsigned part = 0; part < part_count; ++part) next_job(part);
     return;
   }
+  sharing.store(true, std::memory_order_relaxed);
   std::unique_lock lock(mutex);
   job = &next_job;
-  parts = part_count;
+  side_parts = side_count;
+  parts = side_count + part_count;
   taken = done = 0;
   const std::uint64_t job_generation = ++generation;
   changed.notify_all();
@@ -90,6 +94,24 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
     changed.wait(lock, [this] { return done == parts; });
   }
   job = nullptr;
+  for (unsigned task = 0; task < side_count; ++task) side[task] = nullptr;
+  side_count = side_parts = 0;
+  sharing.store(false, std::memory_order_relaxed);
+}
+
+void WorkerSet::Beside(std::function<void()> task, bool long_task) {
+  assert(side_count < k_max_side_tasks && !sharing.load(std::memory_order_relaxed));
+  side[side_count++] = std::move(task);
+  if (long_task) std::rotate(side.begin(), side.begin() + side_count - 1, side.begin() + side_count);
+}
+
+void WorkerSet::Settle() {
+  assert(!sharing.load(std::memory_order_relaxed));
+  for (unsigned task = 0; task < side_count; ++task) {
+    side[task]();
+    side[task] = nullptr;
+  }
+  side_count = 0;
 }
 
 void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation) {
@@ -99,7 +121,11 @@ void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_g
     const unsigned part = taken++;
     const auto* current = job;
     lock.unlock();
-    (*current)(part);
+    if (part < side_parts) {
+      side[part]();
+    } else {
+      (*current)(part - side_parts);
+    }
     lock.lock();
     if (++done == parts) changed.notify_all();
   }
@@ -109,6 +135,13 @@ void WorkerSet::Loop() {
   std::uint64_t seen = 0;
   std::unique_lock lock(mutex);
   for (;;) {
+    // The next job usually follows within the short serial step between
+    // two blocks, sooner than a sleeping thread is woken.
+    if (!stopping) {
+      lock.unlock();
+      SpinUntil([this, seen] { return generation.load(std::memory_order_acquire) != seen; });
+      lock.lock();
+    }
     changed.wait(lock, [&] { return generation != seen || stopping; });
     if (stopping) return;
     seen = generation;

@@ -6,8 +6,14 @@
 // yet taken until none is left, so a thread the system holds back (the
 // machine's cores are shared with the reads and writes) takes fewer parts
 // instead of keeping the others waiting.  Run returns when all are done.
+//
+// Reading and writing go along with the jobs: a block source or sink hands
+// its next read or its last write to the set (Beside), and the next job
+// takes it as one more part, so the I/O of one block proceeds beside the
+// coding of another on the same threads, with no thread of its own to wake.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -56,7 +62,18 @@ class WorkerSet {
   // not depend on which thread runs a part.
   void Run(unsigned part_count, const std::function<void(unsigned)>& next_job);
 
+  // Hands `task` along with the next job Run shares among threads: it runs
+  // as one more part, taken before the job's own, and a `long_task` before
+  // the others, so that no thread is left with a long part when the rest
+  // are done.  Until that Run or a Settle returns, the caller leaves alone
+  // what the task uses.  At most k_max_side_tasks wait at a time.
+  void Beside(std::function<void()> task, bool long_task = false);
+  // Runs here, in the order handed, the tasks no job has run yet.
+  void Settle();
+
  private:
+  static constexpr unsigned k_max_side_tasks = 4;
+
   void Start(unsigned count);
   void Loop();
   // Runs parts of the job of `job_generation` while any is left; called and
@@ -67,12 +84,21 @@ class WorkerSet {
   std::mutex mutex;
   std::condition_variable changed;
   const std::function<void(unsigned)>* job = nullptr;
+  // Tasks handed along (Beside): only the caller changes them, between jobs.
+  std::array<std::function<void()>, k_max_side_tasks> side;
+  unsigned side_count = 0;
+  // Set while Run shares a job: a part must not hand a task along.
+  std::atomic<bool> sharing{false};
+  // Of the current job's parts, the first `side_parts` are those tasks.
+  unsigned side_parts = 0;
   unsigned parts = 0;
   unsigned taken = 0;  // parts handed out
   // Parts returned: changed under `mutex`, and atomic so that Run may watch
   // it before it sleeps (spin_wait.h).
   std::atomic<unsigned> done{0};
-  std::uint64_t generation = 0;
+  // Jobs started: changed under `mutex`, and atomic so that an idle helper
+  // may watch for the next job before it sleeps.
+  std::atomic<std::uint64_t> generation{0};
   bool stopping = false;
   std::vector<std::thread> helpers;
 };
