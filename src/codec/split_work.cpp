@@ -124,10 +124,13 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     pending_bits = static_cast<int>(output.bits - tail_at);
     pending = pending_bits > 0 ? BitsAt(bytes, tail_at, pending_bits) : 0;
   }
-  workers.Run(pieces, [this](unsigned part) {
-    const PieceOutput& output = *outputs[part];
-    CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
-  });
+  workers.Run(
+      pieces,
+      [this](unsigned part) {
+        const PieceOutput& output = *outputs[part];
+        CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
+      },
+      true);
   c.out = out;
   c.writing_remain = pending_bits;
   c.writing_bufor = static_cast<std::uint64_t>(pending) << 56;

@@ -68,18 +68,19 @@ void WorkerSet::Start(unsigned count) {
   for (unsigned helper = 1; helper < count; ++helper) helpers.emplace_back([this] { Loop(); });
 }
 
-void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job) {
+void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job) {
   assert(part_count >= 1 && part_count <= k_max_parts);
-  if (helpers.empty() || (part_count == 1 && side_count == 0)) {
-    Settle();
+  const unsigned side_taken = short_job ? 0 : side_count;
+  if (helpers.empty() || (part_count == 1 && side_taken == 0)) {
+    if (!short_job) Settle();
     for (unsigned part = 0; part < part_count; ++part) next_job(part);
     return;
   }
   sharing.store(true, std::memory_order_relaxed);
   std::unique_lock lock(mutex);
   job = &next_job;
-  side_parts = side_count;
-  parts = side_count + part_count;
+  side_parts = side_taken;
+  parts = side_taken + part_count;
   taken = done = 0;
   const std::uint64_t job_generation = ++generation;
   changed.notify_all();
@@ -94,8 +95,10 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
     changed.wait(lock, [this] { return done == parts; });
   }
   job = nullptr;
-  for (unsigned task = 0; task < side_count; ++task) side[task] = nullptr;
-  side_count = side_parts = 0;
+  if (side_parts > 0) {
+    for (unsigned task = 0; task < side_count; ++task) side[task] = nullptr;
+    side_count = side_parts = 0;
+  }
   sharing.store(false, std::memory_order_relaxed);
 }
 

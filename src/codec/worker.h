@@ -59,8 +59,10 @@ class WorkerSet {
 
   // Calls next_job(0) .. next_job(part_count - 1), each once, on this
   // thread and the helpers, and returns once all have returned.  A job must
-  // not depend on which thread runs a part.
-  void Run(unsigned part_count, const std::function<void(unsigned)>& next_job);
+  // not depend on which thread runs a part.  A short job (a copy) leaves
+  // the tasks handed along (Beside) to the next one, where a long task has
+  // the job's own parts to be balanced against.
+  void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false);
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
