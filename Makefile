@@ -4,8 +4,8 @@
 # Hardening, each in its own build directory:
 #   make test-sanitize   the whole test suite under AddressSanitizer and UBSan
 #   make test-thread     the whole test suite under ThreadSanitizer (the codec
-#                        codes large blocks on several threads, and reads and
-#                        writes on threads of their own)
+#                        codes large blocks on several threads, which also read
+#                        and write beside the coding)
 #   make fuzz            each libFuzzer target for FUZZ_SECONDS (default 60)
 #   make lint            clang-tidy and cppcheck over the C++ files of src/,
 #                        tests/ and fuzz/, failing on findings

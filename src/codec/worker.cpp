@@ -7,7 +7,6 @@
 #include "codec/operations.h"
 #include "codec/spin_wait.h"
 
-
 #if defined(__linux__)
 #include <sched.h>
 #endif

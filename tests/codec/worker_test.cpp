@@ -1,0 +1,55 @@
+// Work handed along with the threads' jobs (the reads and writes beside the
+// coding): each task runs exactly once, with the next job that takes it or
+// at a Settle, the long one first; a short job leaves it for the next.
+#include "codec/worker.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "codec/operations.h"
+
+namespace huffman {
+namespace {
+
+TEST(WorkerSetTest, TasksHandedAlongRunOnceWithTheNextJobThatTakesThem) {
+  for (const unsigned threads : {1U, 2U, 3U, 8U}) {
+    SCOPED_TRACE(threads);
+    SetThreadCount(threads);
+    WorkerSet workers;
+    ASSERT_EQ(workers.ThreadsFor(k_large_block_bytes), threads);
+    std::mutex order_lock;
+    std::string order;
+    const auto note = [&](char task) {
+      std::lock_guard lock(order_lock);
+      order += task;
+    };
+    std::atomic<unsigned> parts_run{0};
+    const std::function<void(unsigned)> job = [&](unsigned) { ++parts_run; };
+
+    workers.Beside([&] { note('r'); });
+    workers.Beside([&] { note('w'); }, true);
+    workers.Run(6, job, true);
+    EXPECT_EQ(order, "");
+    workers.Run(6, job);
+    ASSERT_EQ(order.size(), 2U);
+    if (threads == 1) {
+      EXPECT_EQ(order, "wr");  // one thread takes the long task first
+    }
+    workers.Run(6, job);
+    workers.Settle();
+    EXPECT_EQ(order.size(), 2U);
+    EXPECT_EQ(parts_run.load(), 18U);
+
+    workers.Beside([&] { note('s'); });
+    workers.Settle();
+    workers.Settle();
+    EXPECT_EQ(order.substr(2), "s");
+  }
+  SetThreadCount(0);
+}
+
+}  // namespace
+}  // namespace huffman
