@@ -4,7 +4,7 @@
 // files never start a thread.  A job is cut into parts, more than there are
 // threads: the calling thread and the helpers each take the next part not
 // yet taken until none is left, so a thread the system holds back (the
-// machine's cores are shared with the reads and writes) takes fewer parts
+// machine's cores are shared with other work) takes fewer parts
 // instead of keeping the others waiting.  Run returns when all are done.
 //
 // Reading and writing go along with the jobs: a block source or sink hands
@@ -70,7 +70,8 @@ class WorkerSet {
   // are done.  Until that Run or a Settle returns, the caller leaves alone
   // what the task uses.  At most k_max_side_tasks wait at a time.
   void Beside(std::function<void()> task, bool long_task = false);
-  // Runs here, in the order handed, the tasks no job has run yet.
+  // Runs here, in the order a job would take them, the tasks no job has
+  // run yet.
   void Settle();
 
  private:
