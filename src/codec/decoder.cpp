@@ -103,19 +103,33 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   const std::uint8_t* const end = base + payload.size();
   for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
   lanes[0] = first;
-  for (int k = 1; k < lane_count; ++k) {
-    // Room for the lane's own share and for all that follows it, in case the
-    // lanes after it are never met and it decodes them itself.
-    const std::size_t room = MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
-    if (lane_out[k].size() < room) {
-      lane_out[k].Grow(room);
-      // What the lane's own share can reach is mapped in advance; the rest
-      // of the room is used only if the lanes after it are never met.
-      PrefaultPages(lane_out[k].data(), MaxRestoredBytes(static_cast<std::size_t>(cuts[k + 1] - cuts[k])));
+  // Each lane has room for its own share and for all that follows it, in
+  // case the lanes after it are never met and it decodes them itself: all
+  // in one allocation, whose untouched pages cost nothing.  A lane's room
+  // grows with the block, so the places made for a block serve any block
+  // no larger cut into as many lanes.
+  if (lane_count != placed_lanes || payload.size() > placed_bytes) {
+    std::size_t space = 0;
+    std::array<std::size_t, k_max_lanes> starts{};
+    for (int k = 1; k < lane_count; ++k) {
+      starts[k] = space;
+      space += MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
     }
+    lane_space = RawBuffer();
+    lane_space.Grow(space);
+    for (int k = 1; k < lane_count; ++k) {
+      lane_out[k] = lane_space.data() + starts[k];
+      // What the lane's own share can reach is mapped in advance; the rest
+      // of its room is used only if the lanes after it are never met.
+      PrefaultPages(lane_out[k], MaxRestoredBytes(static_cast<std::size_t>(cuts[k + 1] - cuts[k])));
+    }
+    placed_lanes = lane_count;
+    placed_bytes = payload.size();
+  }
+  for (int k = 1; k < lane_count; ++k) {
     lanes[k] = Lane{};
     lanes[k].in = cuts[k];
-    lanes[k].out = lane_out[k].data();
+    lanes[k].out = lane_out[k];
   }
 
   // Lanes k_lanes_per_part·k onwards as part k.
@@ -161,7 +175,7 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
     for (int window = 0; window < k_checkpoint_windows && StepWindow(lane, end, tables); ++window) {
       if (lane.state == WalkMachine::k_root_state) {
         checkpoints[k].push_back({BitPosition(base, lane.in, lane.bitcount),
-                                  static_cast<std::size_t>(lane.out - lane_out[k].data())});
+                                  static_cast<std::size_t>(lane.out - lane_out[k])});
       }
     }
   }
@@ -185,7 +199,7 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
     if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) {
       left_at = current.out;
       current = lanes[lane];
-      return lane_out[lane].data() + notes[next].out_offset;
+      return lane_out[lane] + notes[next].out_offset;
     }
     // Whole windows from the root state while they cannot pass the
     // checkpoint, else single bits: the two decodes need not start their

@@ -98,7 +98,12 @@ class Decoder {
   // where they stood at the root.
   std::array<Lane, k_max_lanes> lanes;
   std::array<const std::uint8_t*, k_max_lanes + 1> cuts{};
-  std::array<RawBuffer, k_max_lanes> lane_out;
+  // Where each lane's output goes, in one allocation for all the lanes,
+  // placed for blocks of up to `placed_bytes` in `placed_lanes` lanes.
+  RawBuffer lane_space;
+  int placed_lanes = 0;
+  std::size_t placed_bytes = 0;
+  std::array<std::uint8_t*, k_max_lanes> lane_out{};
   std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
 };
 
