@@ -134,6 +134,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
 
   // Lanes k_lanes_per_part·k onwards as part k.
   workers.Run(static_cast<unsigned>(lane_count / k_lanes_per_part), [this, base, lane_count](unsigned part) {
+    part_thread[part] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
     RunLaneGroup(base, static_cast<int>(part) * k_lanes_per_part, lane_count);
   });
 
@@ -141,24 +142,66 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   // that lane's buffer, or is decoded by it.  The output is the segments so
   // made, in order; the first is already in place in `restored`.
   Lane current = lanes[0];
-  std::array<std::span<const std::uint8_t>, k_max_lanes> segments{};
+  std::array<Segment, k_max_lanes> segments{};
   int segment_count = 0;
   const std::uint8_t* segment_start = first.out;
+  int segment_lane = 0;
   for (int k = 1; k < lane_count; ++k) {
     RunFast(current, cuts[k], windows);
     const std::uint8_t* segment_end = nullptr;
     if (const std::uint8_t* taken_from = Join(current, k, base, end, segment_end)) {
-      segments[segment_count++] = {segment_start, segment_end};
+      segments[segment_count++] = {{segment_start, segment_end}, segment_lane};
       segment_start = taken_from;
+      segment_lane = k;
     }
   }
   RunFast(current, end, windows);
   Finish(current, end);
-  segments[segment_count++] = {segment_start, current.out};
+  segments[segment_count++] = {{segment_start, current.out}, segment_lane};
 
-  restored.Commit(segments[0].data() + segments[0].size());
-  for (int k = 1; k < segment_count; ++k) restored.Write(segments[k].data(), segments[k].size());
+  restored.Commit(segments[0].bytes.data() + segments[0].bytes.size());
+  CopySegments({segments.data() + 1, static_cast<std::size_t>(segment_count - 1)}, restored);
   return current.state;
+}
+
+// Appends `segments` to `restored`.  With other threads, each part's
+// segments are copied by the thread that decoded them, from its own cache:
+// the decoded bytes need not cross to another processor, which would make
+// the next block's decoding there fetch its output lines back.
+void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored) {
+  std::size_t total = 0;
+  for (const Segment& segment : segments) total += segment.bytes.size();
+  if (workers.ThreadsFor(total + k_large_block_bytes) == 1 || segments.empty()) {
+    for (const Segment& segment : segments) restored.Write(segment.bytes.data(), segment.bytes.size());
+    return;
+  }
+  std::uint8_t* const to = restored.Reserve(total);
+  // One copy part per decode part that made segments: segments[first[p]]
+  // up to segments[first[p + 1]], owned by the thread that decoded them.
+  std::array<std::size_t, k_max_parts + 1> first{};
+  std::array<std::uint8_t, k_max_parts> owners{};
+  unsigned copy_parts = 0;
+  int last_part = -1;
+  for (std::size_t k = 0; k < segments.size(); ++k) {
+    const int part = segments[k].lane / k_lanes_per_part;
+    if (part != last_part) {
+      first[copy_parts] = k;
+      owners[copy_parts++] = part_thread[static_cast<std::size_t>(part)];
+      last_part = part;
+    }
+  }
+  first[copy_parts] = segments.size();
+  std::array<std::size_t, k_max_lanes + 1> offsets{};
+  for (std::size_t k = 0; k < segments.size(); ++k) offsets[k + 1] = offsets[k] + segments[k].bytes.size();
+  workers.RunOwned(
+      copy_parts,
+      [&](unsigned part) {
+        for (std::size_t k = first[part]; k < first[part + 1]; ++k) {
+          std::memcpy(to + offsets[k], segments[k].bytes.data(), segments[k].bytes.size());
+        }
+      },
+      owners.data());
+  restored.Commit(to + total);
 }
 
 // Runs the k_lanes_per_part lanes from `first_lane` on in lockstep, each to

@@ -65,6 +65,12 @@ class Decoder {
   // state at the block's end.
   int DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored, int lane_count);
   void RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_count);
+  // Output of the joined decode taken from one lane's buffer.
+  struct Segment {
+    std::span<const std::uint8_t> bytes;
+    int lane = 0;
+  };
+  void CopySegments(std::span<const Segment> segments, ByteSink& restored);
   const std::uint8_t* Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                            const std::uint8_t*& left_at);
   void StepBits(Lane& lane, std::uint64_t bits, int count) const;
@@ -104,6 +110,8 @@ class Decoder {
   int placed_lanes = 0;
   std::size_t placed_bytes = 0;
   std::array<std::uint8_t*, k_max_lanes> lane_out{};
+  // Which thread (WorkerSet::ThisThread) decoded each part of the block.
+  std::array<std::uint8_t, k_max_parts> part_thread{};
   std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
 };
 

@@ -48,6 +48,7 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
   workers.Run(pieces, [&](unsigned piece) {
+    piece_thread[piece] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
     if (read != nullptr && !(*read)(piece)) {
       unread[piece] = true;
       return;
@@ -124,13 +125,15 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     pending_bits = static_cast<int>(output.bits - tail_at);
     pending = pending_bits > 0 ? BitsAt(bytes, tail_at, pending_bits) : 0;
   }
-  workers.Run(
+  // Each piece's codes are copied by the thread that made them, from its
+  // own cache (WorkerSet::RunOwned).
+  workers.RunOwned(
       pieces,
       [this](unsigned part) {
         const PieceOutput& output = *outputs[part];
         CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
       },
-      true);
+      piece_thread.data());
   c.out = out;
   c.writing_remain = pending_bits;
   c.writing_bufor = static_cast<std::uint64_t>(pending) << 56;

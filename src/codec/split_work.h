@@ -8,6 +8,7 @@
 // the one-thread result for every thread count.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <span>
@@ -58,6 +59,8 @@ class SplitWork {
 
   WorkerSet& workers;
   std::vector<std::unique_ptr<PieceOutput>> outputs;
+  // Which thread (WorkerSet::ThisThread) coded each piece of the block.
+  std::array<std::uint8_t, k_max_parts> piece_thread{};
 };
 
 // Piece `index` of `block` cut into `pieces` nearly equal pieces.

@@ -16,6 +16,7 @@ namespace huffman {
 namespace {
 
 std::atomic<unsigned> requested_threads{0};
+thread_local unsigned this_thread = 0;
 
 // The cores this process may run on: its CPU affinity where the system
 // tells it, else the machine's hardware threads.
@@ -64,7 +65,40 @@ unsigned WorkerSet::PartsFor(std::size_t bytes) {
 void WorkerSet::Start(unsigned count) {
   threads = count;
   helpers.reserve(count - 1);
-  for (unsigned helper = 1; helper < count; ++helper) helpers.emplace_back([this] { Loop(); });
+  for (unsigned helper = 1; helper < count; ++helper) {
+    helpers.emplace_back([this, helper] {
+      this_thread = helper;
+      Loop();
+    });
+  }
+}
+
+unsigned WorkerSet::ThisThread() { return this_thread; }
+
+void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job,
+                         const std::uint8_t* part_owners) {
+  owners = part_owners;
+  owned_taken.fill(false);
+  Run(part_count, next_job, true);
+  owners = nullptr;
+}
+
+unsigned WorkerSet::TakePart() {
+  if (owners == nullptr) return taken < parts ? taken++ : parts;
+  unsigned found = parts;
+  for (unsigned part = 0; part < parts; ++part) {
+    if (owned_taken[part]) continue;
+    if (owners[part] == this_thread) {
+      found = part;
+      break;
+    }
+    if (found == parts) found = part;
+  }
+  if (found < parts) {
+    owned_taken[found] = true;
+    ++taken;
+  }
+  return found;
 }
 
 void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job) {
@@ -120,7 +154,7 @@ void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_g
   // A part is taken only for the job it was woken for: Run returns, and a
   // next job can start, only once every part has returned.
   while (generation == job_generation && taken < parts) {
-    const unsigned part = taken++;
+    const unsigned part = TakePart();
     const auto* current = job;
     lock.unlock();
     if (part < side_parts) {

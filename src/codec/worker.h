@@ -63,6 +63,14 @@ class WorkerSet {
   // the tasks handed along (Beside) to the next one, where a long task has
   // the job's own parts to be balanced against.
   void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false);
+  // The same for a short job whose part k is best run on thread owners[k]
+  // (as ThisThread() numbers them): the data it reads was made there and
+  // is still in that processor's cache.  A thread takes its own parts
+  // first, then any part left, so no part waits for a thread that is late.
+  void RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, const std::uint8_t* owners);
+  // The calling thread's number in the set: 0 for the thread that calls
+  // Run, 1 and on for the helpers.
+  static unsigned ThisThread();
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
@@ -82,6 +90,8 @@ class WorkerSet {
   // Runs parts of the job of `job_generation` while any is left; called and
   // returns with `lock` held.
   void RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation);
+  // The next part for this thread to take, or `parts` if none is left.
+  unsigned TakePart();
 
   unsigned threads = 0;  // 0: not asked yet
   std::mutex mutex;
@@ -95,7 +105,10 @@ class WorkerSet {
   // Of the current job's parts, the first `side_parts` are those tasks.
   unsigned side_parts = 0;
   unsigned parts = 0;
-  unsigned taken = 0;  // parts handed out
+  unsigned taken = 0;  // parts handed out, in order (when no part has an owner)
+  // With owners (RunOwned): each part's owner, and which parts are taken.
+  const std::uint8_t* owners = nullptr;
+  std::array<bool, k_max_parts> owned_taken{};
   // Parts returned: changed under `mutex`, and atomic so that Run may watch
   // it before it sleeps (spin_wait.h).
   std::atomic<unsigned> done{0};
