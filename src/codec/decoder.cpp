@@ -160,18 +160,20 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   segments[segment_count++] = {{segment_start, current.out}, segment_lane};
 
   restored.Commit(segments[0].bytes.data() + segments[0].bytes.size());
-  CopySegments({segments.data() + 1, static_cast<std::size_t>(segment_count - 1)}, restored);
+  CopySegments({segments.data() + 1, static_cast<std::size_t>(segment_count - 1)}, restored,
+               lane_count > k_lanes_per_part);
   return current.state;
 }
 
-// Appends `segments` to `restored`.  With other threads, each part's
-// segments are copied by the thread that decoded them, from its own cache:
+// Appends `segments` to `restored`.  Where the block was `shared` among
+// threads, each part's segments are copied by the thread that decoded them,
+// from its own cache:
 // the decoded bytes need not cross to another processor, which would make
 // the next block's decoding there fetch its output lines back.
-void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored) {
+void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored, bool shared) {
   std::size_t total = 0;
   for (const Segment& segment : segments) total += segment.bytes.size();
-  if (workers.ThreadsFor(total + k_large_block_bytes) == 1 || segments.empty()) {
+  if (!shared || segments.empty()) {
     for (const Segment& segment : segments) restored.Write(segment.bytes.data(), segment.bytes.size());
     return;
   }

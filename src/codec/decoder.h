@@ -70,7 +70,7 @@ class Decoder {
     std::span<const std::uint8_t> bytes;
     int lane = 0;
   };
-  void CopySegments(std::span<const Segment> segments, ByteSink& restored);
+  void CopySegments(std::span<const Segment> segments, ByteSink& restored, bool shared);
   const std::uint8_t* Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                            const std::uint8_t*& left_at);
   void StepBits(Lane& lane, std::uint64_t bits, int count) const;

@@ -1,10 +1,12 @@
 // Work handed along with the threads' jobs (the reads and writes beside the
 // coding): each task runs exactly once, with the next job that takes it or
-// at a Settle, the long one first; a short job leaves it for the next.
+// at a Settle, the long one first; a short job leaves it for the next.  A
+// job whose parts have owners runs each part once, whoever is there.
 #include "codec/worker.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -47,6 +49,14 @@ TEST(WorkerSetTest, TasksHandedAlongRunOnceWithTheNextJobThatTakesThem) {
     workers.Settle();
     workers.Settle();
     EXPECT_EQ(order.substr(2), "s");
+
+    // Parts with owners run once each, those of a thread the set does not
+    // have included.
+    const std::uint8_t owners[] = {0, 1, 2, 7, 9, 1, 0};
+    std::array<std::atomic<int>, 7> runs{};
+    workers.RunOwned(
+        7, [&](unsigned part) { ++runs[part]; }, owners);
+    for (const auto& count : runs) EXPECT_EQ(count.load(), 1);
   }
   SetThreadCount(0);
 }
