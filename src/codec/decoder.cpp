@@ -132,11 +132,23 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     lanes[k].out = lane_out[k];
   }
 
-  // Lanes k_lanes_per_part·k onwards as part k.
-  workers.Run(static_cast<unsigned>(lane_count / k_lanes_per_part), [this, base, lane_count](unsigned part) {
-    part_thread[part] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
-    RunLaneGroup(base, static_cast<int>(part) * k_lanes_per_part, lane_count);
-  });
+  // Lanes k_lanes_per_part·k onwards as part k, each part best on the
+  // thread that ran it in the block before, whose cache holds its lanes'
+  // buffers; at first, the parts in even runs on each thread in turn.
+  const auto parts = static_cast<unsigned>(lane_count / k_lanes_per_part);
+  if (parts != owned_parts) {
+    const unsigned threads = workers.ThreadsFor(payload.size());
+    for (unsigned part = 0; part < parts; ++part) part_thread[part] = static_cast<std::uint8_t>(part * threads / parts);
+    owned_parts = parts;
+  }
+  const std::array<std::uint8_t, k_max_parts> owners = part_thread;
+  workers.Run(
+      parts,
+      [this, base, lane_count](unsigned part) {
+        part_thread[part] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
+        RunLaneGroup(base, static_cast<int>(part) * k_lanes_per_part, lane_count);
+      },
+      false, owners.data());
 
   // Each lane in turn is met by the decode so far, which then goes on in
   // that lane's buffer, or is decoded by it.  The output is the segments so
@@ -171,8 +183,9 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
 // the decoded bytes need not cross to another processor, which would make
 // the next block's decoding there fetch its output lines back.
 void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored, bool shared) {
-  std::size_t total = 0;
-  for (const Segment& segment : segments) total += segment.bytes.size();
+  std::array<std::size_t, k_max_lanes + 1> offsets{};
+  for (std::size_t k = 0; k < segments.size(); ++k) offsets[k + 1] = offsets[k] + segments[k].bytes.size();
+  const std::size_t total = offsets[segments.size()];
   if (!shared || segments.empty()) {
     for (const Segment& segment : segments) restored.Write(segment.bytes.data(), segment.bytes.size());
     return;
@@ -193,16 +206,14 @@ void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored
     }
   }
   first[copy_parts] = segments.size();
-  std::array<std::size_t, k_max_lanes + 1> offsets{};
-  for (std::size_t k = 0; k < segments.size(); ++k) offsets[k + 1] = offsets[k] + segments[k].bytes.size();
-  workers.RunOwned(
+  workers.Run(
       copy_parts,
       [&](unsigned part) {
         for (std::size_t k = first[part]; k < first[part + 1]; ++k) {
           std::memcpy(to + offsets[k], segments[k].bytes.data(), segments[k].bytes.size());
         }
       },
-      owners.data());
+      true, owners.data());
   restored.Commit(to + total);
 }
 

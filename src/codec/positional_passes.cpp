@@ -35,7 +35,7 @@ void LowerTo(std::atomic<unsigned>& at, unsigned value) {
 
 PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
                           const std::function<void(std::uint64_t)>& done) {
-  // One buffer per part, made when first used.
+  // One buffer per thread, made when first used.
   std::vector<RawBuffer> buffers(1);
   std::vector<Chunk> chunks(k_chunks_per_round);
   RawBuffer rereads;
@@ -56,12 +56,14 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
     if (round_start == 0) read_chunk(first++, buffers[0]);
     if (end.load() > first) {
       // One part per thread, each reading the next chunk not yet taken
-      // until none is left in the round.
+      // until none is left in the round, into the buffer of the thread it
+      // runs on: a buffer stays in one processor's cache.
       const unsigned parts = workers.ThreadsFor(k_large_block_bytes);
       buffers.resize(parts);
       std::atomic<unsigned> next{first};
-      workers.Run(parts, [&](unsigned part) {
-        for (unsigned index = next++; index < end.load(); index = next++) read_chunk(index, buffers[part]);
+      workers.Run(parts, [&](unsigned /*part*/) {
+        RawBuffer& buffer = buffers[WorkerSet::ThisThread()];
+        for (unsigned index = next++; index < end.load(); index = next++) read_chunk(index, buffer);
       });
     }
 

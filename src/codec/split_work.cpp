@@ -47,20 +47,34 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
   while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
-  workers.Run(pieces, [&](unsigned piece) {
-    piece_thread[piece] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
-    if (read != nullptr && !(*read)(piece)) {
-      unread[piece] = true;
-      return;
+  // Each piece best on the thread that coded it in the block before, whose
+  // cache holds the piece's buffers; at first, the pieces in even runs on
+  // each thread in turn.
+  if (pieces != owned_pieces) {
+    const unsigned threads = workers.ThreadsFor(block.size());
+    for (unsigned piece = 0; piece < pieces; ++piece) {
+      piece_thread[piece] = static_cast<std::uint8_t>(piece * threads / pieces);
     }
-    const auto part = Piece(block, piece, pieces);
-    PieceOutput& output = *outputs[piece];
-    output.sink.Clear();
-    output.writer.Reset();
-    known[piece] = encoder.Encode(part, output.writer);
-    output.bits = output.writer.BitsWritten();
-    output.writer.Finish();
-  });
+    owned_pieces = pieces;
+  }
+  const std::array<std::uint8_t, k_max_parts> owners = piece_thread;
+  workers.Run(
+      pieces,
+      [&](unsigned piece) {
+        piece_thread[piece] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
+        if (read != nullptr && !(*read)(piece)) {
+          unread[piece] = true;
+          return;
+        }
+        const auto part = Piece(block, piece, pieces);
+        PieceOutput& output = *outputs[piece];
+        output.sink.Clear();
+        output.writer.Reset();
+        known[piece] = encoder.Encode(part, output.writer);
+        output.bits = output.writer.BitsWritten();
+        output.writer.Finish();
+      },
+      false, owners.data());
   bool all_known = true;
   for (unsigned piece = 0; piece < pieces; ++piece) {
     if (unread[piece]) return false;
@@ -126,14 +140,14 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     pending = pending_bits > 0 ? BitsAt(bytes, tail_at, pending_bits) : 0;
   }
   // Each piece's codes are copied by the thread that made them, from its
-  // own cache (WorkerSet::RunOwned).
-  workers.RunOwned(
+  // own cache (WorkerSet::Run with owners).
+  workers.Run(
       pieces,
       [this](unsigned part) {
         const PieceOutput& output = *outputs[part];
         CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
       },
-      piece_thread.data());
+      true, piece_thread.data());
   c.out = out;
   c.writing_remain = pending_bits;
   c.writing_bufor = static_cast<std::uint64_t>(pending) << 56;

@@ -75,33 +75,26 @@ void WorkerSet::Start(unsigned count) {
 
 unsigned WorkerSet::ThisThread() { return this_thread; }
 
-void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job,
-                         const std::uint8_t* part_owners) {
-  owners = part_owners;
-  owned_taken.fill(false);
-  Run(part_count, next_job, true);
-  owners = nullptr;
-}
-
 unsigned WorkerSet::TakePart() {
-  if (owners == nullptr) return taken < parts ? taken++ : parts;
-  unsigned found = parts;
-  for (unsigned part = 0; part < parts; ++part) {
+  if (owners == nullptr || taken < side_parts) return taken < parts ? taken++ : parts;
+  const unsigned own_parts = parts - side_parts;
+  unsigned found = own_parts;
+  for (unsigned part = 0; part < own_parts; ++part) {
     if (owned_taken[part]) continue;
     if (owners[part] == this_thread) {
       found = part;
       break;
     }
-    if (found == parts) found = part;
+    if (found == own_parts) found = part;
   }
-  if (found < parts) {
-    owned_taken[found] = true;
-    ++taken;
-  }
-  return found;
+  if (found == own_parts) return parts;
+  owned_taken[found] = true;
+  ++taken;
+  return side_parts + found;
 }
 
-void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job) {
+void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job,
+                    const std::uint8_t* part_owners) {
   assert(part_count >= 1 && part_count <= k_max_parts);
   const unsigned side_taken = short_job ? 0 : side_count;
   if (helpers.empty() || (part_count == 1 && side_taken == 0)) {
@@ -114,6 +107,8 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
   job = &next_job;
   side_parts = side_taken;
   parts = side_taken + part_count;
+  owners = part_owners;
+  if (owners != nullptr) owned_taken.fill(false);
   taken = done = 0;
   const std::uint64_t job_generation = ++generation;
   changed.notify_all();
@@ -128,6 +123,7 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
     changed.wait(lock, [this] { return done == parts; });
   }
   job = nullptr;
+  owners = nullptr;
   if (side_parts > 0) {
     for (unsigned task = 0; task < side_count; ++task) side[task] = nullptr;
     side_count = side_parts = 0;

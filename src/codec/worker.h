@@ -62,12 +62,14 @@ class WorkerSet {
   // not depend on which thread runs a part.  A short job (a copy) leaves
   // the tasks handed along (Beside) to the next one, where a long task has
   // the job's own parts to be balanced against.
-  void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false);
-  // The same for a short job whose part k is best run on thread owners[k]
-  // (as ThisThread() numbers them): the data it reads was made there and
-  // is still in that processor's cache.  A thread takes its own parts
-  // first, then any part left, so no part waits for a thread that is late.
-  void RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, const std::uint8_t* owners);
+  //
+  // With `owners`, part k is best run on thread owners[k] (as ThisThread()
+  // numbers them): the data it uses was made there and is still in that
+  // processor's cache.  A thread takes the tasks handed along first, then
+  // its own parts, then any part left, so no part waits for a thread that
+  // is late.
+  void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false,
+           const std::uint8_t* owners = nullptr);
   // The calling thread's number in the set: 0 for the thread that calls
   // Run, 1 and on for the helpers.
   static unsigned ThisThread();
@@ -106,7 +108,7 @@ class WorkerSet {
   unsigned side_parts = 0;
   unsigned parts = 0;
   unsigned taken = 0;  // parts handed out, in order (when no part has an owner)
-  // With owners (RunOwned): each part's owner, and which parts are taken.
+  // With owners: each of the job's own parts' owner, and which are taken.
   const std::uint8_t* owners = nullptr;
   std::array<bool, k_max_parts> owned_taken{};
   // Parts returned: changed under `mutex`, and atomic so that Run may watch

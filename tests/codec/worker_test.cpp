@@ -54,8 +54,8 @@ TEST(WorkerSetTest, TasksHandedAlongRunOnceWithTheNextJobThatTakesThem) {
     // have included.
     const std::uint8_t owners[] = {0, 1, 2, 7, 9, 1, 0};
     std::array<std::atomic<int>, 7> runs{};
-    workers.RunOwned(
-        7, [&](unsigned part) { ++runs[part]; }, owners);
+    workers.Run(
+        7, [&](unsigned part) { ++runs[part]; }, true, owners);
     for (const auto& count : runs) EXPECT_EQ(count.load(), 1);
   }
   SetThreadCount(0);
