@@ -137,8 +137,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   // buffers; at first, the parts in even runs on each thread in turn.
   const auto parts = static_cast<unsigned>(lane_count / k_lanes_per_part);
   if (parts != owned_parts) {
-    const unsigned threads = workers.ThreadsFor(payload.size());
-    for (unsigned part = 0; part < parts; ++part) part_thread[part] = static_cast<std::uint8_t>(part * threads / parts);
+    workers.SpreadOwners({part_thread.data(), parts});
     owned_parts = parts;
   }
   const std::array<std::uint8_t, k_max_parts> owners = part_thread;
@@ -179,9 +178,9 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
 
 // Appends `segments` to `restored`.  Where the block was `shared` among
 // threads, each part's segments are copied by the thread that decoded them,
-// from its own cache:
-// the decoded bytes need not cross to another processor, which would make
-// the next block's decoding there fetch its output lines back.
+// from its own cache: the decoded bytes need not cross to another
+// processor, which would make the next block's decoding there fetch its
+// output lines back.
 void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored, bool shared) {
   std::array<std::size_t, k_max_lanes + 1> offsets{};
   for (std::size_t k = 0; k < segments.size(); ++k) offsets[k + 1] = offsets[k] + segments[k].bytes.size();

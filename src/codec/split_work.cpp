@@ -51,10 +51,7 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
   // cache holds the piece's buffers; at first, the pieces in even runs on
   // each thread in turn.
   if (pieces != owned_pieces) {
-    const unsigned threads = workers.ThreadsFor(block.size());
-    for (unsigned piece = 0; piece < pieces; ++piece) {
-      piece_thread[piece] = static_cast<std::uint8_t>(piece * threads / pieces);
-    }
+    workers.SpreadOwners({piece_thread.data(), pieces});
     owned_pieces = pieces;
   }
   const std::array<std::uint8_t, k_max_parts> owners = piece_thread;

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -73,6 +74,9 @@ class WorkerSet {
   // The calling thread's number in the set: 0 for the thread that calls
   // Run, 1 and on for the helpers.
   static unsigned ThisThread();
+  // Owners for a job's first parts, until the threads that ran them are
+  // known: `parts` of them in even runs, the first to the calling thread.
+  void SpreadOwners(std::span<std::uint8_t> owners);
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
