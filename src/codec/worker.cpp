@@ -75,7 +75,7 @@ void WorkerSet::Start(unsigned count) {
 
 unsigned WorkerSet::ThisThread() { return this_thread; }
 
-void WorkerSet::SpreadOwners(std::span<std::uint8_t> owners) {
+void WorkerSet::SpreadOwners(std::span<std::uint8_t> owners) const {
   const auto count = static_cast<unsigned>(owners.size());
   const unsigned threads_now = std::max(threads, 1U);
   for (unsigned part = 0; part < count; ++part) owners[part] = static_cast<std::uint8_t>(part * threads_now / count);

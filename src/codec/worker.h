@@ -76,7 +76,7 @@ class WorkerSet {
   static unsigned ThisThread();
   // Owners for a job's first parts, until the threads that ran them are
   // known: `parts` of them in even runs, the first to the calling thread.
-  void SpreadOwners(std::span<std::uint8_t> owners);
+  void SpreadOwners(std::span<std::uint8_t> owners) const;
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
