@@ -1,6 +1,7 @@
 #include "codec/decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstring>
 
@@ -107,13 +108,17 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   // case the lanes after it are never met and it decodes them itself: all
   // in one allocation, whose untouched pages cost nothing.  A lane's room
   // grows with the block, so the places made for a block serve any block
-  // no larger cut into as many lanes.
+  // no larger cut into as many lanes: they are made for the next power of
+  // two, which a restore's first block (shorter by the dictionary) and its
+  // full blocks share.
   if (lane_count != placed_lanes || payload.size() > placed_bytes) {
+    const std::size_t bytes = std::bit_ceil(payload.size());
+    const auto cut_at = [bytes, lane_count](int k) { return bytes * static_cast<std::size_t>(k) / lane_count; };
     std::size_t space = 0;
     std::array<std::size_t, k_max_lanes> starts{};
     for (int k = 1; k < lane_count; ++k) {
       starts[k] = space;
-      space += MaxRestoredBytes(static_cast<std::size_t>(end - cuts[k]));
+      space += MaxRestoredBytes(bytes - cut_at(k));
     }
     lane_space = RawBuffer();
     lane_space.Grow(space);
@@ -121,10 +126,10 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
       lane_out[k] = lane_space.data() + starts[k];
       // What the lane's own share can reach is mapped in advance; the rest
       // of its room is used only if the lanes after it are never met.
-      PrefaultPages(lane_out[k], MaxRestoredBytes(static_cast<std::size_t>(cuts[k + 1] - cuts[k])));
+      PrefaultPages(lane_out[k], MaxRestoredBytes(cut_at(k + 1) - cut_at(k)));
     }
     placed_lanes = lane_count;
-    placed_bytes = payload.size();
+    placed_bytes = bytes;
   }
   for (int k = 1; k < lane_count; ++k) {
     lanes[k] = Lane{};
