@@ -139,20 +139,13 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
 
   // Lanes k_lanes_per_part·k onwards as part k, each part best on the
   // thread that ran it in the block before, whose cache holds its lanes'
-  // buffers; at first, the parts in even runs on each thread in turn.
-  const auto parts = static_cast<unsigned>(lane_count / k_lanes_per_part);
-  if (parts != owned_parts) {
-    workers.SpreadOwners({part_thread.data(), parts});
-    owned_parts = parts;
-  }
-  const std::array<std::uint8_t, k_max_parts> owners = part_thread;
-  workers.Run(
-      parts,
+  // buffers.
+  workers.RunOwned(
+      static_cast<unsigned>(lane_count / k_lanes_per_part),
       [this, base, lane_count](unsigned part) {
-        part_thread[part] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
         RunLaneGroup(base, static_cast<int>(part) * k_lanes_per_part, lane_count);
       },
-      false, owners.data());
+      part_owners);
 
   // Each lane in turn is met by the decode so far, which then goes on in
   // that lane's buffer, or is decoded by it.  The output is the segments so
@@ -205,7 +198,7 @@ void Decoder::CopySegments(std::span<const Segment> segments, ByteSink& restored
     const int part = segments[k].lane / k_lanes_per_part;
     if (part != last_part) {
       first[copy_parts] = k;
-      owners[copy_parts++] = part_thread[static_cast<std::size_t>(part)];
+      owners[copy_parts++] = part_owners.Threads()[part];
       last_part = part;
     }
   }

@@ -110,10 +110,8 @@ class Decoder {
   int placed_lanes = 0;
   std::size_t placed_bytes = 0;
   std::array<std::uint8_t*, k_max_lanes> lane_out{};
-  // Which thread (WorkerSet::ThisThread) decoded each part of the block,
-  // of a block cut into `owned_parts` parts.
-  std::array<std::uint8_t, k_max_parts> part_thread{};
-  unsigned owned_parts = 0;
+  // Which thread decoded each part of the block.
+  PartOwners part_owners;
   std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
 };
 

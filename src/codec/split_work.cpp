@@ -48,17 +48,10 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
   // Each piece best on the thread that coded it in the block before, whose
-  // cache holds the piece's buffers; at first, the pieces in even runs on
-  // each thread in turn.
-  if (pieces != owned_pieces) {
-    workers.SpreadOwners({piece_thread.data(), pieces});
-    owned_pieces = pieces;
-  }
-  const std::array<std::uint8_t, k_max_parts> owners = piece_thread;
-  workers.Run(
+  // cache holds the piece's buffers.
+  workers.RunOwned(
       pieces,
       [&](unsigned piece) {
-        piece_thread[piece] = static_cast<std::uint8_t>(WorkerSet::ThisThread());
         if (read != nullptr && !(*read)(piece)) {
           unread[piece] = true;
           return;
@@ -71,7 +64,7 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
         output.bits = output.writer.BitsWritten();
         output.writer.Finish();
       },
-      false, owners.data());
+      piece_owners);
   bool all_known = true;
   for (unsigned piece = 0; piece < pieces; ++piece) {
     if (unread[piece]) return false;
@@ -144,7 +137,7 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
         const PieceOutput& output = *outputs[part];
         CopyShifted(output.sink.Kept(), output.copy_shift, output.copy_to, output.copy_bytes);
       },
-      true, piece_thread.data());
+      true, piece_owners.Threads());
   c.out = out;
   c.writing_remain = pending_bits;
   c.writing_bufor = static_cast<std::uint64_t>(pending) << 56;

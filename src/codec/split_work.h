@@ -59,10 +59,8 @@ class SplitWork {
 
   WorkerSet& workers;
   std::vector<std::unique_ptr<PieceOutput>> outputs;
-  // Which thread (WorkerSet::ThisThread) coded each piece of the block, of
-  // a block cut into `owned_pieces` pieces.
-  std::array<std::uint8_t, k_max_parts> piece_thread{};
-  unsigned owned_pieces = 0;
+  // Which thread coded each piece of the block.
+  PartOwners piece_owners;
 };
 
 // Piece `index` of `block` cut into `pieces` nearly equal pieces.

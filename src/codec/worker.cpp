@@ -75,10 +75,22 @@ void WorkerSet::Start(unsigned count) {
 
 unsigned WorkerSet::ThisThread() { return this_thread; }
 
-void WorkerSet::SpreadOwners(std::span<std::uint8_t> owners) const {
-  const auto count = static_cast<unsigned>(owners.size());
-  const unsigned threads_now = std::max(threads, 1U);
-  for (unsigned part = 0; part < count; ++part) owners[part] = static_cast<std::uint8_t>(part * threads_now / count);
+void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, PartOwners& owners) {
+  if (owners.parts != part_count) {
+    const unsigned threads_now = std::max(threads, 1U);
+    for (unsigned part = 0; part < part_count; ++part) {
+      owners.ran[part] = static_cast<std::uint8_t>(part * threads_now / part_count);
+    }
+    owners.parts = part_count;
+  }
+  const std::array<std::uint8_t, k_max_parts> before = owners.ran;
+  Run(
+      part_count,
+      [&next_job, &owners](unsigned part) {
+        owners.ran[part] = static_cast<std::uint8_t>(this_thread);
+        next_job(part);
+      },
+      false, before.data());
 }
 
 unsigned WorkerSet::TakePart() {

@@ -20,7 +20,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <span>
 #include <thread>
 #include <vector>
 
@@ -42,6 +41,20 @@ inline constexpr unsigned k_max_parts = k_parts_per_thread * k_max_threads;
 // The thread count SetThreadCount asked for, resolved: 0 becomes the cores
 // this process may run on.  Between 1 and k_max_threads.
 unsigned ThreadCount();
+
+// Which thread ran each part of the jobs run with it (WorkerSet::RunOwned):
+// jobs cut the same way, block after block, keep each part on the thread
+// whose cache holds its data.
+class PartOwners {
+ public:
+  // Who ran each part of the last job, as WorkerSet::ThisThread numbers them.
+  const std::uint8_t* Threads() const { return ran.data(); }
+
+ private:
+  friend class WorkerSet;
+  std::array<std::uint8_t, k_max_parts> ran{};
+  unsigned parts = 0;  // of the job `ran` is for
+};
 
 class WorkerSet {
  public:
@@ -71,12 +84,13 @@ class WorkerSet {
   // is late.
   void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false,
            const std::uint8_t* owners = nullptr);
+  // The same, each part first to the thread that ran it in the job run
+  // before with `owners` (cut into as many parts; else the parts in even
+  // runs, the first to this thread), and noting who runs it now.
+  void RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, PartOwners& owners);
   // The calling thread's number in the set: 0 for the thread that calls
   // Run, 1 and on for the helpers.
   static unsigned ThisThread();
-  // Owners for a job's first parts, until the threads that ran them are
-  // known: `parts` of them in even runs, the first to the calling thread.
-  void SpreadOwners(std::span<std::uint8_t> owners) const;
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
