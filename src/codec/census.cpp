@@ -45,9 +45,20 @@ void Census::Add(std::span<const std::uint8_t> block) {
 }
 
 bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
-  const int new_values = NewValues(block_counts);
-  std::array<std::uint8_t, k_alphabet> found{};
-  int found_count = 0;
+  FirstOccurrences found;
+  if (!FindNew(block, block_counts, found)) return false;
+  AddFound(block_counts, block.size(), found);
+  return true;
+}
+
+bool Census::FindNew(std::span<const std::uint8_t> block, const Histogram& block_counts,
+                     FirstOccurrences& found) const {
+  int new_values = 0;
+  for (int value = 0; value < k_alphabet; ++value) {
+    if (counts[value] == 0 && block_counts[value] != 0) ++new_values;
+  }
+  int& found_count = found.count;
+  found_count = 0;
   if (new_values <= k_searched_values) {
     // A few new values, as a block after the first mostly holds: each is
     // found by a vectorised search, and they go in by where they were found.
@@ -62,7 +73,7 @@ bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& bl
     for (int k = 1; k < found_count; ++k) {
       for (int j = k; j > 0 && at[j - 1].first > at[j].first; --j) std::swap(at[j - 1], at[j]);
     }
-    for (int k = 0; k < found_count; ++k) found[k] = at[k].second;
+    for (int k = 0; k < found_count; ++k) found.values[k] = at[k].second;
   } else {
     // Many: one scan that stops as soon as all of them are seen.
     std::array<bool, k_alphabet> seen{};
@@ -71,25 +82,23 @@ bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& bl
       const std::uint8_t byte = block[i];
       if (counts[byte] == 0 && block_counts[byte] != 0 && !seen[byte]) {
         seen[byte] = true;
-        found[found_count++] = byte;
+        found.values[found_count++] = byte;
       }
     }
   }
-  for (int k = 0; k < found_count; ++k) first_order[distinct++] = found[k];
-  AddKnown(block_counts, block.size());
   return true;
 }
 
-int Census::NewValues(const Histogram& block_counts) const {
-  int new_values = 0;
-  for (int value = 0; value < k_alphabet; ++value) {
-    if (counts[value] == 0 && block_counts[value] != 0) ++new_values;
+void Census::AddFound(const Histogram& block_counts, std::uint64_t bytes, const FirstOccurrences& found) {
+  for (int k = 0; k < found.count; ++k) {
+    if (counts[found.values[k]] == 0) first_order[distinct++] = found.values[k];
   }
-  return new_values;
-}
-
-void Census::AddKnown(const Histogram& block_counts, std::uint64_t bytes) {
-  for (int value = 0; value < k_alphabet; ++value) counts[value] += block_counts[value];
+  for (int value = 0; value < k_alphabet; ++value) {
+    assert(counts[value] != 0 || block_counts[value] == 0 ||
+           std::find(found.values.begin(), found.values.begin() + found.count, value) !=
+               found.values.begin() + found.count);
+    counts[value] += block_counts[value];
+  }
   total_bytes += bytes;
 }
 

@@ -25,6 +25,13 @@ using Histogram = std::array<std::uint64_t, k_alphabet>;
 // be counted on separate threads.
 Histogram CountBytes(std::span<const std::uint8_t> block);
 
+// Values a block holds that a census had not met, in the order they first
+// occur in the block.
+struct FirstOccurrences {
+  std::array<std::uint8_t, k_alphabet> values{};
+  int count = 0;
+};
+
 class Census {
  public:
   // Counts one block of the source; blocks must come in source order.
@@ -33,10 +40,16 @@ class Census {
   // census unchanged, if the block lacks a value the counts hold (it was
   // read again and read differently).
   bool AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts);
-  // Values the counts of a block hold that the census has not met yet.
-  int NewValues(const Histogram& block_counts) const;
-  // Adds the counts of a block of `bytes` bytes that holds no new value.
-  void AddKnown(const Histogram& block_counts, std::uint64_t bytes);
+
+  // The values `block_counts` holds that the census has not met, in the
+  // order they first occur in `block`; false if the block lacks one.  It
+  // only reads the census, so blocks can be searched on several threads
+  // while none is added.
+  bool FindNew(std::span<const std::uint8_t> block, const Histogram& block_counts, FirstOccurrences& found) const;
+  // Adds a block of `bytes` bytes, counted by CountBytes, in source order:
+  // `found` is what FindNew gave for it at any time before (values met since
+  // are passed over).
+  void AddFound(const Histogram& block_counts, std::uint64_t bytes, const FirstOccurrences& found);
 
   std::uint64_t TotalBytes() const { return total_bytes; }
   int DistinctValues() const { return distinct; }

@@ -74,6 +74,14 @@ int PaddingBits(const CodeTable& codes, const Census& census) {
   return static_cast<int>((8 - bits_mod_8 % 8) % 8);
 }
 
+std::uint64_t PayloadBits(const CodeTable& codes, const Census& census) {
+  std::uint64_t bits = 0;
+  for (int value = 0; value < k_alphabet; ++value) {
+    bits += census.Count(value) * static_cast<std::uint64_t>(codes[value].length);
+  }
+  return bits;
+}
+
 int HarmlessPadding(const CodeTable& codes, int padding_bits) {
   assert(padding_bits >= 1 && padding_bits <= 7);
   for (int candidate = 0; candidate < (1 << padding_bits); ++candidate) {

@@ -36,6 +36,9 @@ CodeTable MakeCodeTable(const RecordTable& table, const Census& census);
 // Zero bits the last payload byte needs: 0 to 7.
 int PaddingBits(const CodeTable& codes, const Census& census);
 
+// The bits the census's bytes code to (modulo 2^64, far beyond any source).
+std::uint64_t PayloadBits(const CodeTable& codes, const Census& census);
+
 // The smallest `padding_bits`-bit string (as a number) that no code is a
 // prefix of, or -1 if every such string completes a code.
 int HarmlessPadding(const CodeTable& codes, int padding_bits);

@@ -102,14 +102,15 @@ CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uin
             ? CodeAtOffsets(*access.read_at, census.TotalBytes(), split, encoder, writer, all_known, done)
             : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done);
     if (coded.status == CodecStatus::read_failed) return {.status = coded.status, .system_error = coded.system_error};
-    // The padding was chosen for the bit count the census predicts; a source
-    // that read otherwise the second time must not be reported as done.
-    const bool padding_fits = (writer.BitsWritten() + static_cast<unsigned>(plan.padding.bits)) % 8 == 0;
+    // The dictionary and the padding are those of the census's counts; a
+    // source that coded to other bits the second time must not be reported
+    // as done.
+    const bool coded_as_counted = writer.BitsWritten() == PayloadBits(plan.codes, census);
     if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
     writer.Finish();
     sink.Flush();
     if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
-    if (!all_known || coded.status == CodecStatus::source_changed || !padding_fits) {
+    if (!all_known || coded.status == CodecStatus::source_changed || !coded_as_counted) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();

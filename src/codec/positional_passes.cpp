@@ -1,6 +1,7 @@
 #include "codec/positional_passes.h"
 
 #include <algorithm>
+#include <cassert>
 #include <array>
 #include <atomic>
 #include <vector>
@@ -20,6 +21,8 @@ constexpr unsigned k_chunks_per_round = 64;
 
 struct Chunk {
   Histogram counts;
+  // The values in it the census had not met when it was counted.
+  FirstOccurrences new_values;
   std::int64_t length = 0;  // -1: the read failed
   int error = 0;
 };
@@ -38,23 +41,52 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
   // One buffer per thread, made when first used.
   std::vector<RawBuffer> buffers(1);
   std::vector<Chunk> chunks(k_chunks_per_round);
-  RawBuffer rereads;
   for (std::uint64_t round_start = 0;; round_start += std::uint64_t{k_chunks_per_round} * k_chunk_bytes) {
     for (Chunk& chunk : chunks) chunk.length = 0;
     // No chunk past the first one found short is taken.
     std::atomic<unsigned> end{k_chunks_per_round};
+    // A chunk's values new to the census are found while it is still in the
+    // cache it was read into; the census is not changed until the round's
+    // reads are done.
     const auto read_chunk = [&](unsigned index, RawBuffer& buffer) {
       if (buffer.size() == 0) buffer = RawBuffer(k_chunk_bytes);
       Chunk& chunk = chunks[index];
       chunk.length = read_at(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
-      if (chunk.length > 0) chunk.counts = CountBytes({buffer.data(), static_cast<std::size_t>(chunk.length)});
+      if (chunk.length > 0) {
+        const std::span<const std::uint8_t> bytes(buffer.data(), static_cast<std::size_t>(chunk.length));
+        chunk.counts = CountBytes(bytes);
+        [[maybe_unused]] const bool all_found = census.FindNew(bytes, chunk.counts, chunk.new_values);
+        assert(all_found);  // counted from the same bytes
+      }
       if (chunk.length != static_cast<std::int64_t>(k_chunk_bytes)) LowerTo(end, index);
     };
-    // The first chunk is read on this thread alone: a source that ends
-    // within it starts no thread.
+    // In order: the first short chunk ends the source, and any chunk after
+    // it that read bytes means the source grew while it was counted.
+    std::uint64_t round_bytes = 0;
+    bool ended = false;
+    const auto add_chunk = [&](const Chunk& chunk) -> PassStatus {
+      if (chunk.length < 0) return {.status = CodecStatus::read_failed, .system_error = chunk.error};
+      if (ended) {
+        if (chunk.length > 0) return {.status = CodecStatus::source_changed};
+        return {};
+      }
+      const auto length = static_cast<std::size_t>(chunk.length);
+      ended = length < k_chunk_bytes;
+      if (length == 0) return {};
+      census.AddFound(chunk.counts, length, chunk.new_values);
+      round_bytes += length;
+      return {};
+    };
+    // The first chunk is read and added on this thread alone: a source that
+    // ends within it starts no thread, and the chunks after it find few
+    // values the census has not met.
     unsigned first = 0;
-    if (round_start == 0) read_chunk(first++, buffers[0]);
-    if (end.load() > first) {
+    if (round_start == 0) {
+      read_chunk(first, buffers[0]);
+      const PassStatus added = add_chunk(chunks[first++]);
+      if (added.status != CodecStatus::ok) return added;
+    }
+    if (!ended) {
       // One part per thread, each reading the next chunk not yet taken
       // until none is left in the round, into the buffer of the thread it
       // runs on: a buffer stays in one processor's cache.
@@ -66,36 +98,9 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
         for (unsigned index = next++; index < end.load(); index = next++) read_chunk(index, buffer);
       });
     }
-
-    // In order: the first short chunk ends the source, and any chunk after
-    // it that read bytes means the source grew while it was counted.
-    std::uint64_t round_bytes = 0;
-    bool ended = false;
-    for (unsigned index = 0; index < k_chunks_per_round; ++index) {
-      const Chunk& chunk = chunks[index];
-      if (chunk.length < 0) return {.status = CodecStatus::read_failed, .system_error = chunk.error};
-      if (ended) {
-        if (chunk.length > 0) return {.status = CodecStatus::source_changed};
-        continue;
-      }
-      const auto length = static_cast<std::size_t>(chunk.length);
-      if (length == 0) {
-        ended = true;
-        continue;
-      }
-      if (census.NewValues(chunk.counts) == 0) {
-        census.AddKnown(chunk.counts, length);
-      } else {
-        if (rereads.size() == 0) rereads = RawBuffer(k_chunk_bytes);
-        int error = 0;
-        const std::int64_t again = read_at(round_start + index * k_chunk_bytes, {rereads.data(), length}, error);
-        if (again < 0) return {.status = CodecStatus::read_failed, .system_error = error};
-        if (static_cast<std::size_t>(again) != length || !census.AddCounted({rereads.data(), length}, chunk.counts)) {
-          return {.status = CodecStatus::source_changed};
-        }
-      }
-      round_bytes += length;
-      ended = length < k_chunk_bytes;
+    for (unsigned index = first; index < k_chunks_per_round; ++index) {
+      const PassStatus added = add_chunk(chunks[index]);
+      if (added.status != CodecStatus::ok) return added;
     }
     done(round_bytes);
     if (ended) return {};
