@@ -1,9 +1,9 @@
 #include "codec/positional_passes.h"
 
 #include <algorithm>
-#include <cassert>
 #include <array>
 #include <atomic>
+#include <cassert>
 #include <vector>
 
 #include "codec/block_source.h"
