@@ -83,7 +83,7 @@ static_assert(64 % k_long_piece_bits == 0 && k_carried_bits + k_long_piece_bits 
 
 }  // namespace
 
-Encoder::Encoder(const CodeTable& code_table, const Census& census) : codes(code_table) {
+Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers) : codes(code_table) {
   for (int value = 0; value < k_alphabet; ++value) {
     const Code& code = codes[value];
     max_length = std::max(max_length, code.length);
@@ -98,22 +98,33 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census) : codes(code
   pairs_per_flush = ChoosePairsPerFlush(codes, census);
   if (pairs_per_flush == 0) return;
   const auto limit = static_cast<std::uint64_t>(MaxLengthForFlush(pairs_per_flush));
-  // Every entry is written below.
+  // Every entry is written below, a part of the pairs' second bytes on each
+  // thread (the table is half a megabyte; the coding waits for it).
   pair_entries = std::make_unique_for_overwrite<std::uint64_t[]>(k_alphabet * k_alphabet);
-  PrefaultPages(pair_entries.get(), k_alphabet * k_alphabet * sizeof(std::uint64_t));
-  for (int first = 0; first < k_alphabet; ++first) {
-    for (int second = 0; second < k_alphabet; ++second) {
-      const std::uint64_t a = entries[first];
-      const std::uint64_t b = entries[second];
-      const std::uint64_t unknown = (a | b) & k_unknown_flag;
-      const std::uint64_t length = (a & k_entry_length_mask) + (b & k_entry_length_mask);
-      if (length > limit) {
-        pair_entries[PairAt(first, second)] = k_over_limit_flag | unknown;
-        continue;
+  const unsigned parts = workers != nullptr ? workers->PartsFor(k_alphabet * k_alphabet * sizeof(std::uint64_t)) : 1;
+  const auto fill = [&](unsigned part) {
+    const auto begin = static_cast<int>(k_alphabet * part / parts);
+    const auto end = static_cast<int>(k_alphabet * (part + 1) / parts);
+    PrefaultPages(&pair_entries[PairAt(0, begin)], (end - begin) * k_alphabet * sizeof(std::uint64_t));
+    for (int second = begin; second < end; ++second) {
+      for (int first = 0; first < k_alphabet; ++first) {
+        const std::uint64_t a = entries[first];
+        const std::uint64_t b = entries[second];
+        const std::uint64_t unknown = (a | b) & k_unknown_flag;
+        const std::uint64_t length = (a & k_entry_length_mask) + (b & k_entry_length_mask);
+        if (length > limit) {
+          pair_entries[PairAt(first, second)] = k_over_limit_flag | unknown;
+          continue;
+        }
+        const std::uint64_t bits = (a >> k_entry_code_shift) << (b & k_entry_length_mask) | b >> k_entry_code_shift;
+        pair_entries[PairAt(first, second)] = bits << k_entry_code_shift | length | unknown;
       }
-      const std::uint64_t bits = (a >> k_entry_code_shift) << (b & k_entry_length_mask) | b >> k_entry_code_shift;
-      pair_entries[PairAt(first, second)] = bits << k_entry_code_shift | length | unknown;
     }
+  };
+  if (parts == 1) {
+    fill(0);
+  } else {
+    workers->Run(parts, fill);
   }
 }
 

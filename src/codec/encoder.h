@@ -12,6 +12,7 @@
 #include "codec/census.h"
 #include "codec/code_table.h"
 #include "codec/cpu_features.h"
+#include "codec/worker.h"
 
 namespace huffman {
 
@@ -22,8 +23,9 @@ namespace huffman {
 class Encoder {
  public:
   // `census` is the whole source's: a large source pays for a table of byte
-  // pairs, and its counts choose how many pairs go per flush.
-  Encoder(const CodeTable& code_table, const Census& census);
+  // pairs, and its counts choose how many pairs go per flush.  The table is
+  // made on `workers`' threads where given.
+  Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr);
 
   // Appends the codes of `source` to `writer`.  Returns false if a byte had
   // no code: the source is not what the census saw.  Safe to call from two

@@ -95,7 +95,7 @@ CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uin
 
     ByteSink sink(compressed, workers);
     BitWriter writer(sink);
-    Encoder encoder(plan.codes, census);
+    Encoder encoder(plan.codes, census, &workers);
     bool all_known = true;
     const PassStatus coded =
         access.read_at != nullptr
