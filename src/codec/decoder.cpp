@@ -120,8 +120,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
       starts[k] = space;
       space += MaxRestoredBytes(bytes - cut_at(k));
     }
-    lane_space = RawBuffer();
-    lane_space.Grow(space);
+    lane_space = RawBuffer(space, PageUse::room);
     for (int k = 1; k < lane_count; ++k) {
       lane_out[k] = lane_space.data() + starts[k];
       // What the lane's own share can reach is mapped in advance; the rest

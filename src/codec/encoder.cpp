@@ -100,7 +100,7 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* w
   const auto limit = static_cast<std::uint64_t>(MaxLengthForFlush(pairs_per_flush));
   // Every entry is written below, a part of the pairs' second bytes on each
   // thread (the table is half a megabyte; the coding waits for it).
-  pair_entries = std::make_unique_for_overwrite<std::uint64_t[]>(k_alphabet * k_alphabet);
+  pair_entries = MakePageArray<std::uint64_t>(k_alphabet * k_alphabet);
   const unsigned parts = workers != nullptr ? workers->PartsFor(k_alphabet * k_alphabet * sizeof(std::uint64_t)) : 1;
   const auto fill = [&](unsigned part) {
     const auto begin = static_cast<int>(k_alphabet * part / parts);

@@ -12,6 +12,7 @@
 #include "codec/census.h"
 #include "codec/code_table.h"
 #include "codec/cpu_features.h"
+#include "codec/memory_pages.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -53,7 +54,7 @@ class Encoder {
   std::array<std::uint64_t, k_alphabet> entries{};
   // Two bytes' codes in one entry, indexed by the pair as a little-endian
   // 16-bit number; pairs over the flush limit are only flagged.
-  std::unique_ptr<std::uint64_t[]> pair_entries;
+  PageArray<std::uint64_t> pair_entries;
   int pairs_per_flush = 0;  // 0: no pair table
   int max_length = 0;
 };

@@ -21,7 +21,7 @@ const std::uint64_t* WindowTables::Build(int from_state) {
   if (table != nullptr) return table;  // built by another thread meanwhile
   if (free_in_slab == 0) {
     constexpr std::size_t k_slab_entries = std::size_t{k_window_entries} * k_tables_per_slab;
-    slabs.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(k_slab_entries));
+    slabs.push_back(MakePageArray<std::uint64_t>(k_slab_entries));
     PrefaultPages(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
     free_in_slab = k_tables_per_slab;
   }

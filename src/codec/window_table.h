@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "codec/memory_pages.h"
 #include "codec/walk_machine.h"
 
 namespace huffman {
@@ -84,7 +85,7 @@ class WindowTables {
   std::mutex building;
   // Under `building`: each state's table, and the slabs they are cut from.
   std::vector<std::uint64_t*> tables;
-  std::vector<std::unique_ptr<std::uint64_t[]>> slabs;
+  std::vector<PageArray<std::uint64_t>> slabs;
   int free_in_slab = 0;
 };
 
