@@ -30,12 +30,24 @@ have_cli=0
 # (outside the timing).  The menu lists its folder sorted: "packed.txt"
 # before "source".
 one_core() { taskset -c 0 "$@"; }
+# The menu runs in its folder with its keys on a pipe (bash gives a short
+# here-string as one), started as the command line is: no extra process
+# writes the keys.
+in_menu() {  # in_menu KEYS COMMAND...
+  local keys=$1
+  shift
+  pushd menu > /dev/null
+  "$@" > /dev/null <<< "$keys"
+  popd > /dev/null
+}
+compress_keys=$'1\n1\npacked\n\n0'
+restore_keys=$'1\n2\nrestored\n\n0'
 run_variant() {  # run_variant INDEX compress|restore
   case "$1:$2" in
-    0:compress) printf '1\n1\npacked\n\n0\n' | (cd menu && "$program" > /dev/null) ;;
-    0:restore) printf '1\n2\nrestored\n\n0\n' | (cd menu && "$program" > /dev/null) ;;
-    1:compress) printf '1\n1\npacked\n\n0\n' | (cd menu && one_core "$program" > /dev/null) ;;
-    1:restore) printf '1\n2\nrestored\n\n0\n' | (cd menu && one_core "$program" > /dev/null) ;;
+    0:compress) in_menu "$compress_keys" "$program" ;;
+    0:restore) in_menu "$restore_keys" "$program" ;;
+    1:compress) in_menu "$compress_keys" one_core "$program" ;;
+    1:restore) in_menu "$restore_keys" one_core "$program" ;;
     2:compress) "$program" -T 1 cli/source ;;
     2:restore) "$program" -T 1 -d cli/back/source.huf ;;
     3:compress) "$program" -T 0 cli/source ;;
@@ -94,8 +106,8 @@ printf 'whole program on %s (%s bytes, %s compressed), best of %s, %s cores, loa
   "$(basename "$file")" "$size" "$(stat -c %s menu/packed.txt)" "$rounds" "$cores" "$load_before" "$load_after"
 printf '  %-30s %15s %15s %22s\n' "" "compress" "decompress" "peak RSS comp/dec"
 printf '  %-30s %6s MB/s %.3fs\n' "cat FILE > /dev/null" "$(rate "${best[cat]}")" "${best[cat]}"
-export -f run_variant one_core
-export program
+export -f run_variant one_core in_menu
+export program compress_keys restore_keys
 for index in "${!variants[@]}"; do
   c=${best[$index:compress]}
   r=${best[$index:restore]}
