@@ -64,6 +64,9 @@ unsigned WorkerSet::PartsFor(std::size_t bytes) {
 
 void WorkerSet::Start(unsigned count) {
   threads = count;
+  // A thread that watches holds a core: with more threads than cores, it
+  // would hold up the one it waits for.
+  watch = count <= AvailableCores();
   helpers.reserve(count - 1);
   for (unsigned helper = 1; helper < count; ++helper) {
     helpers.emplace_back([this, helper] {
@@ -134,10 +137,12 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
   if (done != parts) {
     // The parts left are running on the helpers and end within a part's
     // time, usually sooner than a sleeping thread is woken.
-    lock.unlock();
-    const unsigned all = parts;
-    SpinUntil([this, all] { return done.load(std::memory_order_acquire) == all; });
-    lock.lock();
+    if (watch) {
+      lock.unlock();
+      const unsigned all = parts;
+      SpinUntil([this, all] { return done.load(std::memory_order_acquire) == all; });
+      lock.lock();
+    }
     changed.wait(lock, [this] { return done == parts; });
   }
   job = nullptr;
@@ -187,7 +192,7 @@ void WorkerSet::Loop() {
   for (;;) {
     // The next job usually follows within the short serial step between
     // two blocks, sooner than a sleeping thread is woken.
-    if (!stopping) {
+    if (!stopping && watch) {
       lock.unlock();
       SpinUntil([this, seen] { return generation.load(std::memory_order_acquire) != seen; });
       lock.lock();

@@ -114,6 +114,7 @@ class WorkerSet {
   unsigned TakePart();
 
   unsigned threads = 0;  // 0: not asked yet
+  bool watch = true;     // whether a waiting thread watches before it sleeps
   std::mutex mutex;
   std::condition_variable changed;
   const std::function<void(unsigned)>* job = nullptr;
