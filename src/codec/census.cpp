@@ -45,7 +45,7 @@ void Census::Add(std::span<const std::uint8_t> block) {
 }
 
 bool Census::AddCounted(std::span<const std::uint8_t> block, const Histogram& block_counts) {
-  FirstOccurrences found;
+  FirstOccurrences found{};
   if (!FindNew(block, block_counts, found)) return false;
   AddFound(block_counts, block.size(), found);
   return true;

@@ -26,10 +26,10 @@ using Histogram = std::array<std::uint64_t, k_alphabet>;
 Histogram CountBytes(std::span<const std::uint8_t> block);
 
 // Values a block holds that a census had not met, in the order they first
-// occur in the block.
+// occur in the block.  Left uninitialised until FindNew fills it.
 struct FirstOccurrences {
-  std::array<std::uint8_t, k_alphabet> values{};
-  int count = 0;
+  std::array<std::uint8_t, k_alphabet> values;
+  int count;
 };
 
 class Census {

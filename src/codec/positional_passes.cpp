@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/block_source.h"
+#include "codec/memory_pages.h"
 #include "codec/raw_buffer.h"
 
 namespace huffman {
@@ -19,12 +20,13 @@ constexpr std::size_t k_chunk_bytes = 256 * 1024;
 // small (a histogram each), and progress is reported every 16 MiB.
 constexpr unsigned k_chunks_per_round = 64;
 
+// Uninitialised until read: a round's chunks take some hundred kilobytes.
 struct Chunk {
   Histogram counts;
   // The values in it the census had not met when it was counted.
   FirstOccurrences new_values;
-  std::int64_t length = 0;  // -1: the read failed
-  int error = 0;
+  std::int64_t length;  // -1: the read failed
+  int error;
 };
 
 // Lowers `at` to `value` if it is higher.
@@ -40,9 +42,9 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
                           const std::function<void(std::uint64_t)>& done) {
   // One buffer per thread, made when first used.
   std::vector<RawBuffer> buffers(1);
-  std::vector<Chunk> chunks(k_chunks_per_round);
+  const PageArray<Chunk> chunks = MakePageArray<Chunk>(k_chunks_per_round);
   for (std::uint64_t round_start = 0;; round_start += std::uint64_t{k_chunks_per_round} * k_chunk_bytes) {
-    for (Chunk& chunk : chunks) chunk.length = 0;
+    for (unsigned index = 0; index < k_chunks_per_round; ++index) chunks[index].length = 0;
     // No chunk past the first one found short is taken.
     std::atomic<unsigned> end{k_chunks_per_round};
     // A chunk's values new to the census are found while it is still in the

@@ -14,9 +14,12 @@ constexpr std::size_t k_buffer_bytes = 64 * 1024;
 
 }  // namespace
 
-FdStreamBuf::FdStreamBuf(int descriptor) : fd(descriptor), get_buffer(k_buffer_bytes), put_buffer(k_buffer_bytes) {
-  setg(get_buffer.data(), get_buffer.data(), get_buffer.data());
-  setp(put_buffer.data(), put_buffer.data() + put_buffer.size());
+FdStreamBuf::FdStreamBuf(int descriptor)
+    : fd(descriptor),
+      get_buffer(std::make_unique_for_overwrite<char[]>(k_buffer_bytes)),
+      put_buffer(std::make_unique_for_overwrite<char[]>(k_buffer_bytes)) {
+  setg(get_buffer.get(), get_buffer.get(), get_buffer.get());
+  setp(put_buffer.get(), put_buffer.get() + k_buffer_bytes);
 }
 
 FdStreamBuf::~FdStreamBuf() { sync(); }
@@ -29,10 +32,10 @@ std::streamsize FdStreamBuf::ReadSome(char* bytes, std::size_t count) {
 
 FdStreamBuf::int_type FdStreamBuf::underflow() {
   if (gptr() < egptr()) return traits_type::to_int_type(*gptr());
-  const std::streamsize got = ReadSome(get_buffer.data(), get_buffer.size());
+  const std::streamsize got = ReadSome(get_buffer.get(), k_buffer_bytes);
   // A read error looks like the end to the stream; Error() tells them apart.
   if (got <= 0) return traits_type::eof();
-  setg(get_buffer.data(), get_buffer.data(), get_buffer.data() + got);
+  setg(get_buffer.get(), get_buffer.get(), get_buffer.get() + got);
   return traits_type::to_int_type(*gptr());
 }
 
@@ -85,7 +88,7 @@ int FdStreamBuf::sync() {
   const std::size_t pending = static_cast<std::size_t>(pptr() - pbase());
   if (pending == 0) return 0;
   const bool written = WriteAll(pbase(), pending);
-  setp(put_buffer.data(), put_buffer.data() + put_buffer.size());
+  setp(put_buffer.get(), put_buffer.get() + k_buffer_bytes);
   return written ? 0 : -1;
 }
 
@@ -101,7 +104,7 @@ FdStreamBuf::pos_type FdStreamBuf::seekoff(off_type offset, std::ios_base::seekd
     error = errno;
     return pos_type(off_type(-1));
   }
-  setg(get_buffer.data(), get_buffer.data(), get_buffer.data());
+  setg(get_buffer.get(), get_buffer.get(), get_buffer.get());
   return pos_type(off_type(position));
 }
 

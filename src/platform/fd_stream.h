@@ -6,9 +6,9 @@
 #pragma once
 
 #include <istream>
+#include <memory>
 #include <ostream>
 #include <streambuf>
-#include <vector>
 
 namespace huffman {
 
@@ -37,8 +37,9 @@ class FdStreamBuf final : public std::streambuf {
 
   int fd;
   int error = 0;
-  std::vector<char> get_buffer;
-  std::vector<char> put_buffer;
+  // Not zero-filled: only the pages a stream uses are ever touched.
+  std::unique_ptr<char[]> get_buffer;
+  std::unique_ptr<char[]> put_buffer;
 };
 
 // An input and an output stream on one descriptor, which they do not own.
