@@ -1,5 +1,7 @@
 #include "codec/window_table.h"
 
+#include <algorithm>
+
 #include "codec/memory_pages.h"
 
 namespace huffman {
@@ -11,6 +13,45 @@ std::uint64_t Entry(int from, std::uint32_t bytes, int count, int consumed, int 
          static_cast<std::uint64_t>(bytes) << k_entry_bytes_shift |
          static_cast<std::uint64_t>(next) << k_entry_next_shift |
          static_cast<std::uint64_t>(count) << k_entry_count_shift;
+}
+
+// The walk from a table's state over the first bits of a window.
+struct Walked {
+  int state;
+  std::uint32_t bytes;  // the bytes reached, the first lowest
+  int count;
+  int consumed_to_last_byte;
+};
+
+// Fills the entries of the windows that begin with the `depth` bits of
+// `prefix`, the walk over which is `walked`.  Windows that share a prefix
+// share its steps, so a table takes about two steps per entry rather than
+// a window's bits.
+void FillPrefix(const WalkMachine& machine, int from_state, std::uint64_t* table, int depth, int prefix,
+                const Walked& walked) {
+  // A window stops at its last bit or at its last byte: every window that
+  // begins so has this entry.
+  if (depth == k_window_bits || walked.count == k_max_bytes_per_window) {
+    const std::uint64_t entry = walked.count > 0 ? Entry(from_state, walked.bytes, walked.count,
+                                                         walked.consumed_to_last_byte, WalkMachine::k_root_state)
+                                                 : Entry(from_state, 0, 0, k_window_bits, walked.state);
+    const int free_bits = k_window_bits - depth;
+    std::fill_n(table + (prefix << free_bits), 1 << free_bits, entry);
+    return;
+  }
+  for (int bit = 0; bit < 2; ++bit) {
+    const WalkMachine::Move& move = machine.Step(walked.state, bit);
+    Walked next{move.next, walked.bytes, walked.count, walked.consumed_to_last_byte};
+    if (move.emitted >= 0) {
+      next.bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * next.count++);
+      next.consumed_to_last_byte = depth + 1;
+    }
+    FillPrefix(machine, from_state, table, depth + 1, prefix << 1 | bit, next);
+  }
+}
+
+void FillWindows(const WalkMachine& machine, int from_state, std::uint64_t* table) {
+  FillPrefix(machine, from_state, table, 0, 0, {from_state, 0, 0, 0});
 }
 
 }  // namespace
@@ -27,22 +68,7 @@ const std::uint64_t* WindowTables::Build(int from_state) {
   }
   table =
       slabs.back().get() + std::size_t{k_window_entries} * static_cast<std::size_t>(k_tables_per_slab - free_in_slab--);
-  for (int window = 0; window < k_window_entries; ++window) {
-    int state = from_state;
-    std::uint32_t bytes = 0;
-    int count = 0;
-    int consumed_to_last_byte = 0;
-    for (int i = 0; i < k_window_bits && count < k_max_bytes_per_window; ++i) {
-      const WalkMachine::Move& move = machine.Step(state, (window >> (k_window_bits - 1 - i)) & 1);
-      state = move.next;
-      if (move.emitted >= 0) {
-        bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * count++);
-        consumed_to_last_byte = i + 1;
-      }
-    }
-    table[window] = count > 0 ? Entry(from_state, bytes, count, consumed_to_last_byte, WalkMachine::k_root_state)
-                              : Entry(from_state, 0, 0, k_window_bits, state);
-  }
+  FillWindows(machine, from_state, table);
   published[from_state].store(table, std::memory_order_release);
   return table;
 }
