@@ -24,6 +24,8 @@ static_assert(k_lane_bytes <= k_large_block_bytes);
 // but a fraction of a percent of lanes within 32); the rest is margin, and
 // noting each window costs as the slow path does.
 constexpr int k_checkpoint_windows = 128;
+// A lane notes where it starts and then at most one checkpoint a window.
+constexpr int k_checkpoint_places = k_checkpoint_windows + 1;
 // A refill loads 8 bytes and keeps whole bytes only, so it leaves between
 // 56 and 63 valid bits (see Refill); that many windows run per refill.
 constexpr int k_refill_load_bytes = 8;
@@ -121,6 +123,7 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
       space += MaxRestoredBytes(bytes - cut_at(k));
     }
     lane_space = RawBuffer(space, PageUse::room);
+    checkpoint_space = MakePageArray<Checkpoint>(static_cast<std::size_t>(lane_count) * k_checkpoint_places);
     for (int k = 1; k < lane_count; ++k) {
       lane_out[k] = lane_space.data() + starts[k];
       // What the lane's own share can reach is mapped in advance; the rest
@@ -222,12 +225,13 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
     if (k == 0) continue;
     Lane& lane = lanes[k];
     lane.table = tables.For(lane.state);
-    checkpoints[k].clear();
-    checkpoints[k].push_back({BitPosition(base, lane.in, 0), 0});
+    Checkpoint* const notes = &checkpoint_space[static_cast<std::size_t>(k) * k_checkpoint_places];
+    int& count = checkpoint_counts[k];
+    count = 0;
+    notes[count++] = {BitPosition(base, lane.in, 0), 0};
     for (int window = 0; window < k_checkpoint_windows && StepWindow(lane, end, tables); ++window) {
       if (lane.state == WalkMachine::k_root_state) {
-        checkpoints[k].push_back({BitPosition(base, lane.in, lane.bitcount),
-                                  static_cast<std::size_t>(lane.out - lane_out[k])});
+        notes[count++] = {BitPosition(base, lane.in, lane.bitcount), static_cast<std::size_t>(lane.out - lane_out[k])};
       }
     }
   }
@@ -242,7 +246,8 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
 // walked past every checkpoint.
 const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                                   const std::uint8_t*& left_at) {
-  const auto& notes = checkpoints[lane];
+  const std::span<const Checkpoint> notes(&checkpoint_space[static_cast<std::size_t>(lane) * k_checkpoint_places],
+                                          static_cast<std::size_t>(checkpoint_counts[lane]));
   std::size_t next = 0;
   for (;;) {
     const std::uint64_t position = BitPosition(base, current.in, current.bitcount);

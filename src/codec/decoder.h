@@ -20,7 +20,6 @@
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <vector>
 
 #include "codec/byte_sink.h"
 #include "codec/cpu_features.h"
@@ -112,7 +111,10 @@ class Decoder {
   std::array<std::uint8_t*, k_max_lanes> lane_out{};
   // Which thread decoded each part of the block.
   PartOwners part_owners;
-  std::array<std::vector<Checkpoint>, k_max_lanes> checkpoints;
+  // Each lane's checkpoints, in places made with the lanes' room: as many
+  // as a lane may note, for each lane.
+  PageArray<Checkpoint> checkpoint_space;
+  std::array<int, k_max_lanes> checkpoint_counts{};
 };
 
 }  // namespace huffman
