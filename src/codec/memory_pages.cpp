@@ -79,7 +79,12 @@ class PageRegion {
         free_extents.erase(before);
       }
     }
-    free_extents.emplace(offset, length);
+    try {
+      free_extents.emplace(offset, length);
+    } catch (const std::bad_alloc&) {
+      // No memory to note the extent: it stays out of use, and is still the
+      // region's, not new's.
+    }
     return true;
   }
 
