@@ -1,6 +1,7 @@
 #include "codec/window_table.h"
 
 #include <algorithm>
+#include <array>
 
 #include "codec/memory_pages.h"
 
@@ -23,35 +24,42 @@ struct Walked {
   int consumed_to_last_byte;
 };
 
-// Fills the entries of the windows that begin with the `depth` bits of
-// `prefix`, the walk over which is `walked`.  Windows that share a prefix
-// share its steps, so a table takes about two steps per entry rather than
-// a window's bits.
-void FillPrefix(const WalkMachine& machine, int from_state, std::uint64_t* table, int depth, int prefix,
-                const Walked& walked) {
-  // A window stops at its last bit or at its last byte: every window that
-  // begins so has this entry.
-  if (depth == k_window_bits || walked.count == k_max_bytes_per_window) {
-    const std::uint64_t entry = walked.count > 0 ? Entry(from_state, walked.bytes, walked.count,
-                                                         walked.consumed_to_last_byte, WalkMachine::k_root_state)
-                                                 : Entry(from_state, 0, 0, k_window_bits, walked.state);
-    const int free_bits = k_window_bits - depth;
-    std::fill_n(table + (prefix << free_bits), 1 << free_bits, entry);
-    return;
-  }
-  for (int bit = 0; bit < 2; ++bit) {
-    const WalkMachine::Move& move = machine.Step(walked.state, bit);
-    Walked next{move.next, walked.bytes, walked.count, walked.consumed_to_last_byte};
-    if (move.emitted >= 0) {
-      next.bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * next.count++);
-      next.consumed_to_last_byte = depth + 1;
-    }
-    FillPrefix(machine, from_state, table, depth + 1, prefix << 1 | bit, next);
-  }
-}
-
+// Fills `table` by walking the windows' bits depth first: windows that share
+// a prefix share its steps, so a table takes about two steps per entry
+// rather than a window's bits.  A window stops at its last bit or at its last
+// byte, so every window that begins with the bits walked to there has that
+// entry.
 void FillWindows(const WalkMachine& machine, int from_state, std::uint64_t* table) {
-  FillPrefix(machine, from_state, table, 0, 0, {from_state, 0, 0, 0});
+  struct Prefix {
+    int depth;  // bits walked
+    int bits;   // those bits, the first highest
+    Walked walked;
+  };
+  // One prefix waits at each depth at most, beside the one being walked.
+  std::array<Prefix, k_window_bits + 2> waiting;
+  int count = 0;
+  waiting[count++] = {0, 0, {from_state, 0, 0, 0}};
+  while (count > 0) {
+    const Prefix at = waiting[--count];
+    const Walked& walked = at.walked;
+    if (at.depth == k_window_bits || walked.count == k_max_bytes_per_window) {
+      const std::uint64_t entry = walked.count > 0 ? Entry(from_state, walked.bytes, walked.count,
+                                                           walked.consumed_to_last_byte, WalkMachine::k_root_state)
+                                                   : Entry(from_state, 0, 0, k_window_bits, walked.state);
+      const int free_bits = k_window_bits - at.depth;
+      std::fill_n(table + (at.bits << free_bits), 1 << free_bits, entry);
+      continue;
+    }
+    for (int bit = 0; bit < 2; ++bit) {
+      const WalkMachine::Move& move = machine.Step(walked.state, bit);
+      Walked next{move.next, walked.bytes, walked.count, walked.consumed_to_last_byte};
+      if (move.emitted >= 0) {
+        next.bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * next.count++);
+        next.consumed_to_last_byte = at.depth + 1;
+      }
+      waiting[count++] = {at.depth + 1, at.bits << 1 | bit, next};
+    }
+  }
 }
 
 }  // namespace
