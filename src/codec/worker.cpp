@@ -66,7 +66,8 @@ void WorkerSet::Start(unsigned count) {
   threads = count;
   // A thread that watches holds a core: with more threads than cores, it
   // would hold up the one it waits for.
-  watch = count <= AvailableCores();
+  cores = AvailableCores();
+  watch = count <= cores;
   helpers.reserve(count - 1);
   for (unsigned helper = 1; helper < count; ++helper) {
     helpers.emplace_back([this, helper] {
@@ -132,7 +133,14 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
   if (owners != nullptr) owned_taken.fill(false);
   taken = done = 0;
   const std::uint64_t job_generation = ++generation;
-  changed.notify_all();
+  if (watch) {
+    changed.notify_all();
+  } else {
+    // More threads than cores: as many wake as there are cores to run them.
+    // One more would only be held back, maybe in the middle of a part the
+    // job then waits for.
+    for (unsigned helper = 1; helper < cores; ++helper) changed.notify_one();
+  }
   RunParts(lock, job_generation);
   if (done != parts) {
     // The parts left are running on the helpers and end within a part's
@@ -143,7 +151,7 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
       SpinUntil([this, all] { return done.load(std::memory_order_acquire) == all; });
       lock.lock();
     }
-    changed.wait(lock, [this] { return done == parts; });
+    finished.wait(lock, [this] { return done == parts; });
   }
   job = nullptr;
   owners = nullptr;
@@ -182,7 +190,7 @@ void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_g
       (*current)(part - side_parts);
     }
     lock.lock();
-    if (++done == parts) changed.notify_all();
+    if (++done == parts) finished.notify_one();  // only Run's caller waits for it
   }
 }
 

@@ -114,9 +114,11 @@ class WorkerSet {
   unsigned TakePart();
 
   unsigned threads = 0;  // 0: not asked yet
+  unsigned cores = 0;    // this process may run on, seen when the threads start
   bool watch = true;     // whether a waiting thread watches before it sleeps
   std::mutex mutex;
-  std::condition_variable changed;
+  std::condition_variable changed;   // a job started, or the helpers stop
+  std::condition_variable finished;  // the job's last part returned
   const std::function<void(unsigned)>* job = nullptr;
   // Tasks handed along (Beside): only the caller changes them, between jobs.
   std::array<std::function<void()>, k_max_side_tasks> side;
