@@ -136,10 +136,12 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
   if (watch) {
     changed.notify_all();
   } else {
-    // More threads than cores: as many wake as there are cores to run them.
-    // One more would only be held back, maybe in the middle of a part the
-    // job then waits for.
-    for (unsigned helper = 1; helper < cores; ++helper) changed.notify_one();
+    // More threads than cores: as many wake as there are cores to run them,
+    // and on one core one helper, so that a shared job is still shared.  One
+    // more would only be held back, maybe in the middle of a part the job
+    // then waits for.
+    const unsigned woken = std::max(cores, 2U) - 1;
+    for (unsigned helper = 0; helper < woken; ++helper) changed.notify_one();
   }
   RunParts(lock, job_generation);
   if (done != parts) {
