@@ -148,6 +148,8 @@ void* TakePages(std::size_t bytes, PageUse use) {
 void GivePages(void* start, std::size_t bytes) noexcept {
 #if defined(HUFFMAN_PAGE_REGION)
   if (bytes >= k_grain_bytes && Region().Give(start, bytes)) return;
+#else
+  (void)bytes;
 #endif
   ::operator delete(start);
 }
