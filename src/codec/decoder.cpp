@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codec/big_endian.h"
+#include "codec/code_table.h"
 #include "codec/memory_pages.h"
 
 namespace huffman {
@@ -26,6 +27,15 @@ static_assert(k_lane_bytes <= k_large_block_bytes);
 constexpr int k_checkpoint_windows = 128;
 // A lane notes where it starts and then at most one checkpoint a window.
 constexpr int k_checkpoint_places = k_checkpoint_windows + 1;
+// The most the decode writes past a lane's end before it meets the next
+// lane or has walked past all that lane's checkpoints: they lie within its
+// first k_checkpoint_windows windows, a window step may go a window beyond
+// the last, and the walk then steps to the end of a code; every byte
+// reached takes at least a bit, and each lookup stores a whole window's
+// bytes, reached or not.  A lane's own decode passes its end by less: the
+// rest of a code.
+constexpr std::size_t k_join_room_bytes =
+    (k_checkpoint_windows + 1) * k_window_bits + k_max_code_bits + k_max_bytes_per_window;
 // A refill loads 8 bytes and keeps whole bytes only, so it leaves between
 // 56 and 63 valid bits (see Refill); that many windows run per refill.
 constexpr int k_refill_load_bytes = 8;
@@ -106,30 +116,23 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   const std::uint8_t* const end = base + payload.size();
   for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
   lanes[0] = first;
-  // Each lane has room for its own share and for all that follows it, in
-  // case the lanes after it are never met and it decodes them itself: all
-  // in one allocation, whose untouched pages cost nothing.  A lane's room
-  // grows with the block, so the places made for a block serve any block
-  // no larger cut into as many lanes: they are made for the next power of
-  // two, which a restore's first block (shorter by the dictionary) and its
-  // full blocks share.
+  // Each lane has room for what its own share can reach, and for what the
+  // decode so far writes past the lane's end while it meets the next lane
+  // or walks past all its checkpoints.  A lane the decode fails to meet is
+  // left, its output unused, and the decode goes on in the left lane's
+  // room: the rooms follow each other in order, so the decode's output stays
+  // within the rooms of the lanes it left and out of the next lane's.  A
+  // lane's room grows with the block, so the places made for a block serve
+  // any block no larger cut into as many lanes: they are made for the next
+  // power of two, which a restore's first block (shorter by the dictionary)
+  // and its full blocks share.
   if (lane_count != placed_lanes || payload.size() > placed_bytes) {
     const std::size_t bytes = std::bit_ceil(payload.size());
-    const auto cut_at = [bytes, lane_count](int k) { return bytes * static_cast<std::size_t>(k) / lane_count; };
-    std::size_t space = 0;
-    std::array<std::size_t, k_max_lanes> starts{};
-    for (int k = 1; k < lane_count; ++k) {
-      starts[k] = space;
-      space += MaxRestoredBytes(bytes - cut_at(k));
-    }
-    lane_space = RawBuffer(space, PageUse::room);
+    // No cut of a block of up to `bytes` bytes gives a lane more share.
+    const std::size_t room = MaxRestoredBytes(bytes / static_cast<std::size_t>(lane_count) + 1) + k_join_room_bytes;
+    lane_space = RawBuffer(room * static_cast<std::size_t>(lane_count - 1));
     checkpoint_space = MakePageArray<Checkpoint>(static_cast<std::size_t>(lane_count) * k_checkpoint_places);
-    for (int k = 1; k < lane_count; ++k) {
-      lane_out[k] = lane_space.data() + starts[k];
-      // What the lane's own share can reach is mapped in advance; the rest
-      // of its room is used only if the lanes after it are never met.
-      PrefaultPages(lane_out[k], MaxRestoredBytes(cut_at(k + 1) - cut_at(k)));
-    }
+    for (int k = 1; k < lane_count; ++k) lane_out[k] = lane_space.data() + room * static_cast<std::size_t>(k - 1);
     placed_lanes = lane_count;
     placed_bytes = bytes;
   }

@@ -134,13 +134,11 @@ void PrefaultPages(void* start, std::size_t bytes) {
 #endif
 }
 
-void* TakePages(std::size_t bytes, PageUse use) {
+void* TakePages(std::size_t bytes) {
 #if defined(HUFFMAN_PAGE_REGION)
-  if (use == PageUse::filled && bytes >= k_grain_bytes) {
+  if (bytes >= k_grain_bytes) {
     if (void* const taken = Region().Take(bytes)) return taken;
   }
-#else
-  (void)use;
 #endif
   return ::operator new(bytes);
 }

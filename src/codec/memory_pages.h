@@ -18,15 +18,12 @@ namespace huffman {
 // can (Linux 5.14 on); elsewhere, and for buffers too small to gain, nothing.
 void PrefaultPages(void* start, std::size_t bytes);
 
-// What a buffer is for: to be filled, or room of which only parts are ever
-// touched.  Room comes from the system's small pages, of which only those
-// touched take memory.
-enum class PageUse { filled, room };
-
 // `bytes` uninitialised bytes, aligned for any type; throws std::bad_alloc
-// as new does.  Large ones to be filled come from the region where there is
-// one.
-void* TakePages(std::size_t bytes, PageUse use = PageUse::filled);
+// as new does.  Large ones come from the region where there is one.  Every
+// page of the region that a buffer takes is memory in use (2 MiB at a
+// time), so a buffer of which only parts are ever touched does not belong
+// there.
+void* TakePages(std::size_t bytes);
 // Hands back what TakePages(bytes) gave.
 void GivePages(void* start, std::size_t bytes) noexcept;
 
@@ -41,9 +38,9 @@ template <typename T>
 using PageArray = std::unique_ptr<T[], PagesDeleter<T>>;
 
 template <typename T>
-PageArray<T> MakePageArray(std::size_t count, PageUse use = PageUse::filled) {
+PageArray<T> MakePageArray(std::size_t count) {
   static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
-  return PageArray<T>(static_cast<T*>(TakePages(count * sizeof(T), use)), PagesDeleter<T>{count});
+  return PageArray<T>(static_cast<T*>(TakePages(count * sizeof(T))), PagesDeleter<T>{count});
 }
 
 }  // namespace huffman

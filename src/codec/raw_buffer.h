@@ -1,9 +1,8 @@
 // A byte buffer whose bytes start uninitialised.  The codec's buffers are
 // always written before they are read, and zero-filling megabytes for every
-// operation would cost a small file more than coding it.  A buffer to be
-// filled, made at its size, is mapped in advance (memory_pages.h); room
-// (PageUse::room) is not, nor is a buffer grown on demand: a lane's room
-// for the worst case is mostly never touched.
+// operation would cost a small file more than coding it.  A buffer made at
+// its size is mapped in advance (memory_pages.h): the codec fills those; one
+// grown on demand is not.
 #pragma once
 
 #include <algorithm>
@@ -17,9 +16,8 @@ namespace huffman {
 
 class RawBuffer {
  public:
-  explicit RawBuffer(std::size_t size = 0, PageUse page_use = PageUse::filled)
-      : bytes(MakePageArray<std::uint8_t>(size, page_use)), length(size), use(page_use) {
-    if (use == PageUse::filled) PrefaultPages(bytes.get(), size);
+  explicit RawBuffer(std::size_t size = 0) : bytes(MakePageArray<std::uint8_t>(size)), length(size) {
+    PrefaultPages(bytes.get(), size);
   }
 
   std::uint8_t* data() { return bytes.get(); }
@@ -29,7 +27,7 @@ class RawBuffer {
   // Grows to at least `size` bytes, keeping the first `keep` of them.
   void Grow(std::size_t size, std::size_t keep = 0) {
     if (size <= length) return;
-    auto larger = MakePageArray<std::uint8_t>(size, use);
+    auto larger = MakePageArray<std::uint8_t>(size);
     if (keep > 0) std::memcpy(larger.get(), bytes.get(), std::min(keep, length));
     bytes = std::move(larger);
     length = size;
@@ -38,7 +36,6 @@ class RawBuffer {
  private:
   PageArray<std::uint8_t> bytes;
   std::size_t length;
-  PageUse use;
 };
 
 }  // namespace huffman
