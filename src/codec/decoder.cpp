@@ -228,7 +228,7 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
     if (k == 0) continue;
     Lane& lane = lanes[k];
     lane.table = tables.For(lane.state);
-    Checkpoint* const notes = &checkpoint_space[static_cast<std::size_t>(k) * k_checkpoint_places];
+    Checkpoint* const notes = CheckpointsOf(k);
     int& count = checkpoint_counts[k];
     count = 0;
     notes[count++] = {BitPosition(base, lane.in, 0), 0};
@@ -242,6 +242,10 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
   for (int k = first_lane; k < first_lane + k_lanes_per_part; ++k) RunFast(lanes[k], cuts[k + 1], tables);
 }
 
+Decoder::Checkpoint* Decoder::CheckpointsOf(int lane) {
+  return &checkpoint_space[static_cast<std::size_t>(lane) * k_checkpoint_places];
+}
+
 // Walks `current` on until it stands at one of the lane's checkpoints in the
 // root state, and from there becomes the lane: same position, state and
 // output buffer.  Returns where in that buffer the taken output starts, and
@@ -249,8 +253,7 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
 // walked past every checkpoint.
 const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                                   const std::uint8_t*& left_at) {
-  const std::span<const Checkpoint> notes(&checkpoint_space[static_cast<std::size_t>(lane) * k_checkpoint_places],
-                                          static_cast<std::size_t>(checkpoint_counts[lane]));
+  const std::span<const Checkpoint> notes(CheckpointsOf(lane), static_cast<std::size_t>(checkpoint_counts[lane]));
   std::size_t next = 0;
   for (;;) {
     const std::uint64_t position = BitPosition(base, current.in, current.bitcount);

@@ -64,6 +64,8 @@ class Decoder {
   // state at the block's end.
   int DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored, int lane_count);
   void RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_count);
+  // Where `lane` notes its checkpoints.
+  Checkpoint* CheckpointsOf(int lane);
   // Output of the joined decode taken from one lane's buffer.
   struct Segment {
     std::span<const std::uint8_t> bytes;
