@@ -28,6 +28,8 @@ constexpr char k_help[] =
     "                      terminal; restore files that fail the checks of -t\n"
     "  -S, --suffix=SUF    use suffix SUF instead of .huf\n"
     "  -T, --threads=N     use N threads (0: every core, the default)\n"
+    "  -1 ... -9, --fast, --best\n"
+    "                      accepted and ignored: the format has one encoding\n"
     "  -v, --verbose       report each file on standard error\n"
     "  -q, --quiet         report errors only\n"
     "  -h, --help          show this help and exit\n"

@@ -25,6 +25,7 @@ enum class Key {
   verbose,
   quiet,
   threads,
+  level,  // -1 ... -9, --fast, --best: one encoding, so nothing to change
   help,
   version
 };
@@ -37,14 +38,32 @@ struct KnownOption {
 };
 
 constexpr std::array k_options = {
-    KnownOption{'z', "compress", false, Key::compress}, KnownOption{'d', "decompress", false, Key::decompress},
-    KnownOption{'t', "test", false, Key::test},         KnownOption{'l', "list", false, Key::list},
-    KnownOption{'c', "stdout", false, Key::to_stdout},  KnownOption{'o', "output", true, Key::output},
-    KnownOption{'k', "keep", false, Key::keep},         KnownOption{'\0', "rm", false, Key::remove},
-    KnownOption{'f', "force", false, Key::force},       KnownOption{'S', "suffix", true, Key::suffix},
-    KnownOption{'v', "verbose", false, Key::verbose},   KnownOption{'q', "quiet", false, Key::quiet},
-    KnownOption{'T', "threads", true, Key::threads},    KnownOption{'h', "help", false, Key::help},
+    KnownOption{'z', "compress", false, Key::compress},
+    KnownOption{'d', "decompress", false, Key::decompress},
+    KnownOption{'t', "test", false, Key::test},
+    KnownOption{'l', "list", false, Key::list},
+    KnownOption{'c', "stdout", false, Key::to_stdout},
+    KnownOption{'o', "output", true, Key::output},
+    KnownOption{'k', "keep", false, Key::keep},
+    KnownOption{'\0', "rm", false, Key::remove},
+    KnownOption{'f', "force", false, Key::force},
+    KnownOption{'S', "suffix", true, Key::suffix},
+    KnownOption{'v', "verbose", false, Key::verbose},
+    KnownOption{'q', "quiet", false, Key::quiet},
+    KnownOption{'T', "threads", true, Key::threads},
+    KnownOption{'h', "help", false, Key::help},
     KnownOption{'V', "version", false, Key::version},
+    KnownOption{'1', "", false, Key::level},
+    KnownOption{'2', "", false, Key::level},
+    KnownOption{'3', "", false, Key::level},
+    KnownOption{'4', "", false, Key::level},
+    KnownOption{'5', "", false, Key::level},
+    KnownOption{'6', "", false, Key::level},
+    KnownOption{'7', "", false, Key::level},
+    KnownOption{'8', "", false, Key::level},
+    KnownOption{'9', "", false, Key::level},
+    KnownOption{'\0', "fast", false, Key::level},
+    KnownOption{'\0', "best", false, Key::level},
 };
 
 const KnownOption* FindShort(char name) {
@@ -58,6 +77,7 @@ const KnownOption* FindLong(std::string_view name, std::string& problem) {
   const KnownOption* match = nullptr;
   int prefix_matches = 0;
   for (const KnownOption& option : k_options) {
+    if (option.long_name.empty()) continue;  // a short name only
     if (option.long_name == name) return &option;
     if (option.long_name.starts_with(name)) {
       match = &option;
@@ -132,6 +152,8 @@ void Apply(const KnownOption& option, const std::string& value, Gathered& state)
       }
       break;
     }
+    case Key::level:
+      break;
     case Key::help:
       if (!state.request) state.request = Request::help;
       break;

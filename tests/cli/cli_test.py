@@ -134,6 +134,18 @@ class RoundTripTest(CliTest):
         self.assertEqual(self.run_ok("-c", "-T", "3", stdin=data).out, packed)
         self.assertEqual(self.run_ok("-dc", "--threads=3", stdin=packed).out, data)
 
+    def test_level_options_change_no_byte(self):
+        data = b"abracadabra" * 50
+        self.write("a", data)
+        packed = self.run_ok("-c", "a").out
+        for args in (["-9c"], ["-c1"], ["--fast", "-c"], ["--best", "-c"], ["-c", "-19"], ["-T9", "-3c"]):
+            with self.subTest(args):
+                self.assertEqual(self.run_ok(*args, "a").out, packed)
+        # A value-taking option takes the rest of its group, digits included.
+        self.run_ok("-9S.x9", "a")
+        self.assertEqual(self.read("a.x9"), packed)
+        self.assertEqual(self.run_ok("-d9c", "-S", ".x9", "a.x9").out, data)
+
     def test_many_files_to_stdout_and_another_suffix(self):
         self.write("a", b"first ")
         self.write("b", b"second")
