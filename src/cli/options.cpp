@@ -25,6 +25,7 @@ enum class Key {
   verbose,
   quiet,
   threads,
+  recursive,
   level,  // -1 ... -9, --fast, --best: one encoding, so nothing to change
   help,
   version
@@ -53,6 +54,7 @@ constexpr std::array k_options = {
     KnownOption{'T', "threads", true, Key::threads},
     KnownOption{'h', "help", false, Key::help},
     KnownOption{'V', "version", false, Key::version},
+    KnownOption{'r', "recursive", false, Key::recursive},
     KnownOption{'1', "", false, Key::level},
     KnownOption{'2', "", false, Key::level},
     KnownOption{'3', "", false, Key::level},
@@ -152,6 +154,9 @@ void Apply(const KnownOption& option, const std::string& value, Gathered& state)
       }
       break;
     }
+    case Key::recursive:
+      p.recursive = true;
+      break;
     case Key::level:
       break;
     case Key::help:
@@ -173,10 +178,14 @@ std::string CheckCombination(const Preferences& p) {
     if (p.to_stdout) return "-o and -c cannot be used together";
     if (reads_only) return "-o cannot be used with -t or -l";
     if (p.files.size() > 1) return "-o takes one input only";
+    if (p.recursive) return "-o cannot be used with -r (-o takes one input)";
   }
   if (p.remove_source && p.to_stdout) return "--rm cannot be used with -c";
   if (p.operation == Operation::compress && p.to_stdout && p.files.size() > 1) {
     return "-c compresses one input only (a compressed file holds one source)";
+  }
+  if (p.operation == Operation::compress && p.to_stdout && p.recursive) {
+    return "-c cannot compress with -r (a compressed file holds one source)";
   }
   return {};
 }

@@ -25,6 +25,7 @@ struct Preferences {
   std::string suffix = ".huf";              // -S
   Verbosity verbosity = Verbosity::normal;  // last of -v/-q
   std::optional<unsigned> threads;          // -T
+  bool recursive = false;                   // -r: directories' files too
   std::vector<std::string> files;           // "-" for standard input; never empty
 };
 

@@ -7,7 +7,9 @@
 #include "cli/help.h"
 #include "cli/messages.h"
 #include "cli/options.h"
+#include "cli/tree_walk.h"
 #include "codec/operations.h"
+#include "platform/file_status.h"
 
 namespace huffman::cli {
 
@@ -29,24 +31,28 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
   if (preferences.threads) SetThreadCount(*preferences.threads);
 
   ListTable table(preferences.verbosity == Verbosity::verbose);
-  bool all_succeeded = true;
-  for (const std::string& operand : preferences.files) {
-    bool succeeded = false;
+  auto process = [&preferences, &table](const std::string& operand) {
     switch (preferences.operation) {
       case Operation::compress:
-        succeeded = CompressOne(preferences, operand);
-        break;
+        return CompressOne(preferences, operand);
       case Operation::decompress:
-        succeeded = DecompressOne(preferences, operand);
-        break;
+        return DecompressOne(preferences, operand);
       case Operation::test:
-        succeeded = TestOne(preferences, operand);
-        break;
+        return TestOne(preferences, operand);
       case Operation::list:
-        succeeded = ListOne(preferences, operand, table);
-        break;
+        return ListOne(preferences, operand, table);
     }
-    all_succeeded &= succeeded;
+    return false;
+  };
+  bool all_succeeded = true;
+  for (const std::string& operand : preferences.files) {
+    // With -r a directory operand (a link to one included: it was named)
+    // stands for the files below it; any other operand is handled alike.
+    if (preferences.recursive && operand != k_standard_input && StatusOf(operand).kind == FileKind::directory) {
+      all_succeeded &= ProcessTree(preferences, operand, process);
+    } else {
+      all_succeeded &= process(operand);
+    }
   }
   if (preferences.operation == Operation::list) {
     table.Finish();

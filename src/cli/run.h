@@ -1,8 +1,9 @@
 // The command-line mode as a whole: the arguments read into preferences
 // (a usage error stops here, with nothing processed), then every input
-// through the chosen operation, each on its own: a failed input is reported
-// and the others still run. Returns the exit status: 0 all succeeded, 1 any
-// input failed, 2 usage error.
+// (with -r, each file below a directory operand) through the chosen
+// operation, each on its own: a failed input is reported and the others
+// still run. Returns the exit status: 0 all succeeded, 1 any input failed,
+// 2 usage error.
 #pragma once
 
 #include <string>

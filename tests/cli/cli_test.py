@@ -211,6 +211,8 @@ class RefusalTest(CliTest):
             (["-t", "-o", "out", "a"], "-o cannot be used with -t or -l"),
             (["-c", "--rm", "a"], "--rm cannot be used with -c"),
             (["-T", "many", "a"], "invalid thread count"),
+            (["-r", "-o", "out", "a"], "-o cannot be used with -r"),
+            (["-rc", "a"], "-c cannot compress with -r"),
         ]
         for args, message in cases:
             with self.subTest(args):
@@ -282,6 +284,60 @@ class RemoveSourceTest(CliTest):
         # -k after --rm: the last one wins.
         self.run_ok("--rm", "-k", "-f", "b")
         self.assert_entries(["a", "b", "b.huf"])
+
+
+class RecursiveTest(CliTest):
+
+    def tree(self):
+        """Every file and link below the work directory: its content, or where it points."""
+        found = {}
+        for top, dirs, files in os.walk(self.dir):
+            for name in files + [d for d in dirs if os.path.islink(os.path.join(top, d))]:
+                path = os.path.join(top, name)
+                key = os.path.relpath(path, self.dir).replace(os.sep, "/")
+                found[key] = "-> " + os.readlink(path) if os.path.islink(path) else self.read(key)
+        return found
+
+    def test_tree_compressed_and_restored_in_name_order(self):
+        sources = {"top/x": b"one", "top/a/y": b"two" * 100, "top/a/b/z": b""}
+        for name, data in sources.items():
+            os.makedirs(os.path.dirname(self.path(name)), exist_ok=True)
+            self.write(name, data)
+        self.write("top/a/b/kept.huf", EXACT)  # carries the suffix: not compressed again
+        others = {}
+        if not harness.ON_WINDOWS:  # links met in the tree are skipped, not followed
+            os.mkdir(self.path("outside"))
+            self.write("outside/o", b"not below top")
+            os.symlink("../outside", self.path("top/dirlink"))
+            os.symlink("x", self.path("top/filelink"))
+            others |= {"outside/o": b"not below top", "top/dirlink": "-> ../outside", "top/filelink": "-> x"}
+        self.run_ok("-r", "--rm", "top")
+        packed = {name + ".huf": self.read(name + ".huf") for name in sources}
+        self.assertEqual(self.tree(), packed | others | {"top/a/b/kept.huf": EXACT})
+        self.assertEqual(self.run_ok("-dcr", "top").out, b"aaaaaaab" + b"" + b"two" * 100 + b"one")
+        # --rm removes a source only where its output was written: y is in the way.
+        self.write("top/a/y", b"in the way")
+        result = huffman(self.dir, "-dr", "--rm", "top")
+        self.assertEqual(result.status, 1)
+        self.assertIn("already exists", result.err)
+        self.assertEqual(self.tree(), others | {"top/a/b/kept": b"aaaaaaab", "top/a/b/z": b"", "top/x": b"one",
+                                                "top/a/y": b"in the way", "top/a/y.huf": packed["top/a/y.huf"]})
+
+    @harness.not_on_windows("a directory's permission bits do not stop a Windows program listing it")
+    def test_unreadable_directory_reported_while_the_rest_is_done(self):
+        if os.geteuid() == 0:
+            self.skipTest("permission bits do not bind root")
+        os.makedirs(self.path("top/locked"))
+        self.write("top/locked/s", b"hidden")
+        self.write("top/open", b"data")
+        os.chmod(self.path("top/locked"), 0)
+        try:
+            result = huffman(self.dir, "-r", "top")
+        finally:
+            os.chmod(self.path("top/locked"), 0o700)
+        self.assertEqual((result.status, result.err),
+                         (1, "huffman: top/locked: cannot read the directory: Permission denied\n"))
+        self.assertTrue(os.path.isfile(self.path("top/open.huf")))
 
 
 class CheckTest(CliTest):
