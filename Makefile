@@ -40,7 +40,7 @@ HARDENED_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMA
 SANITIZER_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all build build-tests run test install clean test-sanitize test-thread fuzz lint test-large bench windows test-windows
+.PHONY: all build build-tests run test install uninstall clean test-sanitize test-thread fuzz lint test-large bench windows test-windows
 
 all: build
 
@@ -70,6 +70,17 @@ test: build-tests
 
 install: build
 	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Removes the files the last `make install` from $(BUILD_DIR) put, as CMake
+# listed them in its install_manifest.txt, and nothing else: no other file
+# and no directory (bin/ and share/man/man1/ are shared with other programs).
+uninstall:
+	@test -f $(BUILD_DIR)/install_manifest.txt || \
+	  { echo "nothing to uninstall: no $(BUILD_DIR)/install_manifest.txt (make install writes it)" >&2; exit 1; }
+	@while IFS= read -r file || [ -n "$$file" ]; do \
+	  if [ -f "$$file" ] || [ -L "$$file" ]; then rm -f -- "$$file" && echo "removed $$file"; fi; \
+	done < $(BUILD_DIR)/install_manifest.txt
+	@rm -f $(BUILD_DIR)/install_manifest.txt
 
 test-sanitize:
 	cmake -S . -B $(SANITIZE_DIR) $(HARDENED_FLAGS) -DHUFFMAN_SANITIZE=ON -DBUILD_TESTING=ON $(CMAKE_FLAGS)
