@@ -1,65 +1,25 @@
 #include "cli/tree_walk.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "cli/messages.h"
+#include "platform/directory_listing.h"
 #include "platform/file_name.h"
 
 namespace huffman::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-enum class EntryKind { file, directory, link, other };
-
-struct Entry {
-  std::string name;  // UTF-8, the entry's own name
-  EntryKind kind = EntryKind::other;
-};
-
-// The errno behind a std::filesystem error, for the message's reason.
-int ErrnoOf(const std::error_code& error) {
-  const std::error_condition condition = error.default_error_condition();
-  return condition.category() == std::generic_category() ? condition.value() : EIO;
-}
-
-// A directory's entries sorted by name, each classified without following
-// links; false (reported) when the directory cannot be read.
-bool ListDirectory(const std::string& directory, std::vector<Entry>& entries) {
-  std::error_code error;
-  fs::directory_iterator it(PathOf(directory), error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-    Entry entry;
-    entry.name = NameOf(it->path().filename());
-    std::error_code status_error;
-    switch (it->symlink_status(status_error).type()) {
-      case fs::file_type::regular:
-        entry.kind = EntryKind::file;
-        break;
-      case fs::file_type::directory:
-        entry.kind = EntryKind::directory;
-        break;
-      case fs::file_type::symlink:
-        entry.kind = EntryKind::link;
-        break;
-      case fs::file_type::not_found:
-        continue;  // gone since it was listed
-      default:
-        entry.kind = EntryKind::other;
-        break;
-    }
-    entries.push_back(std::move(entry));
-  }
-  if (error) {
-    ReportSystemError(directory, "cannot read the directory", ErrnoOf(error));
+// A directory's entries sorted by name; false (reported) when the directory
+// cannot be read.
+bool ListSorted(const std::string& directory, std::vector<DirectoryEntry>& entries) {
+  if (int error = ListDirectory(directory, entries)) {
+    ReportSystemError(directory, "cannot read the directory", error);
     return false;
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(),
+            [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
   return true;
 }
 
@@ -76,7 +36,7 @@ std::string SkipReason(const Preferences& preferences, const std::string& name) 
 // One directory being walked: its sorted entries and the next one to take.
 struct Level {
   std::string path;
-  std::vector<Entry> entries;
+  std::vector<DirectoryEntry> entries;
   std::size_t next = 0;
 };
 
@@ -96,7 +56,7 @@ bool ProcessTree(const Preferences& preferences, const std::string& directory,
   auto enter = [&](const std::string& path) {
     Level level;
     level.path = path;
-    if (ListDirectory(path, level.entries)) {
+    if (ListSorted(path, level.entries)) {
       open.push_back(std::move(level));
     } else {
       all_succeeded = false;
@@ -109,7 +69,7 @@ bool ProcessTree(const Preferences& preferences, const std::string& directory,
       open.pop_back();
       continue;
     }
-    const Entry& entry = level.entries[level.next++];
+    const DirectoryEntry& entry = level.entries[level.next++];
     // Joined by the system's separator, and only one where the operand ends
     // in one ("docs/" gives "docs/notes").
     const std::string path = NameOf(PathOf(level.path) / PathOf(entry.name));
