@@ -314,6 +314,7 @@ class RecursiveTest(CliTest):
         self.run_ok("-r", "--rm", "top")
         packed = {name + ".huf": self.read(name + ".huf") for name in sources}
         self.assertEqual(self.tree(), packed | others | {"top/a/b/kept.huf": EXACT})
+        # Name order within each directory: a/b/kept.huf, a/b/z.huf, a/y.huf, x.huf.
         self.assertEqual(self.run_ok("-dcr", "top").out, b"aaaaaaab" + b"" + b"two" * 100 + b"one")
         # --rm removes a source only where its output was written: y is in the way.
         self.write("top/a/y", b"in the way")
