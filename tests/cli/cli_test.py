@@ -299,7 +299,7 @@ class RecursiveTest(CliTest):
         return found
 
     def test_tree_compressed_and_restored_in_name_order(self):
-        sources = {"top/x": b"one", "top/a/y": b"two" * 100, "top/a/b/z": b""}
+        sources = {"top/x": b"one", "top/m": b"mid", "top/c": b"cee", "top/a/y": b"two" * 100, "top/a/b/z": b""}
         for name, data in sources.items():
             os.makedirs(os.path.dirname(self.path(name)), exist_ok=True)
             self.write(name, data)
@@ -314,14 +314,15 @@ class RecursiveTest(CliTest):
         self.run_ok("-r", "--rm", "top")
         packed = {name + ".huf": self.read(name + ".huf") for name in sources}
         self.assertEqual(self.tree(), packed | others | {"top/a/b/kept.huf": EXACT})
-        # Name order within each directory: a/b/kept.huf, a/b/z.huf, a/y.huf, x.huf.
-        self.assertEqual(self.run_ok("-dcr", "top").out, b"aaaaaaab" + b"" + b"two" * 100 + b"one")
+        # Name order within each directory: a/b/kept.huf, a/b/z.huf, a/y.huf, c.huf, m.huf, x.huf.
+        self.assertEqual(self.run_ok("-dcr", "top").out, b"aaaaaaab" + b"" + b"two" * 100 + b"cee" + b"mid" + b"one")
         # --rm removes a source only where its output was written: y is in the way.
         self.write("top/a/y", b"in the way")
         result = huffman(self.dir, "-dr", "--rm", "top")
         self.assertEqual(result.status, 1)
         self.assertIn("already exists", result.err)
         self.assertEqual(self.tree(), others | {"top/a/b/kept": b"aaaaaaab", "top/a/b/z": b"", "top/x": b"one",
+                                                "top/m": b"mid", "top/c": b"cee",
                                                 "top/a/y": b"in the way", "top/a/y.huf": packed["top/a/y.huf"]})
 
     @harness.not_on_windows("a directory's permission bits do not stop a Windows program listing it")
