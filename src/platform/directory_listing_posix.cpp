@@ -27,7 +27,9 @@ int ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& ent
   int error = 0;
   for (;;) {
     errno = 0;
-    const dirent* entry = readdir(stream);
+    // readdir is unsafe only on a stream shared between threads; this one is
+    // this call's own.
+    const dirent* entry = readdir(stream);  // NOLINT(concurrency-mt-unsafe)
     if (entry == nullptr) {
       error = errno;
       break;
