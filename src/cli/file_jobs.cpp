@@ -82,30 +82,36 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
   return true;
 }
 
-// Where the output of one run goes, and what its end needs done.
+// Where the output of one run goes, and what its end needs done. It is made
+// before the source is opened: the source's attributes are taken then, so
+// that the output gets the access time from before this run read it.
 class Destination {
  public:
   explicit Destination(const Route& route) : route_(route) {
-    if (route.to_stdout) return;
-    // A file compressed from a private source is private until it gets the
-    // source's permission bits; one from standard input follows the umask.
-    std::optional<PrivateNewFiles> private_files;
-    if (!route.from_stdin) private_files.emplace();
-    file_.emplace(route.output);
+    if (!route.to_stdout && !route.from_stdin) source_ = SourceAttributes::Take(route.source, OutputTimes::source);
   }
 
-  // False (reported) when the output cannot be created.
+  // Creates the output; false (reported) when it cannot be created. A file
+  // compressed from a private source is private until it gets the source's
+  // attributes; one from standard input follows the umask.
   bool Open() {
-    if (!file_ || file_->IsOpen()) return true;
+    if (route_.to_stdout) return true;
+    if (source_.Error() != 0) {
+      ReportSystemError(route_.shown, "cannot open", source_.Error());
+      return false;
+    }
+    file_.emplace(route_.output, source_);
+    if (file_->IsOpen()) return true;
     ReportSystemError(route_.output, "cannot create", file_->Error());
     return false;
   }
 
   std::ostream& Stream() { return file_ ? file_->Stream() : static_cast<std::ostream&>(StandardOutput()); }
 
-  // Puts the output in place (flushed to disk first when `durable`), and
-  // gives it the source's permission bits and times. False (reported) when
-  // any step fails; a file not committed is removed with this value.
+  // Gives the output the source's attributes and puts it in place (flushed
+  // to disk first when `durable`). False (reported) when any step fails; a
+  // file not committed is removed with this value, and one that could not
+  // take the source's attributes is put in place private.
   bool Finish(bool durable) {
     if (!file_) {
       StandardOutput().flush();
@@ -115,21 +121,21 @@ class Destination {
       }
       return true;
     }
+    const int carry_error = file_->Carry();
     if (int error = file_->Commit(durable)) {
       ReportSystemError(route_.output, "cannot write", error);
       return false;
     }
-    if (!route_.from_stdin) {
-      if (int error = CopyModeAndTimes(route_.source, route_.output)) {
-        ReportSystemError(route_.output, "cannot copy the source's mode and times", error);
-        return false;
-      }
+    if (carry_error != 0) {
+      ReportSystemError(route_.output, "cannot copy the source's mode and times", carry_error);
+      return false;
     }
     return true;
   }
 
  private:
   const Route& route_;
+  SourceAttributes source_;
   std::optional<AtomicFile> file_;
 };
 
@@ -220,6 +226,7 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!CheckOutputName(preferences, route)) return false;
 
+  Destination destination(route);
   // A named file is read at offsets, on every core; standard input in order.
   std::optional<PositionalFile> file;
   if (!route.from_stdin) {
@@ -229,7 +236,6 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
       return false;
     }
   }
-  Destination destination(route);
   if (!destination.Open()) return false;
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
@@ -269,10 +275,10 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!CheckOutputName(preferences, route)) return false;
 
+  Destination destination(route);
   std::ifstream file;
   std::istream* source = OpenSource(route, file);
   if (source == nullptr) return false;
-  Destination destination(route);
   if (!destination.Open()) return false;
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);

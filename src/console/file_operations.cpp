@@ -59,9 +59,13 @@ using CodecRun = std::function<CodecOutcome(std::istream&, std::ostream&, const 
 
 std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::string& new_name, const CodecRun& codec,
                                     ProgressLine& progress) {
+  // The new file is the user's, named by them: it keeps the times of its
+  // writing, and gets the chosen file's permission bits, owner and group.
+  const SourceAttributes attributes = SourceAttributes::Take(file_Name, OutputTimes::written);
   std::ifstream source;
   if (std::optional<Failure> failure = OpenSource(file_Name, source)) return failure;
-  AtomicFile output(new_name);
+  if (attributes.Error() != 0) return Failure{FailureKind::cannot_read, file_Name, attributes.Error()};
+  AtomicFile output(new_name, attributes);
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
   const CodecOutcome outcome = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
     progress.Update(done, total);
@@ -80,6 +84,9 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
       // uncommitted output.
       return Failure{FailureKind::not_compressed, file_Name, 0, outcome.fault};
   }
+  // A file that cannot take the chosen file's attributes is not put in
+  // place: a failure screen means that nothing was written.
+  if (int carry_error = output.Carry()) return Failure{FailureKind::cannot_write, new_name, carry_error};
   if (int commit_error = output.Commit()) {
     return Failure{FailureKind::cannot_write, new_name, commit_error};
   }

@@ -20,4 +20,12 @@ int AtomicFile::WriteOut() {
   return 0;
 }
 
+int AtomicFile::Carry() {
+  if (!source.Carries() || carried) return 0;
+  if (WriteOut() != 0) return 0;
+  if (int apply_error = source.ApplyToOpen(buffer->Fd())) return apply_error;
+  carried = true;
+  return 0;
+}
+
 }  // namespace huffman

@@ -5,19 +5,25 @@
 // final name, so that not even a crash or SIGKILL can leave anything behind;
 // elsewhere as a hidden temporary file that Commit renames, removed by the
 // destructor on any failure and by the signal handler on an ending signal.
-// An existing file of the final name is replaced only by a complete result.
+// An existing file of the final name is replaced only by a complete result,
+// and gets what it carries over from its source before it appears.
 #pragma once
 
 #include <memory>
 #include <ostream>
 #include <string>
 
+#include "platform/file_status.h"
+
 namespace huffman {
 
 class AtomicFile {
  public:
-  // Creates the temporary output beside `final_name`; check IsOpen().
-  explicit AtomicFile(const std::string& final_name);
+  // Creates the temporary output beside `final_name`; check IsOpen(). An
+  // output that carries a source's attributes is created readable by its
+  // owner only (the umask still applies), so that a private source's data
+  // are never open to others before Carry gives the source's bits.
+  explicit AtomicFile(const std::string& final_name, const SourceAttributes& source = {});
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -27,6 +33,12 @@ class AtomicFile {
   // otherwise.
   int Error() const;
   std::ostream& Stream() { return stream; }
+
+  // Writes out what is buffered and gives the complete output the source's
+  // attributes, before Commit puts it in place. 0, or the errno of the step
+  // that failed; a failed write is left for Commit to report (Carry then
+  // returns 0).
+  int Carry();
 
   // Writes out what is buffered, checks the close, and puts the file in place
   // under the final name. The data are flushed to the disk first (fsync) when
@@ -48,6 +60,8 @@ class AtomicFile {
   int WriteOut();
 
   std::string final_name;
+  SourceAttributes source;
+  bool carried = false;   // Carry gave the open file its part; Commit gives the rest
   std::string temp_name;  // the hidden temporary file's name; empty for an unnamed file
   std::unique_ptr<Buffer> buffer;
   std::ostream stream;

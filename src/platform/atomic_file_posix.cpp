@@ -40,13 +40,16 @@ std::string TempName(const std::string& final_name, int attempt) {
 // (EISDIR, EINVAL) or the file system (EOPNOTSUPP) lacks it.
 bool TmpfileUnsupported(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
+// The mode a new output is created with; the umask narrows it further.
+mode_t CreationMode(const SourceAttributes& source) { return source.Carries() ? 0600 : 0666; }
+
 // A file without a name in `directory`, or -1 with errno set.
-int OpenUnnamed(const std::string& directory) {
+int OpenUnnamed(const std::string& directory, mode_t mode) {
 #ifdef O_TMPFILE
-  // Mode 0666 lets the umask decide, as for any new file.
-  return open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  return open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 #else
   (void)directory;
+  (void)mode;
   errno = EOPNOTSUPP;
   return -1;
 #endif
@@ -81,8 +84,10 @@ int FlushDirectory(const std::string& directory) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
-  int fd = OpenUnnamed(DirectoryOf(final_name));
+AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& source)
+    : final_name(final_name), source(source), stream(nullptr) {
+  const mode_t mode = CreationMode(source);
+  int fd = OpenUnnamed(DirectoryOf(final_name), mode);
   if (fd < 0 && !TmpfileUnsupported(errno)) {
     error = errno;
     return;
@@ -95,7 +100,7 @@ AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), 
       return;
     }
     // O_EXCL claims the name, so nothing that already exists is overwritten.
-    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd < 0) {
       ReleaseFile();
       if (errno == EEXIST) continue;
@@ -167,6 +172,9 @@ int AtomicFile::Commit(bool durable) {
     buffer->Close();
   }
   committed = true;
+  if (carried) {
+    if (int apply_error = source.ApplyToPlaced(final_name)) return apply_error;
+  }
   return flushed ? FlushDirectory(DirectoryOf(final_name)) : 0;
 }
 

@@ -33,7 +33,10 @@ std::string TempName(const std::string& final_name, int attempt) {
 
 }  // namespace
 
-AtomicFile::AtomicFile(const std::string& final_name) : final_name(final_name), stream(nullptr) {
+// Windows has no mode to create a file private with: the new file takes the
+// access rights its directory passes on.
+AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& source)
+    : final_name(final_name), source(source), stream(nullptr) {
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < k_temp_name_attempts; ++attempt) {
     std::string name = TempName(final_name, attempt);
@@ -92,7 +95,9 @@ int AtomicFile::Commit(bool durable) {
   if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) return ErrnoOf(GetLastError());
   ReleaseFile();
   committed = true;
-  return 0;
+  // Read-only only once in place: a read-only temporary file could be
+  // neither replaced nor removed on a failure.
+  return carried ? source.ApplyToPlaced(final_name) : 0;
 }
 
 }  // namespace huffman

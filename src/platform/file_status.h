@@ -1,9 +1,11 @@
-// What the command line learns about a named file before it reads or
-// replaces it, and what it carries over from a source to its output: the
-// permission bits and the times, as the everyday compressors do. Symbolic
-// links are followed where a file is read, not where one is replaced.
+// What the modes learn about a named file before they read or replace it,
+// and what an output carries over from its source: the permission bits, the
+// owner and group where the process may give them, and the times, taken once
+// before the source is read. Symbolic links are followed where a file is
+// read, not where one is replaced.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace huffman {
@@ -21,25 +23,52 @@ FileStatus StatusOf(const std::string& name);
 // True when something, even a dangling symbolic link, has this name.
 bool NameTaken(const std::string& name);
 
-// Gives `target` the permission bits and the access and modification times
-// of `source`. 0 or the errno.
-int CopyModeAndTimes(const std::string& source, const std::string& target);
+// Whether an output gets its source's access and modification times (the
+// command line's outputs stand for their sources) or keeps those of its
+// writing (the menu's are new files the user named).
+enum class OutputTimes { source, written };
+
+// What an output carries over from its source, taken before the source is
+// opened, so that the access time is the one from before this run read it.
+// Only a regular file carries anything; standard input and pipes do not.
+// Set-user-ID, set-group-ID and sticky bits are never carried, and no output
+// gives its group more than the source gave the group it names: a group the
+// process cannot give gets no more than others had.
+class SourceAttributes {
+ public:
+  // Nothing to carry: the output keeps what its creation gave it.
+  SourceAttributes() = default;
+  // The attributes of the file `name` leads to; check Error().
+  static SourceAttributes Take(const std::string& name, OutputTimes times);
+
+  // The errno of a failed Take, 0 otherwise.
+  int Error() const { return error; }
+  // True when an output is to get anything (a regular file was examined).
+  bool Carries() const { return carries; }
+
+  // Gives the complete output open as `fd`, not yet in place, what can be
+  // given there: on POSIX group, mode, owner and times (the owner and group
+  // only where the process may); on Windows the times. 0 or the errno.
+  int ApplyToOpen(int fd) const;
+  // Gives the output in place under `name` what only a file in place can
+  // take: the read-only attribute on Windows, nothing on POSIX. 0 or the
+  // errno.
+  int ApplyToPlaced(const std::string& name) const;
+
+ private:
+  bool carries = false;
+  bool with_times = false;
+  int error = 0;
+  unsigned mode = 0;  // permission bits; on Windows 0444 for a read-only file, 0666 otherwise
+  std::uint32_t owner = 0;
+  std::uint32_t group = 0;
+  // In the system's own units: nanoseconds since 1970 on POSIX, 100 ns
+  // since 1601 on Windows.
+  std::int64_t accessed = 0;
+  std::int64_t modified = 0;
+};
 
 // Removes the name `name`. 0 or the errno.
 int RemoveFile(const std::string& name);
-
-// Runs with new files created readable by their owner only, until the value
-// ends: an output holding a private source's data is never readable by others
-// before it gets the source's permission bits.
-class PrivateNewFiles {
- public:
-  PrivateNewFiles();
-  ~PrivateNewFiles();
-  PrivateNewFiles(const PrivateNewFiles&) = delete;
-  PrivateNewFiles& operator=(const PrivateNewFiles&) = delete;
-
- private:
-  unsigned saved_mask_;
-};
 
 }  // namespace huffman

@@ -1,6 +1,7 @@
 #include "platform/file_status.h"
 
 #include <cerrno>
+#include <cstdint>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,23 +22,77 @@ bool NameTaken(const std::string& name) {
   return lstat(name.c_str(), &info) == 0;
 }
 
-int CopyModeAndTimes(const std::string& source, const std::string& target) {
+namespace {
+
+constexpr std::int64_t k_nanoseconds_per_second = 1'000'000'000;
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * k_nanoseconds_per_second + time.tv_nsec;
+}
+
+timespec TimeOf(std::int64_t nanoseconds) {
+  timespec time{};
+  // Floor division, so that times before 1970 keep 0 <= tv_nsec < 1e9.
+  std::int64_t seconds = nanoseconds / k_nanoseconds_per_second;
+  std::int64_t rest = nanoseconds % k_nanoseconds_per_second;
+  if (rest < 0) {
+    seconds -= 1;
+    rest += k_nanoseconds_per_second;
+  }
+  time.tv_sec = static_cast<time_t>(seconds);
+  time.tv_nsec = static_cast<long>(rest);
+  return time;
+}
+
+}  // namespace
+
+SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
+  SourceAttributes attributes;
   struct stat info {};
-  if (stat(source.c_str(), &info) != 0) return errno;
+  if (stat(name.c_str(), &info) != 0) {
+    attributes.error = errno;
+    return attributes;
+  }
+  if (!S_ISREG(info.st_mode)) return attributes;
+  attributes.carries = true;
+  attributes.with_times = times == OutputTimes::source;
+  attributes.mode = info.st_mode & 0777;  // without set-user-ID, set-group-ID and sticky
+  attributes.owner = info.st_uid;
+  attributes.group = info.st_gid;
 #ifdef __APPLE__
-  const timespec times[2] = {info.st_atimespec, info.st_mtimespec};  // the same fields, named otherwise
+  attributes.accessed = Nanoseconds(info.st_atimespec);  // the same fields, named otherwise
+  attributes.modified = Nanoseconds(info.st_mtimespec);
 #else
-  const timespec times[2] = {info.st_atim, info.st_mtim};
+  attributes.accessed = Nanoseconds(info.st_atim);
+  attributes.modified = Nanoseconds(info.st_mtim);
 #endif
-  if (utimensat(AT_FDCWD, target.c_str(), times, 0) != 0) return errno;
-  if (chmod(target.c_str(), info.st_mode & 07777) != 0) return errno;
+  return attributes;
+}
+
+// The group comes before the mode, so the bits are never given to the group
+// the file had on creation; the owner comes last, and only a privileged
+// process can give it. A failed chown is not an error: the output then
+// belongs to whoever ran the program, who could read the source anyway.
+int SourceAttributes::ApplyToOpen(int fd) const {
+  if (!carries) return 0;
+  if (with_times) {
+    const timespec times[2] = {TimeOf(accessed), TimeOf(modified)};
+    if (futimens(fd, times) != 0) return errno;
+  }
+  struct stat created {};
+  if (fstat(fd, &created) != 0) return errno;
+  mode_t permissions = mode;
+  if (created.st_gid != group && fchown(fd, static_cast<uid_t>(-1), group) != 0) {
+    // Another group: no more than others may do.
+    permissions = (permissions & ~mode_t{070}) | (permissions & ((permissions & 07) << 3));
+  }
+  if (fchmod(fd, permissions) != 0) return errno;
+  if (created.st_uid != owner) (void)fchown(fd, owner, static_cast<gid_t>(-1));
   return 0;
 }
 
+int SourceAttributes::ApplyToPlaced(const std::string& /*name*/) const { return 0; }
+
 int RemoveFile(const std::string& name) { return unlink(name.c_str()) == 0 ? 0 : errno; }
-
-PrivateNewFiles::PrivateNewFiles() : saved_mask_(umask(077)) {}
-
-PrivateNewFiles::~PrivateNewFiles() { umask(static_cast<mode_t>(saved_mask_)); }
 
 }  // namespace huffman

@@ -1,9 +1,11 @@
 #include "platform/file_status.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
+#include <io.h>
 #include <windows.h>
 
 #include "platform/errno_windows.h"
@@ -31,50 +33,72 @@ bool NameTaken(const std::string& name) {
   return GetFileAttributesW(WideFromUtf8(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+namespace {
+
+std::int64_t TicksOf(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+FILETIME FileTimeOf(std::int64_t ticks) {
+  const auto bits = static_cast<std::uint64_t>(ticks);
+  return {.dwLowDateTime = static_cast<DWORD>(bits), .dwHighDateTime = static_cast<DWORD>(bits >> 32)};
+}
+
+}  // namespace
+
 // Windows has no permission bits: the read-only attribute stands for them,
-// and the new file keeps the access rights its directory gives it. The
-// times are the creation-independent pair, last access and last write.
-int CopyModeAndTimes(const std::string& source, const std::string& target) {
-  const std::wstring source_wide = WideFromUtf8(source);
-  const std::wstring target_wide = WideFromUtf8(target);
-  HANDLE from = CreateFileW(source_wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                            FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (from == INVALID_HANDLE_VALUE) return ErrnoOf(GetLastError());
-  FILETIME accessed{};
-  FILETIME written{};
-  const bool known = GetFileTime(from, nullptr, &accessed, &written) != 0;
-  const DWORD read_error = known ? ERROR_SUCCESS : GetLastError();
+// the new file keeps the access rights its directory gives it, and there is
+// no owner to give. The times are the creation-independent pair, last access
+// and last write.
+SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
+  SourceAttributes attributes;
+  HANDLE from = CreateFileW(WideFromUtf8(name).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (from == INVALID_HANDLE_VALUE) {
+    attributes.error = ErrnoOf(GetLastError());
+    return attributes;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk = GetFileType(from) == FILE_TYPE_DISK;
+  const bool known = disk && GetFileInformationByHandle(from, &info) != 0;
+  const DWORD failure = disk && !known ? GetLastError() : ERROR_SUCCESS;
   CloseHandle(from);
-  if (!known) return ErrnoOf(read_error);
-
-  HANDLE to = CreateFileW(target_wide.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                          FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (to == INVALID_HANDLE_VALUE) return ErrnoOf(GetLastError());
-  const bool set = SetFileTime(to, nullptr, &accessed, &written) != 0;
-  const DWORD write_error = set ? ERROR_SUCCESS : GetLastError();
-  CloseHandle(to);
-  if (!set) return ErrnoOf(write_error);
-
-  const DWORD source_attributes = GetFileAttributesW(source_wide.c_str());
-  const DWORD target_attributes = GetFileAttributesW(target_wide.c_str());
-  if (source_attributes == INVALID_FILE_ATTRIBUTES || target_attributes == INVALID_FILE_ATTRIBUTES) {
-    return ErrnoOf(GetLastError());
+  if (failure != ERROR_SUCCESS) {
+    attributes.error = ErrnoOf(failure);
+    return attributes;
   }
-  const DWORD read_only = source_attributes & FILE_ATTRIBUTE_READONLY;
-  if ((target_attributes & FILE_ATTRIBUTE_READONLY) != read_only &&
-      !SetFileAttributesW(target_wide.c_str(), (target_attributes & ~FILE_ATTRIBUTE_READONLY) | read_only)) {
-    return ErrnoOf(GetLastError());
-  }
-  return 0;
+  if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return attributes;
+  attributes.carries = true;
+  attributes.with_times = times == OutputTimes::source;
+  attributes.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  attributes.accessed = TicksOf(info.ftLastAccessTime);
+  attributes.modified = TicksOf(info.ftLastWriteTime);
+  return attributes;
+}
+
+// The handle is the atomic file's own, open for writing: the times set on it
+// stay, as nothing is written through it afterwards.
+int SourceAttributes::ApplyToOpen(int fd) const {
+  if (!carries || !with_times) return 0;
+  const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (file == INVALID_HANDLE_VALUE) return EBADF;
+  const FILETIME accessed_time = FileTimeOf(accessed);
+  const FILETIME modified_time = FileTimeOf(modified);
+  return SetFileTime(file, nullptr, &accessed_time, &modified_time) ? 0 : ErrnoOf(GetLastError());
+}
+
+int SourceAttributes::ApplyToPlaced(const std::string& name) const {
+  if (!carries || (mode & 0222) != 0) return 0;
+  const std::wstring wide = WideFromUtf8(name);
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoOf(GetLastError());
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
+  return SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_READONLY) ? 0 : ErrnoOf(GetLastError());
 }
 
 int RemoveFile(const std::string& name) {
   return DeleteFileW(WideFromUtf8(name).c_str()) ? 0 : ErrnoOf(GetLastError());
 }
-
-// A new file takes the access rights its directory passes on, which the
-// program does not widen: there is no mask to narrow while writing.
-PrivateNewFiles::PrivateNewFiles() : saved_mask_(0) {}
-PrivateNewFiles::~PrivateNewFiles() = default;
 
 }  // namespace huffman

@@ -160,6 +160,71 @@ class RoundTripTest(CliTest):
         self.assertTrue(os.path.islink(self.path("link")))
 
 
+class CarriedAttributesTest(CliTest):
+    """What an output takes from its source: the times from before the run
+    read it, the permission bits without set-ID and sticky bits, and the owner
+    and group where the process may give them."""
+
+    # A day's age and more: a relatime mount updates such an access time when
+    # the file is read, so an output that took the times after the read
+    # would show the moment of the run.
+    ACCESSED, MODIFIED = 1_000_000_500, 1_000_000_000
+
+    @harness.not_on_windows("Wine moves the source's access time when the program only opens it to "
+                            "examine it, before its status is taken; Windows keeps access times lazily, "
+                            "if at all")
+    def test_times_are_the_sources_from_before_the_run(self):
+        self.write("f", b"abracadabra" * 100)
+        for source, args, output in [("f", ["f"], "f.huf"), ("f.huf", ["-d", "-o", "back", "f.huf"], "back")]:
+            with self.subTest(output):
+                os.utime(self.path(source), (self.ACCESSED, self.MODIFIED))
+                self.run_ok(*args)
+                info = os.stat(self.path(output))
+                self.assertEqual((info.st_atime_ns, info.st_mtime_ns),
+                                 (self.ACCESSED * 10**9, self.MODIFIED * 10**9))
+
+    @harness.not_on_windows("Windows files have no permission bits")
+    def test_set_id_and_sticky_bits_are_dropped(self):
+        for source_mode, output_mode in [(0o4755, 0o755), (0o2750, 0o750), (0o1604, 0o604)]:
+            with self.subTest(oct(source_mode)):
+                self.new_dir()
+                self.write("f", b"data")
+                os.chmod(self.path("f"), source_mode)
+                self.run_ok("f")
+                self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o7777, output_mode)
+                self.run_ok("-d", "-o", "back", "f.huf")
+                self.assertEqual(os.stat(self.path("back")).st_mode & 0o7777, output_mode)
+
+    @harness.not_on_windows("Windows files have no owner to give")
+    def test_owner_and_group_are_copied_where_the_process_may(self):
+        if os.geteuid() != 0:
+            self.skipTest("only root can give files away")
+        # Root gives both, and the group keeps its bits.
+        self.write("f", b"data")
+        os.chown(self.path("f"), 12345, 23456)
+        os.chmod(self.path("f"), 0o640)
+        self.run_ok("f")
+        self.run_ok("-d", "-o", "back", "f.huf")
+        for output in ("f.huf", "back"):
+            with self.subTest(output):
+                info = os.stat(self.path(output))
+                self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o777), (12345, 23456, 0o640))
+        # A user outside the source's group keeps the file, and the group it
+        # gets instead is given no more than others had.
+        os.chmod(self.root.name, 0o755)
+        os.chown(self.dir, 12345, 34567)
+        os.chmod(self.path("f"), 0o674)
+        def become_the_user():
+            os.setgroups([])
+            os.setgid(34567)
+            os.setuid(12345)
+
+        result = huffman(self.dir, "-o", "mine.huf", "f", preexec_fn=become_the_user)
+        self.assertEqual((result.status, result.err), (0, ""))
+        info = os.stat(self.path("mine.huf"))
+        self.assertEqual((info.st_uid, info.st_gid, info.st_mode & 0o777), (12345, 34567, 0o644))
+
+
 class RefusalTest(CliTest):
 
     def test_each_refused_file_leaves_everything_as_it_was(self):

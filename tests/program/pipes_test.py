@@ -121,6 +121,16 @@ class RoundTripTest(harness.WorkDirTest):
         self.assertEqual(self.read("notes"), ABRACADABRA)
         self.assert_entries(["back.txt", "notes", "packed.txt"])
 
+    @harness.not_on_windows("Windows files have no permission bits")
+    def test_a_private_sources_outputs_are_private(self):
+        self.write("notes", ABRACADABRA)
+        os.chmod(self.path("notes"), 0o600)
+        run(self.dir, "1\n1\npacked\n\n" "2\n2\nback\n\n" "0\n")
+        self.assertEqual(self.read("back.txt"), ABRACADABRA)
+        for name in ("packed.txt", "back.txt"):
+            with self.subTest(name):
+                self.assertEqual(os.stat(self.path(name)).st_mode & 0o777, 0o600)
+
     def test_polish_names_are_listed_opened_and_made(self):
         self.write("zażółć gęślą", ABRACADABRA)
         result = run(self.dir, "1\n1\nżółw\n\n" "2\n2\njaźń\n\n" "0\n")
