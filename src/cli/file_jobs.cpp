@@ -155,8 +155,8 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
 }
 
 // After a complete output: the source removed with --rm, the -v line.
-// The -v line reads from input to output size; the ratio is always
-// compressed over original, as in the -l table.
+// The -v line reads from input to output size; the ratio is always the
+// compressed file's space saved, as in the -l table.
 bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64_t compressed_bytes,
                  std::uint64_t original_bytes, bool restored) {
   if (preferences.remove_source && !route.from_stdin && !route.to_stdout) {
@@ -168,7 +168,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
   if (preferences.verbosity == Verbosity::verbose) {
     const std::uint64_t in = restored ? compressed_bytes : original_bytes;
     const std::uint64_t out = restored ? original_bytes : compressed_bytes;
-    ReportLine(ShownName(route.shown) + ": " + std::to_string(in) + " -> " + std::to_string(out) + " bytes (" +
+    ReportLine(ShownName(route.shown) + ": " + std::to_string(in) + " -> " + std::to_string(out) + " bytes (ratio " +
                RatioText(compressed_bytes, original_bytes) + ")");
   }
   return true;

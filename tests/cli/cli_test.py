@@ -306,14 +306,23 @@ class CheckTest(CliTest):
 class ListTest(CliTest):
 
     def test_figures_and_code_table_of_a_file_made_here(self):
+        # The ratio is the space saved: 1 - compressed/original.
         self.write("exact.huf", EXACT)
+        self.write("four.huf", TWO_LEAVES + b"\xfe" * 4)  # 11 bytes of "aaaaaaab" * 4
         self.write("empty.huf", b"")
-        out = self.run_ok("-l", "exact.huf", "empty.huf").out.decode()
-        header, exact, empty, totals = [line.split() for line in out.splitlines()]
+        out = self.run_ok("-l", "exact.huf", "four.huf", "empty.huf").out.decode()
+        header, exact, four, empty, totals = [line.split() for line in out.splitlines()]
         self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "name"])
-        self.assertEqual(exact, ["8", "8", "100.0%", "2", "7", "exact.huf"])
+        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "exact.huf"])
+        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "four.huf"])
         self.assertEqual(empty, ["0", "0", "-", "0", "0", "empty.huf"])
-        self.assertEqual(totals, ["8", "8", "100.0%", "-", "7", "(totals)"])
+        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "(totals)"])
+        # A file that grew: -l and the -v line of both directions agree.
+        self.write("notes", b"abracadabra")
+        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 28 bytes (ratio -154.5%)\n")
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:3],
+                         ["28", "11", "-154.5%"])
+        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 28 -> 11 bytes (ratio -154.5%)\n")
         # Codes sorted by their bits; space and backslash escaped.
         self.write("odd", b" " + b"\\" * 7)  # eight one-bit codes: no padding
         self.run_ok("odd")
