@@ -1,9 +1,12 @@
 #include "cli/file_jobs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "cli/messages.h"
 #include "cli/progress_meter.h"
@@ -11,6 +14,7 @@
 #include "cli/stdin_spool.h"
 #include "codec/operations.h"
 #include "platform/atomic_file.h"
+#include "platform/fd_io.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
 #include "platform/file_status.h"
@@ -25,13 +29,30 @@ struct Route {
   std::string source;  // the operand; "-" for standard input
   std::string shown;   // the input's name in messages
   bool from_stdin = false;
+  // Standard input, a pipe or a descriptor's device: read once, in order,
+  // and not a file whose mode, times or removal concern its output.
+  bool in_order = false;
   bool to_stdout = false;
   std::string output;  // the output's name when it is a file
 };
 
-// The input exists and is a regular file (a link to one included); standard
-// input needs no check.
-bool CheckSource(const Route& route) {
+// /dev/stdin, /dev/fd/N and /proc/self/fd/N name a descriptor the caller
+// opened on purpose, whatever it leads to; a device named otherwise
+// (/dev/zero, which never ends, or a disk) is refused.
+bool NamesDescriptor(std::string_view name) {
+  if (name == "/dev/stdin") return true;
+  for (const std::string_view directory : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!name.starts_with(directory)) continue;
+    const std::string_view number = name.substr(directory.size());
+    return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+  }
+  return false;
+}
+
+// The input exists and is a regular file (a link to one included), or is
+// read in order: a pipe, or a descriptor named as one. Standard input needs
+// no check.
+bool CheckSource(Route& route) {
   if (route.from_stdin) return true;
   const FileStatus status = StatusOf(route.source);
   switch (status.kind) {
@@ -43,10 +64,29 @@ bool CheckSource(const Route& route) {
     case FileKind::directory:
       ReportFileError(route.shown, "is a directory");
       return false;
+    case FileKind::pipe:
+      route.in_order = true;
+      return true;
+    case FileKind::device:
     case FileKind::other:
-      ReportFileError(route.shown, "not a regular file");
+      if (NamesDescriptor(route.source)) {
+        route.in_order = true;
+        return true;
+      }
+      ReportFileError(route.shown, status.kind == FileKind::device
+                                       ? "not a regular file or a pipe (a device is read only when named "
+                                         "/dev/stdin, /dev/fd/N or /proc/self/fd/N)"
+                                       : "not a regular file or a pipe");
       return false;
   }
+  return false;
+}
+
+// A named input read in order (a pipe, /dev/fd/63) has no name of its own to
+// add or take a suffix from: its output goes where -c or -o says.
+bool CheckOutputGiven(const Preferences& preferences, const Route& route) {
+  if (!route.in_order || route.from_stdin || route.to_stdout || preferences.output_name) return true;
+  ReportFileError(route.shown, "not a regular file; use -c or -o to say where the output goes");
   return false;
 }
 
@@ -54,6 +94,7 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
   Route route;
   route.source = operand;
   route.from_stdin = operand == k_standard_input;
+  route.in_order = route.from_stdin;
   route.shown = route.from_stdin ? std::string(k_standard_input_name) : operand;
   route.to_stdout = preferences.to_stdout || (route.from_stdin && !preferences.output_name);
   if (preferences.output_name) route.output = *preferences.output_name;
@@ -63,7 +104,8 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
 // A named output must end in a name a file can have (on Windows, CON or
 // NUL.huf would open a device); it may replace an existing file only with
 // -f, and never the input itself (by any path or link), which the operation
-// is reading.
+// is reading, nor a directory, which no output replaces: that is known
+// before the work starts.
 bool CheckOutputName(const Preferences& preferences, const Route& route) {
   if (route.to_stdout) return true;
   if (!IsPlainFileName(NameOf(PathOf(route.output).filename()))) {
@@ -73,6 +115,10 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
   if (!NameTaken(route.output)) return true;
   if (!route.from_stdin && SameFile(route.source, route.output)) {
     ReportFileError(route.shown, "the output would be the input itself: " + ShownName(route.output));
+    return false;
+  }
+  if (StatusOf(route.output).kind == FileKind::directory) {
+    ReportFileError(route.output, "is a directory");
     return false;
   }
   if (!preferences.force) {
@@ -88,9 +134,10 @@ class Destination {
   explicit Destination(const Route& route) : route_(route) {
     if (route.to_stdout) return;
     // A file compressed from a private source is private until it gets the
-    // source's permission bits; one from standard input follows the umask.
+    // source's permission bits; one from an input read in order follows the
+    // umask.
     std::optional<PrivateNewFiles> private_files;
-    if (!route.from_stdin) private_files.emplace();
+    if (!route.in_order) private_files.emplace();
     file_.emplace(route.output);
   }
 
@@ -119,7 +166,7 @@ class Destination {
       ReportSystemError(route_.output, "cannot write", error);
       return false;
     }
-    if (!route_.from_stdin) {
+    if (!route_.in_order) {
       if (int error = CopyModeAndTimes(route_.source, route_.output)) {
         ReportSystemError(route_.output, "cannot copy the source's mode and times", error);
         return false;
@@ -159,7 +206,7 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
 // compressed file's space saved, as in the -l table.
 bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64_t compressed_bytes,
                  std::uint64_t original_bytes, bool restored) {
-  if (preferences.remove_source && !route.from_stdin && !route.to_stdout) {
+  if (preferences.remove_source && !route.in_order && !route.to_stdout) {
     if (int error = RemoveFile(route.source)) {
       ReportSystemError(route.shown, "cannot remove", error);
       return false;
@@ -205,11 +252,37 @@ bool RefuseTerminal(const Preferences& preferences, const Route& route, bool com
   return false;
 }
 
+// A named input read in order, on a descriptor of its own, closed at the end.
+class InOrderFile {
+ public:
+  explicit InOrderFile(const std::string& name) : fd_(OpenFdForReading(name)), error_(fd_ < 0 ? errno : 0) {
+    if (fd_ >= 0) stream_ = std::make_unique<FdInputStream>(fd_);
+  }
+  ~InOrderFile() {
+    stream_.reset();
+    if (fd_ >= 0) CloseFd(fd_);
+  }
+  InOrderFile(const InOrderFile&) = delete;
+  InOrderFile& operator=(const InOrderFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  int Error() const { return error_; }
+  int Descriptor() const { return fd_; }
+  FdInputStream& Stream() { return *stream_; }
+
+ private:
+  int fd_;
+  int error_;
+  std::unique_ptr<FdInputStream> stream_;
+};
+
 }  // namespace
 
 bool CompressOne(const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || RefuseTerminal(preferences, route, true)) return false;
+  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
+    return false;
+  }
   if (!route.to_stdout && !preferences.output_name) {
     if (route.source.ends_with(preferences.suffix) && !preferences.force) {
       ReportFileError(route.shown,
@@ -220,12 +293,20 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!CheckOutputName(preferences, route)) return false;
 
-  // A named file is read at offsets, on every core; standard input in order.
+  // A regular file is read at offsets, on every core; any other input in
+  // order, held in memory or spilled.
   std::optional<PositionalFile> file;
-  if (!route.from_stdin) {
+  std::optional<InOrderFile> named_in_order;
+  if (!route.in_order) {
     file.emplace(route.source);
     if (!file->IsOpen()) {
       ReportSystemError(route.shown, "cannot open", file->Error());
+      return false;
+    }
+  } else if (!route.from_stdin) {
+    named_in_order.emplace(route.source);
+    if (!named_in_order->IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", named_in_order->Error());
       return false;
     }
   }
@@ -234,14 +315,20 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   CompressResult result;
-  if (route.from_stdin) {
-    const SpooledCompression spooled = CompressStandardInput(destination.Stream(), meter.Callback());
+  if (route.in_order) {
+    const SpooledCompression spooled =
+        route.from_stdin ? CompressInOrder(StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
+                                           destination.Stream(), meter.Callback())
+                         : CompressInOrder(named_in_order->Stream(), named_in_order->Descriptor(), false,
+                                           destination.Stream(), meter.Callback());
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
       return false;
     }
     if (spooled.spill_error != 0) {
-      ReportSystemError(route.shown, "cannot hold the input in a temporary file", spooled.spill_error);
+      ReportSystemError(route.shown,
+                        "cannot hold the input in a temporary file in " + ShownName(spooled.spill_directory),
+                        spooled.spill_error);
       return false;
     }
     result = spooled.result;
@@ -257,7 +344,9 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
 
 bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return false;
+  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, false)) {
+    return false;
+  }
   if (!route.to_stdout && !preferences.output_name) {
     const std::string& suffix = preferences.suffix;
     if (!route.source.ends_with(suffix) || route.source.size() == suffix.size() ||

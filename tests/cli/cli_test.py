@@ -8,7 +8,9 @@ import re
 import shutil
 import signal
 import subprocess
+import shlex
 import sys
+import threading
 import time
 import unittest
 
@@ -91,6 +93,7 @@ class RoundTripTest(CliTest):
                 if not harness.ON_WINDOWS:  # Windows files have no permission bits
                     self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o777, 0o640)
                 self.assertEqual(self.run_ok("-c", "f").out, packed)
+                self.assertEqual(self.run_ok("-o", "-", "f").out, packed)
                 tmp = os.path.join(self.root.name, "spill")
                 os.mkdir(tmp)
                 piped = huffman(self.dir, "-c", stdin=data, env=dict(os.environ, TMPDIR=tmp))
@@ -140,6 +143,47 @@ class RoundTripTest(CliTest):
         self.run_ok("-S", ".hz", "a", "--suffix=.hz", "b")
         self.assertEqual(self.run_ok("-dcS.hz", "a.hz", "b.hz").out, b"first second")
 
+    @harness.not_on_windows("Windows has no named pipes in its file names, nor /dev/stdin")
+    def test_pipes_and_descriptors_named_as_inputs_are_read_in_order(self):
+        program = " ".join(map(shlex.quote, harness.program()))
+
+        def bash(line):
+            done = subprocess.run(line.replace("HUFFMAN", program), shell=True, executable="/bin/bash",
+                                  cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+            self.assertEqual((done.returncode, done.stderr), (0, b""), line)
+            return done.stdout
+        umask = os.umask(0o22)
+        os.umask(umask)
+        for label, data in (("short", b"abracadabra\n" * 9), ("spilling", SPILLING)):
+            with self.subTest(label):
+                self.new_dir()
+                self.write("f", data)
+                os.chmod(self.path("f"), 0o600)
+                self.run_ok("f")
+                packed = self.read("f.huf")
+                self.assertEqual(bash("HUFFMAN -dc <(cat f.huf)"), data)
+                self.assertEqual(bash("HUFFMAN -t <(cat f.huf) && HUFFMAN -l <(cat f.huf) | wc -l"), b"2\n")
+                self.assertEqual(bash("HUFFMAN -c <(cat f)"), packed)
+                self.assertEqual(bash("cat f | HUFFMAN -c /dev/stdin"), packed)
+                self.assertEqual(bash("cat f.huf | HUFFMAN -d -o g /dev/fd/0 && cat g"), data)
+                # The output follows the umask: a pipe has no mode to give it.
+                self.assertEqual(os.stat(self.path("g")).st_mode & 0o777, 0o666 & ~umask)
+                # A FIFO with its writer, as the output of -o; without -c or
+                # -o it is refused before it is opened (which would wait for
+                # a writer).
+                os.mkfifo(self.path("fifo"))
+                self.assert_refused(["fifo"], "fifo: not a regular file; use -c or -o", {"f": data, "f.huf": packed},
+                                    ["g", "fifo"])
+                writer = threading.Thread(target=lambda: self.write("fifo", data))
+                writer.start()
+                self.run_ok("--rm", "-o", "h.huf", "fifo")
+                writer.join()
+                self.assertEqual(self.read("h.huf"), packed)
+                self.assert_entries(["f", "f.huf", "g", "fifo", "h.huf"])
+        # A character device named as a descriptor is read; named as itself it
+        # is refused (RefusalTest).
+        self.assertEqual(bash("HUFFMAN -c /dev/stdin < /dev/null"), b"")
+
     def test_symbolic_link_to_a_file_is_read_as_the_file(self):
         self.write("target", b"linked data")
         os.symlink("target", self.path("link"))
@@ -162,7 +206,11 @@ class RefusalTest(CliTest):
             (["a"], "a.huf: already exists; use -f to replace it"),
             (["missing"], "missing: No such file or directory"),
             (["dir"], "dir: is a directory"),
-            ([device], f"{device}: not a regular file"),
+            ([device], f"{device}: not a regular file or a pipe"),
+            # An output that is a directory is refused before the input is
+            # read, with -f too: a.huf does not fail the checks here.
+            (["-f", "-o", "dir", "a"], "dir: is a directory"),
+            (["-df", "--rm", "-o", "dir", "a.huf"], "dir: is a directory"),
             (["-d", "plain"], "plain: unknown suffix (expected .huf)"),
             (["-d", ".huf"], "unknown suffix"),
             (["a.huf"], "a.huf: already has the .huf suffix"),
@@ -198,6 +246,7 @@ class RefusalTest(CliTest):
             (["-o", "out", "a", "b"], "-o takes one input only"),
             (["-t", "-o", "out", "a"], "-o cannot be used with -t or -l"),
             (["-c", "--rm", "a"], "--rm cannot be used with -c"),
+            (["-o", "-", "--rm", "a"], "--rm cannot be used with -c or -o -"),
             (["-T", "many", "a"], "invalid thread count"),
         ]
         for args, message in cases:
@@ -252,6 +301,19 @@ class RefusalTest(CliTest):
             process.stdout.close()
             process.stderr.close()
         self.assert_entries([])
+
+
+    @harness.not_on_windows("no /dev/full, and TMPDIR is not where a Windows build spills")
+    def test_write_and_spill_errors_name_what_failed(self):
+        for args in (["--help"], ["--version"]):
+            with open("/dev/full", "wb") as full:
+                done = subprocess.run(harness.program(*args), stdout=full, stderr=subprocess.PIPE,
+                                      timeout=harness.TIMEOUT)
+            self.assertEqual((done.returncode, done.stderr.decode()),
+                             (1, "huffman: (stdout): write error: No space left on device\n"))
+        result = huffman(self.dir, "-c", stdin=SPILLING, env=dict(os.environ, TMPDIR=self.path("gone")))
+        self.assertEqual((result.status, result.out), (1, b""))
+        self.assertIn("temporary file in " + self.path("gone") + ": No such file or directory", result.err)
 
 
 class RemoveSourceTest(CliTest):
