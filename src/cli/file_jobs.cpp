@@ -6,7 +6,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string_view>
+#include <vector>
 
 #include "cli/messages.h"
 #include "cli/progress_meter.h"
@@ -276,6 +278,85 @@ class InOrderFile {
   std::unique_ptr<FdInputStream> stream_;
 };
 
+// Whether -dcf copies an input through unchanged rather than restore it,
+// from the first fault the checks find in its start. An input whose
+// dictionary fails is not compressed data: nothing was written when that was
+// found, and it is copied whole, as the everyday decompressors copy data not
+// in their format. One whose dictionary is well formed but whose codes fail
+// is a damaged compressed file: an error, as without -f. `whole_input` says
+// the start is the whole input, so a dictionary cut short is the input's own.
+// This is the one place that decides.
+bool PassesThrough(FormatFault fault, bool whole_input) {
+  switch (fault) {
+    case FormatFault::single_value:
+    case FormatFault::bad_kind:
+    case FormatFault::bad_label:
+    case FormatFault::child_not_below:
+    case FormatFault::not_one_tree:
+    case FormatFault::duplicate_value:
+      return true;
+    case FormatFault::truncated_dictionary:
+      return whole_input;
+    case FormatFault::none:
+    case FormatFault::empty_payload:
+    case FormatFault::trailing_bits:
+      return false;
+  }
+  return false;
+}
+
+// The start of an input that -dcf reads to decide on it: far more than any
+// dictionary, so that the checks judge the whole dictionary.
+constexpr std::size_t k_start_bytes = 64 * 1024;
+
+// Yields the start already read, then the rest of the input: what the codec
+// reads when -dcf restores the input after all.
+class RejoinedBuffer final : public std::streambuf {
+ public:
+  RejoinedBuffer(std::string& start, std::streambuf& rest) : rest_(rest) {
+    setg(start.data(), start.data(), start.data() + start.size());
+  }
+
+ protected:
+  int_type underflow() override { return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : rest_.sgetc(); }
+  int_type uflow() override {
+    if (gptr() < egptr()) {
+      const int_type byte = traits_type::to_int_type(*gptr());
+      gbump(1);
+      return byte;
+    }
+    return rest_.sbumpc();
+  }
+  std::streamsize xsgetn(char* bytes, std::streamsize count) override {
+    const std::streamsize held = std::min<std::streamsize>(count, egptr() - gptr());
+    std::copy_n(gptr(), held, bytes);
+    gbump(static_cast<int>(held));
+    return held + (count > held ? rest_.sgetn(bytes + held, count - held) : 0);
+  }
+
+ private:
+  std::streambuf& rest_;
+};
+
+// Copies `start` and the rest of `source` to `out` as they are; the
+// caller's checks of both streams tell a failure.
+void CopyThrough(const std::string& start, std::streambuf& source, std::ostream& out) {
+  out.write(start.data(), static_cast<std::streamsize>(start.size()));
+  std::vector<char> buffer(k_start_bytes);
+  for (std::streamsize got = 0;
+       out && (got = source.sgetn(buffer.data(), static_cast<std::streamsize>(buffer.size()))) > 0;) {
+    out.write(buffer.data(), got);
+  }
+}
+
+// A read error of a stream the caller opened: reported, true.
+bool ReportReadError(const Route& route, std::istream& source) {
+  const int error = route.from_stdin ? StandardInput().Error() : 0;
+  if (error == 0 && !source.bad()) return false;
+  ReportSystemError(route.shown, "read error", error);
+  return true;
+}
+
 }  // namespace
 
 bool CompressOne(const Preferences& preferences, const std::string& operand) {
@@ -364,10 +445,36 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   Destination destination(route);
   if (!destination.Open()) return false;
 
+  // -dcf reads the input's start first and judges it: data that is not
+  // compressed goes through unchanged; anything else is restored from that
+  // start on.
+  std::string start;
+  std::optional<RejoinedBuffer> rejoined;
+  std::optional<std::istream> rejoined_stream;
+  if (preferences.force && route.to_stdout) {
+    start.resize(k_start_bytes);
+    start.resize(
+        static_cast<std::size_t>(source->rdbuf()->sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
+    if (ReportReadError(route, *source)) return false;
+    const bool whole_input = start.size() < k_start_bytes || source->rdbuf()->sgetc() == std::char_traits<char>::eof();
+    std::istringstream start_only(start);
+    if (PassesThrough(TestStream(start_only).fault, whole_input)) {
+      CopyThrough(start, *source->rdbuf(), destination.Stream());
+      if (ReportReadError(route, *source) || !destination.Finish(false)) return false;
+      if (preferences.verbosity == Verbosity::verbose) {
+        ReportLine(ShownName(route.shown) + ": not compressed data, copied unchanged");
+      }
+      return true;
+    }
+    rejoined.emplace(start, *source->rdbuf());
+    rejoined_stream.emplace(&*rejoined);
+    source = &*rejoined_stream;
+  }
+
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  // The checks of -t come first: a failing file is refused (its output
-  // discarded) unless forced, and then decoded as the record walk decodes it.
-  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback(), !preferences.force);
+  // The checks of -t come first: a failing file is refused, its output
+  // discarded.
+  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback());
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());

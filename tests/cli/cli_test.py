@@ -106,6 +106,8 @@ class RoundTripTest(CliTest):
                 self.assertEqual(self.run_ok("-dc", stdin=packed).out, data)
                 self.assertEqual(self.run_ok("-d", "-", stdin=packed).out, data)
                 self.assertEqual(self.run_ok("-dc", "f.huf").out, data)
+                # -dcf restores compressed data, from the start it read to judge it on.
+                self.assertEqual(self.run_ok("-dcf", stdin=packed).out, data)
                 self.run_ok("-o", "g.huf", stdin=data)
                 self.assertEqual(self.read("g.huf"), packed)
                 self.run_ok("-d", "-o", "g", "g.huf")
@@ -353,16 +355,47 @@ class CheckTest(CliTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("bad.huf", data)
-                for args in (["-t"], ["-l"], ["-d"], ["-dc"]):
+                # -f changes nothing: a failing file replaces no good copy
+                # beside it, and is not removed.
+                for args in (["-t"], ["-l"], ["-d"], ["-dc"], ["-tf"], ["-df"], ["-df", "--rm"]):
+                    if args[0] == "-df":
+                        self.write("bad", b"the good copy")
                     result = huffman(self.dir, *args, "bad.huf")
                     self.assertEqual(result.status, 1, (args, result.err))
                     self.assertRegex(result.err, r"^huffman: bad\.huf: not a valid compressed file: .*"
                                      + re.escape(check) + r".* \(at byte \d+\)\n$")
                     self.assertEqual(result.out, b"")
-                    self.assert_entries(["bad.huf"])
-                # -f restores what the record walk makes of it.
-                self.assertEqual(huffman(self.dir, "-d", "-f", "bad.huf").status, 0)
-                self.assert_entries(["bad", "bad.huf"])
+                    if args[0] == "-df":
+                        self.assert_entries(["bad", "bad.huf"])
+                        self.assertEqual(self.read("bad"), b"the good copy")
+                    else:
+                        self.assert_entries(["bad.huf"])
+                # -dcf copies an input whose dictionary fails through; one with
+                # a well-formed dictionary and failing codes is damaged.
+                for args, stdin in ((["bad.huf"], b""), ([], data)):
+                    result = huffman(self.dir, "-dcf", *args, stdin=stdin)
+                    if check == "no payload":
+                        self.assertEqual((result.status, result.out), (1, b""), result.err)
+                        self.assertIn("not a valid compressed file", result.err)
+                    else:
+                        self.assertEqual((result.status, result.out, result.err), (0, data, ""), args)
+
+    def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
+        text = "Meeting notes: bring the slides, book the room.\n".encode() * 40
+        with open(harness.BINARY, "rb") as program:
+            binary = program.read()
+        for label, data in (("text", text), ("program", binary)):
+            with self.subTest(label):
+                self.new_dir()
+                self.write("x.huf", data)
+                for args in (["-df"], ["-df", "--rm"]):
+                    result = huffman(self.dir, *args, "x.huf")
+                    self.assertEqual(result.status, 1, args)
+                    self.assertIn("x.huf: not a valid compressed file", result.err)
+                    self.assert_entries(["x.huf"])
+                self.assertEqual(self.run_ok("-dcf", "x.huf").out, data)
+                self.assertEqual(self.run_ok("-dcf", stdin=data).out, data)
+                self.assertEqual(self.read("x.huf"), data)
 
 
 class ListTest(CliTest):
