@@ -1,9 +1,14 @@
 #include "cli/file_jobs.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "cli/messages.h"
 #include "cli/progress_meter.h"
@@ -11,6 +16,7 @@
 #include "cli/stdin_spool.h"
 #include "codec/operations.h"
 #include "platform/atomic_file.h"
+#include "platform/fd_io.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
 #include "platform/file_status.h"
@@ -25,13 +31,30 @@ struct Route {
   std::string source;  // the operand; "-" for standard input
   std::string shown;   // the input's name in messages
   bool from_stdin = false;
+  // Standard input, a pipe or a descriptor's device: read once, in order,
+  // and not a file whose mode, times or removal concern its output.
+  bool in_order = false;
   bool to_stdout = false;
   std::string output;  // the output's name when it is a file
 };
 
-// The input exists and is a regular file (a link to one included); standard
-// input needs no check.
-bool CheckSource(const Route& route) {
+// /dev/stdin, /dev/fd/N and /proc/self/fd/N name a descriptor the caller
+// opened on purpose, whatever it leads to; a device named otherwise
+// (/dev/zero, which never ends, or a disk) is refused.
+bool NamesDescriptor(std::string_view name) {
+  if (name == "/dev/stdin") return true;
+  for (const std::string_view directory : {"/dev/fd/", "/proc/self/fd/"}) {
+    if (!name.starts_with(directory)) continue;
+    const std::string_view number = name.substr(directory.size());
+    return !number.empty() && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+  }
+  return false;
+}
+
+// The input exists and is a regular file (a link to one included), or is
+// read in order: a pipe, or a descriptor named as one. Standard input needs
+// no check.
+bool CheckSource(Route& route) {
   if (route.from_stdin) return true;
   const FileStatus status = StatusOf(route.source);
   switch (status.kind) {
@@ -43,10 +66,29 @@ bool CheckSource(const Route& route) {
     case FileKind::directory:
       ReportFileError(route.shown, "is a directory");
       return false;
+    case FileKind::pipe:
+      route.in_order = true;
+      return true;
+    case FileKind::device:
     case FileKind::other:
-      ReportFileError(route.shown, "not a regular file");
+      if (NamesDescriptor(route.source)) {
+        route.in_order = true;
+        return true;
+      }
+      ReportFileError(route.shown, status.kind == FileKind::device
+                                       ? "not a regular file or a pipe (a device is read only when named "
+                                         "/dev/stdin, /dev/fd/N or /proc/self/fd/N)"
+                                       : "not a regular file or a pipe");
       return false;
   }
+  return false;
+}
+
+// A named input read in order (a pipe, /dev/fd/63) has no name of its own to
+// add or take a suffix from: its output goes where -c or -o says.
+bool CheckOutputGiven(const Preferences& preferences, const Route& route) {
+  if (!route.in_order || route.from_stdin || route.to_stdout || preferences.output_name) return true;
+  ReportFileError(route.shown, "not a regular file; use -c or -o to say where the output goes");
   return false;
 }
 
@@ -54,6 +96,7 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
   Route route;
   route.source = operand;
   route.from_stdin = operand == k_standard_input;
+  route.in_order = route.from_stdin;
   route.shown = route.from_stdin ? std::string(k_standard_input_name) : operand;
   route.to_stdout = preferences.to_stdout || (route.from_stdin && !preferences.output_name);
   if (preferences.output_name) route.output = *preferences.output_name;
@@ -63,7 +106,8 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
 // A named output must end in a name a file can have (on Windows, CON or
 // NUL.huf would open a device); it may replace an existing file only with
 // -f, and never the input itself (by any path or link), which the operation
-// is reading.
+// is reading, nor a directory, which no output replaces: that is known
+// before the work starts.
 bool CheckOutputName(const Preferences& preferences, const Route& route) {
   if (route.to_stdout) return true;
   if (!IsPlainFileName(NameOf(PathOf(route.output).filename()))) {
@@ -73,6 +117,10 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
   if (!NameTaken(route.output)) return true;
   if (!route.from_stdin && SameFile(route.source, route.output)) {
     ReportFileError(route.shown, "the output would be the input itself: " + ShownName(route.output));
+    return false;
+  }
+  if (StatusOf(route.output).kind == FileKind::directory) {
+    ReportFileError(route.output, "is a directory");
     return false;
   }
   if (!preferences.force) {
@@ -88,12 +136,12 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
 class Destination {
  public:
   explicit Destination(const Route& route) : route_(route) {
-    if (!route.to_stdout && !route.from_stdin) source_ = SourceAttributes::Take(route.source, OutputTimes::source);
+    if (!route.to_stdout && !route.in_order) source_ = SourceAttributes::Take(route.source, OutputTimes::source);
   }
 
   // Creates the output; false (reported) when it cannot be created. A file
   // compressed from a private source is private until it gets the source's
-  // attributes; one from standard input follows the umask.
+  // attributes; one from an input read in order follows the umask.
   bool Open() {
     if (route_.to_stdout) return true;
     if (source_.Error() != 0) {
@@ -161,11 +209,11 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
 }
 
 // After a complete output: the source removed with --rm, the -v line.
-// The -v line reads from input to output size; the ratio is always
-// compressed over original, as in the -l table.
+// The -v line reads from input to output size; the ratio is always the
+// compressed file's space saved, as in the -l table.
 bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64_t compressed_bytes,
                  std::uint64_t original_bytes, bool restored) {
-  if (preferences.remove_source && !route.from_stdin && !route.to_stdout) {
+  if (preferences.remove_source && !route.in_order && !route.to_stdout) {
     if (int error = RemoveFile(route.source)) {
       ReportSystemError(route.shown, "cannot remove", error);
       return false;
@@ -174,7 +222,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
   if (preferences.verbosity == Verbosity::verbose) {
     const std::uint64_t in = restored ? compressed_bytes : original_bytes;
     const std::uint64_t out = restored ? original_bytes : compressed_bytes;
-    ReportLine(ShownName(route.shown) + ": " + std::to_string(in) + " -> " + std::to_string(out) + " bytes (" +
+    ReportLine(ShownName(route.shown) + ": " + std::to_string(in) + " -> " + std::to_string(out) + " bytes (ratio " +
                RatioText(compressed_bytes, original_bytes) + ")");
   }
   return true;
@@ -211,11 +259,116 @@ bool RefuseTerminal(const Preferences& preferences, const Route& route, bool com
   return false;
 }
 
+// A named input read in order, on a descriptor of its own, closed at the end.
+class InOrderFile {
+ public:
+  explicit InOrderFile(const std::string& name) : fd_(OpenFdForReading(name)), error_(fd_ < 0 ? errno : 0) {
+    if (fd_ >= 0) stream_ = std::make_unique<FdInputStream>(fd_);
+  }
+  ~InOrderFile() {
+    stream_.reset();
+    if (fd_ >= 0) CloseFd(fd_);
+  }
+  InOrderFile(const InOrderFile&) = delete;
+  InOrderFile& operator=(const InOrderFile&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  int Error() const { return error_; }
+  int Descriptor() const { return fd_; }
+  FdInputStream& Stream() { return *stream_; }
+
+ private:
+  int fd_;
+  int error_;
+  std::unique_ptr<FdInputStream> stream_;
+};
+
+// Whether -dcf copies an input through unchanged rather than restore it,
+// from the first fault the checks find in its start. An input whose
+// dictionary fails is not compressed data: nothing was written when that was
+// found, and it is copied whole, as the everyday decompressors copy data not
+// in their format. One whose dictionary is well formed but whose codes fail
+// is a damaged compressed file: an error, as without -f. `whole_input` says
+// the start is the whole input, so a dictionary cut short is the input's own.
+// This is the one place that decides.
+bool PassesThrough(FormatFault fault, bool whole_input) {
+  switch (fault) {
+    case FormatFault::single_value:
+    case FormatFault::bad_kind:
+    case FormatFault::bad_label:
+    case FormatFault::child_not_below:
+    case FormatFault::not_one_tree:
+    case FormatFault::duplicate_value:
+      return true;
+    case FormatFault::truncated_dictionary:
+      return whole_input;
+    case FormatFault::none:
+    case FormatFault::empty_payload:
+    case FormatFault::trailing_bits:
+      return false;
+  }
+  return false;
+}
+
+// The start of an input that -dcf reads to decide on it: far more than any
+// dictionary, so that the checks judge the whole dictionary.
+constexpr std::size_t k_start_bytes = 64 * 1024;
+
+// Yields the start already read, then the rest of the input: what the codec
+// reads when -dcf restores the input after all.
+class RejoinedBuffer final : public std::streambuf {
+ public:
+  RejoinedBuffer(std::string& start, std::streambuf& rest) : rest_(rest) {
+    setg(start.data(), start.data(), start.data() + start.size());
+  }
+
+ protected:
+  int_type underflow() override { return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : rest_.sgetc(); }
+  int_type uflow() override {
+    if (gptr() < egptr()) {
+      const int_type byte = traits_type::to_int_type(*gptr());
+      gbump(1);
+      return byte;
+    }
+    return rest_.sbumpc();
+  }
+  std::streamsize xsgetn(char* bytes, std::streamsize count) override {
+    const std::streamsize held = std::min<std::streamsize>(count, egptr() - gptr());
+    std::copy_n(gptr(), held, bytes);
+    gbump(static_cast<int>(held));
+    return held + (count > held ? rest_.sgetn(bytes + held, count - held) : 0);
+  }
+
+ private:
+  std::streambuf& rest_;
+};
+
+// Copies `start` and the rest of `source` to `out` as they are; the
+// caller's checks of both streams tell a failure.
+void CopyThrough(const std::string& start, std::streambuf& source, std::ostream& out) {
+  out.write(start.data(), static_cast<std::streamsize>(start.size()));
+  std::vector<char> buffer(k_start_bytes);
+  for (std::streamsize got = 0;
+       out && (got = source.sgetn(buffer.data(), static_cast<std::streamsize>(buffer.size()))) > 0;) {
+    out.write(buffer.data(), got);
+  }
+}
+
+// A read error of a stream the caller opened: reported, true.
+bool ReportReadError(const Route& route, std::istream& source) {
+  const int error = route.from_stdin ? StandardInput().Error() : 0;
+  if (error == 0 && !source.bad()) return false;
+  ReportSystemError(route.shown, "read error", error);
+  return true;
+}
+
 }  // namespace
 
 bool CompressOne(const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || RefuseTerminal(preferences, route, true)) return false;
+  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
+    return false;
+  }
   if (!route.to_stdout && !preferences.output_name) {
     if (route.source.ends_with(preferences.suffix) && !preferences.force) {
       ReportFileError(route.shown,
@@ -227,12 +380,20 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   if (!CheckOutputName(preferences, route)) return false;
 
   Destination destination(route);
-  // A named file is read at offsets, on every core; standard input in order.
+  // A regular file is read at offsets, on every core; any other input in
+  // order, held in memory or spilled.
   std::optional<PositionalFile> file;
-  if (!route.from_stdin) {
+  std::optional<InOrderFile> named_in_order;
+  if (!route.in_order) {
     file.emplace(route.source);
     if (!file->IsOpen()) {
       ReportSystemError(route.shown, "cannot open", file->Error());
+      return false;
+    }
+  } else if (!route.from_stdin) {
+    named_in_order.emplace(route.source);
+    if (!named_in_order->IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", named_in_order->Error());
       return false;
     }
   }
@@ -240,14 +401,20 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   CompressResult result;
-  if (route.from_stdin) {
-    const SpooledCompression spooled = CompressStandardInput(destination.Stream(), meter.Callback());
+  if (route.in_order) {
+    const SpooledCompression spooled =
+        route.from_stdin ? CompressInOrder(StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
+                                           destination.Stream(), meter.Callback())
+                         : CompressInOrder(named_in_order->Stream(), named_in_order->Descriptor(), false,
+                                           destination.Stream(), meter.Callback());
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
       return false;
     }
     if (spooled.spill_error != 0) {
-      ReportSystemError(route.shown, "cannot hold the input in a temporary file", spooled.spill_error);
+      ReportSystemError(route.shown,
+                        "cannot hold the input in a temporary file in " + ShownName(spooled.spill_directory),
+                        spooled.spill_error);
       return false;
     }
     result = spooled.result;
@@ -263,7 +430,9 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
 
 bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return false;
+  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, false)) {
+    return false;
+  }
   if (!route.to_stdout && !preferences.output_name) {
     const std::string& suffix = preferences.suffix;
     if (!route.source.ends_with(suffix) || route.source.size() == suffix.size() ||
@@ -281,10 +450,36 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   if (source == nullptr) return false;
   if (!destination.Open()) return false;
 
+  // -dcf reads the input's start first and judges it: data that is not
+  // compressed goes through unchanged; anything else is restored from that
+  // start on.
+  std::string start;
+  std::optional<RejoinedBuffer> rejoined;
+  std::optional<std::istream> rejoined_stream;
+  if (preferences.force && route.to_stdout) {
+    start.resize(k_start_bytes);
+    start.resize(
+        static_cast<std::size_t>(source->rdbuf()->sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
+    if (ReportReadError(route, *source)) return false;
+    const bool whole_input = start.size() < k_start_bytes || source->rdbuf()->sgetc() == std::char_traits<char>::eof();
+    std::istringstream start_only(start);
+    if (PassesThrough(TestStream(start_only).fault, whole_input)) {
+      CopyThrough(start, *source->rdbuf(), destination.Stream());
+      if (ReportReadError(route, *source) || !destination.Finish(false)) return false;
+      if (preferences.verbosity == Verbosity::verbose) {
+        ReportLine(ShownName(route.shown) + ": not compressed data, copied unchanged");
+      }
+      return true;
+    }
+    rejoined.emplace(start, *source->rdbuf());
+    rejoined_stream.emplace(&*rejoined);
+    source = &*rejoined_stream;
+  }
+
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  // The checks of -t come first: a failing file is refused (its output
-  // discarded) unless forced, and then decoded as the record walk decodes it.
-  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback(), !preferences.force);
+  // The checks of -t come first: a failing file is refused, its output
+  // discarded.
+  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback());
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());

@@ -9,7 +9,7 @@ namespace {
 
 void PrintRow(const std::string& compressed, const std::string& original, const std::string& ratio,
               const std::string& values, const std::string& dictionary, const std::string& name) {
-  std::printf("%12s %12s %7s %6s %10s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
+  std::printf("%12s %12s %8s %6s %10s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
               dictionary.c_str(), name.c_str());
 }
 

@@ -1,7 +1,8 @@
 // The table of -l on standard output: a header line, one row per file
-// (compressed and original sizes in bytes, the ratio, the byte values in the
-// tree, the dictionary's size, the name), with -v each file's code table
-// under its row, and a totals row when more than one file was listed.
+// (compressed and original sizes in bytes, the ratio as the space saved,
+// the byte values in the tree, the dictionary's size, the name), with -v
+// each file's code table under its row, and a totals row when more than one
+// file was listed.
 #pragma once
 
 #include <cstdint>

@@ -180,8 +180,9 @@ std::string CheckCombination(const Preferences& p) {
     if (p.files.size() > 1) return "-o takes one input only";
     if (p.recursive) return "-o cannot be used with -r (-o takes one input)";
   }
-  if (p.remove_source && p.to_stdout) return "--rm cannot be used with -c";
-  if (p.operation == Operation::compress && p.to_stdout && p.files.size() > 1) {
+  const bool to_stdout = p.to_stdout || p.output_name == k_standard_output;
+  if (p.remove_source && to_stdout) return "--rm cannot be used with -c or -o -";
+  if (p.operation == Operation::compress && to_stdout && p.files.size() > 1) {
     return "-c compresses one input only (a compressed file holds one source)";
   }
   if (p.operation == Operation::compress && p.to_stdout && p.recursive) {
@@ -258,6 +259,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   p.operation = state.operation.value_or(Operation::compress);
   if (p.files.empty()) p.files.emplace_back(k_standard_input);
   if (std::string problem = CheckCombination(p); !problem.empty()) return UsageError{problem};
+  // -o - is -c; a file named "-" is written as -o ./-.
+  if (p.output_name == k_standard_output) {
+    p.output_name.reset();
+    p.to_stdout = true;
+  }
   return p;
 }
 

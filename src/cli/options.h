@@ -15,11 +15,12 @@ enum class Operation { compress, decompress, test, list };
 enum class Verbosity { quiet, normal, verbose };
 
 inline constexpr char k_standard_input[] = "-";
+inline constexpr char k_standard_output[] = "-";  // as the name given to -o
 
 struct Preferences {
   Operation operation = Operation::compress;
   bool to_stdout = false;                   // -c
-  std::optional<std::string> output_name;   // -o
+  std::optional<std::string> output_name;   // -o, never "-" (which sets to_stdout)
   bool remove_source = false;               // --rm (last of -k/--rm)
   bool force = false;                       // -f
   std::string suffix = ".huf";              // -S

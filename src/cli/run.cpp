@@ -20,12 +20,17 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
     return k_exit_usage;
   }
   if (const auto* request = std::get_if<Request>(&parsed)) {
+    errno = 0;
     if (*request == Request::help) {
       PrintHelp();
     } else {
       PrintVersion();
     }
-    return std::fflush(stdout) == 0 ? k_exit_success : k_exit_failure;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+      ReportSystemError(k_standard_output_name, "write error", errno);
+      return k_exit_failure;
+    }
+    return k_exit_success;
   }
   const Preferences& preferences = std::get<Preferences>(parsed);
   if (preferences.threads) SetThreadCount(*preferences.threads);

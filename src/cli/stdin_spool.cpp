@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/spill_file.h"
-#include "platform/standard_streams.h"
 
 namespace huffman::cli {
 namespace {
@@ -13,37 +12,37 @@ namespace {
 // Inputs up to this size are compressed from memory; larger ones spill.
 constexpr std::size_t k_memory_bound = 4 * 1024 * 1024;
 
-// Fills `buffer` from standard input; the bytes read.
-std::size_t ReadInto(std::string& buffer) {
-  FdInputStream& input = StandardInput();
+// Fills `buffer` from `input`; the bytes read.
+std::size_t ReadInto(FdInputStream& input, std::string& buffer) {
   input.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
   return static_cast<std::size_t>(input.gcount());
 }
 
 }  // namespace
 
-SpooledCompression CompressStandardInput(std::ostream& compressed, const ProgressFn& progress) {
+SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable, std::ostream& compressed,
+                                   const ProgressFn& progress) {
   SpooledCompression spooled;
   // A file redirected to standard input is read twice in place, as a named
   // file is.
-  if (StandardInputRereadable()) {
-    spooled.result = CompressStream(StandardInput(), compressed, progress);
-    if (StandardInput().Error() != 0) spooled.read_error = StandardInput().Error();
+  if (rereadable) {
+    spooled.result = CompressStream(input, compressed, progress);
+    if (input.Error() != 0) spooled.read_error = input.Error();
     return spooled;
   }
   std::string buffer(k_memory_bound, '\0');
-  std::size_t held = ReadInto(buffer);
-  if (StandardInput().Error() != 0) {
-    spooled.read_error = StandardInput().Error();
+  std::size_t held = ReadInto(input, buffer);
+  if (input.Error() != 0) {
+    spooled.read_error = input.Error();
     return spooled;
   }
   if (held < buffer.size()) {
-    spooled.result =
-        CompressBuffer({reinterpret_cast<const std::uint8_t*>(buffer.data()), held}, compressed, progress);
+    spooled.result = CompressBuffer({reinterpret_cast<const std::uint8_t*>(buffer.data()), held}, compressed, progress);
     return spooled;
   }
 
   SpillFile spill;
+  spooled.spill_directory = spill.Directory();
   if (!spill.IsOpen()) {
     spooled.spill_error = spill.Error();
     return spooled;
@@ -55,7 +54,7 @@ SpooledCompression CompressStandardInput(std::ostream& compressed, const Progres
   // The memory goes back before the rest is moved and the codec takes its own.
   std::string().swap(buffer);
   bool read_failed = false;
-  if (int error = spill.AppendStandardInput(read_failed)) {
+  if (int error = spill.AppendFrom(fd, read_failed)) {
     (read_failed ? spooled.read_error : spooled.spill_error) = error;
     return spooled;
   }

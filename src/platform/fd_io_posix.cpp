@@ -2,9 +2,18 @@
 
 #include <cerrno>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace huffman {
+
+int OpenFdForReading(const std::string& name) {
+  int fd = -1;
+  do {
+    fd = open(name.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
 
 std::int64_t ReadFd(int fd, char* bytes, std::size_t count) {
   ssize_t got = 0;

@@ -1,7 +1,11 @@
 #include "platform/fd_io.h"
 
 #include <cerrno>
+
+#include <fcntl.h>
 #include <io.h>
+
+#include "platform/utf16_windows.h"
 
 namespace huffman {
 namespace {
@@ -16,8 +20,11 @@ unsigned int Clamp(std::size_t count) {
 
 }  // namespace
 
+int OpenFdForReading(const std::string& name) { return _wopen(WideFromUtf8(name).c_str(), _O_RDONLY | _O_BINARY); }
+
 // The descriptors are in binary mode (PrepareStandardStreams, _O_BINARY), so
 // the bytes pass unchanged.
+
 std::int64_t ReadFd(int fd, char* bytes, std::size_t count) { return _read(fd, bytes, Clamp(count)); }
 
 std::int64_t WriteFd(int fd, const char* bytes, std::size_t count) { return _write(fd, bytes, Clamp(count)); }

@@ -10,7 +10,10 @@
 
 namespace huffman {
 
-enum class FileKind { missing, regular, directory, other };
+// A pipe is a FIFO (also what a process substitution's /dev/fd/N leads to);
+// a device is a character or block device. Windows shows neither: anything
+// there that is not a regular file or a directory is `other`.
+enum class FileKind { missing, regular, directory, pipe, device, other };
 
 struct FileStatus {
   FileKind kind = FileKind::missing;

@@ -14,6 +14,8 @@ FileStatus StatusOf(const std::string& name) {
   if (stat(name.c_str(), &info) != 0) return {.kind = FileKind::missing, .error = errno};
   if (S_ISREG(info.st_mode)) return {.kind = FileKind::regular};
   if (S_ISDIR(info.st_mode)) return {.kind = FileKind::directory, .error = EISDIR};
+  if (S_ISFIFO(info.st_mode)) return {.kind = FileKind::pipe};
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return {.kind = FileKind::device};
   return {.kind = FileKind::other};
 }
 

@@ -8,7 +8,7 @@
 namespace huffman {
 namespace {
 
-// Bytes moved per read when standard input is copied into the file.
+// Bytes moved per read when an input is copied into the file.
 constexpr std::size_t k_copy_bytes = 1024 * 1024;
 
 }  // namespace

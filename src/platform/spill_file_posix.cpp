@@ -35,7 +35,7 @@ int OpenUnnamed(const std::string& directory) {
 
 }  // namespace
 
-SpillFile::SpillFile() : fd(OpenUnnamed(TemporaryDirectory())) {
+SpillFile::SpillFile() : directory(TemporaryDirectory()), fd(OpenUnnamed(directory)) {
   if (fd < 0) error = errno;
 }
 
@@ -44,25 +44,25 @@ SpillFile::~SpillFile() {
   if (fd >= 0) close(fd);
 }
 
-int SpillFile::AppendStandardInput(bool& read_failed) {
+int SpillFile::AppendFrom(int input, bool& read_failed) {
   read_failed = false;
 #ifdef SPLICE_F_MOVE
   // A larger pipe means fewer turns between the writer and this loop; the
   // pipe keeps its size if the system refuses.
-  fcntl(STDIN_FILENO, F_SETPIPE_SZ, static_cast<int>(k_pipe_bytes));
+  fcntl(input, F_SETPIPE_SZ, static_cast<int>(k_pipe_bytes));
   for (;;) {
-    const ssize_t moved = splice(STDIN_FILENO, nullptr, fd, nullptr, k_splice_bytes, SPLICE_F_MOVE);
+    const ssize_t moved = splice(input, nullptr, fd, nullptr, k_splice_bytes, SPLICE_F_MOVE);
     if (moved > 0) continue;
     if (moved == 0) return 0;
     if (errno == EINTR) continue;
     if (errno == EINVAL) break;  // not a pipe: copied below
     // Which end failed cannot be told from splice; a read of nothing can.
     error = errno;
-    read_failed = read(STDIN_FILENO, nullptr, 0) < 0;
+    read_failed = read(input, nullptr, 0) < 0;
     return error;
   }
 #endif
-  return CopyFrom(STDIN_FILENO, read_failed);
+  return CopyFrom(input, read_failed);
 }
 
 }  // namespace huffman

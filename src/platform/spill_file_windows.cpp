@@ -9,18 +9,23 @@
 #include <windows.h>
 
 #include "platform/errno_windows.h"
+#include "platform/utf16_windows.h"
 
 namespace huffman {
 namespace {
 
-
 // A file in the user's temporary directory that the system deletes when its
 // last handle closes, however the process ends; no other process can open
-// it meanwhile. -1 with errno set on failure.
-int OpenUnnamed() {
+// it meanwhile. -1 with errno set on failure. `shown` gets the directory.
+int OpenUnnamed(std::string& shown) {
   wchar_t directory[MAX_PATH + 1] = {};
   wchar_t name[MAX_PATH + 1] = {};
-  if (GetTempPathW(MAX_PATH + 1, directory) == 0 || GetTempFileNameW(directory, L"huf", 0, name) == 0) {
+  if (GetTempPathW(MAX_PATH + 1, directory) == 0) {
+    errno = ErrnoOf(GetLastError());
+    return -1;
+  }
+  shown = Utf8FromWide(directory);
+  if (GetTempFileNameW(directory, L"huf", 0, name) == 0) {
     errno = ErrnoOf(GetLastError());
     return -1;
   }
@@ -43,7 +48,7 @@ int OpenUnnamed() {
 
 }  // namespace
 
-SpillFile::SpillFile() : fd(OpenUnnamed()) {
+SpillFile::SpillFile() : fd(OpenUnnamed(directory)) {
   if (fd < 0) error = errno;
 }
 
@@ -52,9 +57,9 @@ SpillFile::~SpillFile() {
   if (fd >= 0) _close(fd);
 }
 
-int SpillFile::AppendStandardInput(bool& read_failed) {
+int SpillFile::AppendFrom(int input, bool& read_failed) {
   read_failed = false;
-  return CopyFrom(_fileno(stdin), read_failed);
+  return CopyFrom(input, read_failed);
 }
 
 }  // namespace huffman

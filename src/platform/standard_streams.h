@@ -17,6 +17,8 @@ bool IsTerminal(StandardStream stream);
 bool StandardInputRereadable();
 
 FdInputStream& StandardInput();
+// The descriptor StandardInput() reads, for what moves its bytes directly.
+int StandardInputDescriptor();
 FdOutputStream& StandardOutput();
 
 }  // namespace huffman

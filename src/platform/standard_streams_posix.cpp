@@ -27,6 +27,8 @@ FdInputStream& StandardInput() {
   return input;
 }
 
+int StandardInputDescriptor() { return STDIN_FILENO; }
+
 FdOutputStream& StandardOutput() {
   static FdOutputStream output(STDOUT_FILENO);
   return output;

@@ -32,6 +32,8 @@ FdInputStream& StandardInput() {
   return input;
 }
 
+int StandardInputDescriptor() { return _fileno(stdin); }
+
 FdOutputStream& StandardOutput() {
   static FdOutputStream output(_fileno(stdout));
   return output;

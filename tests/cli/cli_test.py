@@ -8,7 +8,9 @@ import re
 import shutil
 import signal
 import subprocess
+import shlex
 import sys
+import threading
 import time
 import unittest
 
@@ -91,6 +93,7 @@ class RoundTripTest(CliTest):
                 if not harness.ON_WINDOWS:  # Windows files have no permission bits
                     self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o777, 0o640)
                 self.assertEqual(self.run_ok("-c", "f").out, packed)
+                self.assertEqual(self.run_ok("-o", "-", "f").out, packed)
                 tmp = os.path.join(self.root.name, "spill")
                 os.mkdir(tmp)
                 piped = huffman(self.dir, "-c", stdin=data, env=dict(os.environ, TMPDIR=tmp))
@@ -103,6 +106,8 @@ class RoundTripTest(CliTest):
                 self.assertEqual(self.run_ok("-dc", stdin=packed).out, data)
                 self.assertEqual(self.run_ok("-d", "-", stdin=packed).out, data)
                 self.assertEqual(self.run_ok("-dc", "f.huf").out, data)
+                # -dcf restores compressed data, from the start it read to judge it on.
+                self.assertEqual(self.run_ok("-dcf", stdin=packed).out, data)
                 self.run_ok("-o", "g.huf", stdin=data)
                 self.assertEqual(self.read("g.huf"), packed)
                 self.run_ok("-d", "-o", "g", "g.huf")
@@ -151,6 +156,47 @@ class RoundTripTest(CliTest):
         self.write("b", b"second")
         self.run_ok("-S", ".hz", "a", "--suffix=.hz", "b")
         self.assertEqual(self.run_ok("-dcS.hz", "a.hz", "b.hz").out, b"first second")
+
+    @harness.not_on_windows("Windows has no named pipes in its file names, nor /dev/stdin")
+    def test_pipes_and_descriptors_named_as_inputs_are_read_in_order(self):
+        program = " ".join(map(shlex.quote, harness.program()))
+
+        def bash(line):
+            done = subprocess.run(line.replace("HUFFMAN", program), shell=True, executable="/bin/bash",
+                                  cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+            self.assertEqual((done.returncode, done.stderr), (0, b""), line)
+            return done.stdout
+        umask = os.umask(0o22)
+        os.umask(umask)
+        for label, data in (("short", b"abracadabra\n" * 9), ("spilling", SPILLING)):
+            with self.subTest(label):
+                self.new_dir()
+                self.write("f", data)
+                os.chmod(self.path("f"), 0o600)
+                self.run_ok("f")
+                packed = self.read("f.huf")
+                self.assertEqual(bash("HUFFMAN -dc <(cat f.huf)"), data)
+                self.assertEqual(bash("HUFFMAN -t <(cat f.huf) && HUFFMAN -l <(cat f.huf) | wc -l"), b"2\n")
+                self.assertEqual(bash("HUFFMAN -c <(cat f)"), packed)
+                self.assertEqual(bash("cat f | HUFFMAN -c /dev/stdin"), packed)
+                self.assertEqual(bash("cat f.huf | HUFFMAN -d -o g /dev/fd/0 && cat g"), data)
+                # The output follows the umask: a pipe has no mode to give it.
+                self.assertEqual(os.stat(self.path("g")).st_mode & 0o777, 0o666 & ~umask)
+                # A FIFO with its writer, as the output of -o; without -c or
+                # -o it is refused before it is opened (which would wait for
+                # a writer).
+                os.mkfifo(self.path("fifo"))
+                self.assert_refused(["fifo"], "fifo: not a regular file; use -c or -o", {"f": data, "f.huf": packed},
+                                    ["g", "fifo"])
+                writer = threading.Thread(target=lambda: self.write("fifo", data))
+                writer.start()
+                self.run_ok("--rm", "-o", "h.huf", "fifo")
+                writer.join()
+                self.assertEqual(self.read("h.huf"), packed)
+                self.assert_entries(["f", "f.huf", "g", "fifo", "h.huf"])
+        # A character device named as a descriptor is read; named as itself it
+        # is refused (RefusalTest).
+        self.assertEqual(bash("HUFFMAN -c /dev/stdin < /dev/null"), b"")
 
     def test_symbolic_link_to_a_file_is_read_as_the_file(self):
         self.write("target", b"linked data")
@@ -239,7 +285,11 @@ class RefusalTest(CliTest):
             (["a"], "a.huf: already exists; use -f to replace it"),
             (["missing"], "missing: No such file or directory"),
             (["dir"], "dir: is a directory"),
-            ([device], f"{device}: not a regular file"),
+            ([device], f"{device}: not a regular file or a pipe"),
+            # An output that is a directory is refused before the input is
+            # read, with -f too: a.huf does not fail the checks here.
+            (["-f", "-o", "dir", "a"], "dir: is a directory"),
+            (["-df", "--rm", "-o", "dir", "a.huf"], "dir: is a directory"),
             (["-d", "plain"], "plain: unknown suffix (expected .huf)"),
             (["-d", ".huf"], "unknown suffix"),
             (["a.huf"], "a.huf: already has the .huf suffix"),
@@ -275,6 +325,7 @@ class RefusalTest(CliTest):
             (["-o", "out", "a", "b"], "-o takes one input only"),
             (["-t", "-o", "out", "a"], "-o cannot be used with -t or -l"),
             (["-c", "--rm", "a"], "--rm cannot be used with -c"),
+            (["-o", "-", "--rm", "a"], "--rm cannot be used with -c or -o -"),
             (["-T", "many", "a"], "invalid thread count"),
             (["-r", "-o", "out", "a"], "-o cannot be used with -r"),
             (["-rc", "a"], "-c cannot compress with -r"),
@@ -331,6 +382,19 @@ class RefusalTest(CliTest):
             process.stdout.close()
             process.stderr.close()
         self.assert_entries([])
+
+
+    @harness.not_on_windows("no /dev/full, and TMPDIR is not where a Windows build spills")
+    def test_write_and_spill_errors_name_what_failed(self):
+        for args in (["--help"], ["--version"]):
+            with open("/dev/full", "wb") as full:
+                done = subprocess.run(harness.program(*args), stdout=full, stderr=subprocess.PIPE,
+                                      timeout=harness.TIMEOUT)
+            self.assertEqual((done.returncode, done.stderr.decode()),
+                             (1, "huffman: (stdout): write error: No space left on device\n"))
+        result = huffman(self.dir, "-c", stdin=SPILLING, env=dict(os.environ, TMPDIR=self.path("gone")))
+        self.assertEqual((result.status, result.out), (1, b""))
+        self.assertIn("temporary file in " + self.path("gone") + ": No such file or directory", result.err)
 
 
 class RemoveSourceTest(CliTest):
@@ -426,29 +490,69 @@ class CheckTest(CliTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("bad.huf", data)
-                for args in (["-t"], ["-l"], ["-d"], ["-dc"]):
+                # -f changes nothing: a failing file replaces no good copy
+                # beside it, and is not removed.
+                for args in (["-t"], ["-l"], ["-d"], ["-dc"], ["-tf"], ["-df"], ["-df", "--rm"]):
+                    if args[0] == "-df":
+                        self.write("bad", b"the good copy")
                     result = huffman(self.dir, *args, "bad.huf")
                     self.assertEqual(result.status, 1, (args, result.err))
                     self.assertRegex(result.err, r"^huffman: bad\.huf: not a valid compressed file: .*"
                                      + re.escape(check) + r".* \(at byte \d+\)\n$")
                     self.assertEqual(result.out, b"")
-                    self.assert_entries(["bad.huf"])
-                # -f restores what the record walk makes of it.
-                self.assertEqual(huffman(self.dir, "-d", "-f", "bad.huf").status, 0)
-                self.assert_entries(["bad", "bad.huf"])
+                    if args[0] == "-df":
+                        self.assert_entries(["bad", "bad.huf"])
+                        self.assertEqual(self.read("bad"), b"the good copy")
+                    else:
+                        self.assert_entries(["bad.huf"])
+                # -dcf copies an input whose dictionary fails through; one with
+                # a well-formed dictionary and failing codes is damaged.
+                for args, stdin in ((["bad.huf"], b""), ([], data)):
+                    result = huffman(self.dir, "-dcf", *args, stdin=stdin)
+                    if check == "no payload":
+                        self.assertEqual((result.status, result.out), (1, b""), result.err)
+                        self.assertIn("not a valid compressed file", result.err)
+                    else:
+                        self.assertEqual((result.status, result.out, result.err), (0, data, ""), args)
+
+    def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
+        text = "Meeting notes: bring the slides, book the room.\n".encode() * 40
+        with open(harness.BINARY, "rb") as program:
+            binary = program.read()
+        for label, data in (("text", text), ("program", binary)):
+            with self.subTest(label):
+                self.new_dir()
+                self.write("x.huf", data)
+                for args in (["-df"], ["-df", "--rm"]):
+                    result = huffman(self.dir, *args, "x.huf")
+                    self.assertEqual(result.status, 1, args)
+                    self.assertIn("x.huf: not a valid compressed file", result.err)
+                    self.assert_entries(["x.huf"])
+                self.assertEqual(self.run_ok("-dcf", "x.huf").out, data)
+                self.assertEqual(self.run_ok("-dcf", stdin=data).out, data)
+                self.assertEqual(self.read("x.huf"), data)
 
 
 class ListTest(CliTest):
 
     def test_figures_and_code_table_of_a_file_made_here(self):
+        # The ratio is the space saved: 1 - compressed/original.
         self.write("exact.huf", EXACT)
+        self.write("four.huf", TWO_LEAVES + b"\xfe" * 4)  # 11 bytes of "aaaaaaab" * 4
         self.write("empty.huf", b"")
-        out = self.run_ok("-l", "exact.huf", "empty.huf").out.decode()
-        header, exact, empty, totals = [line.split() for line in out.splitlines()]
+        out = self.run_ok("-l", "exact.huf", "four.huf", "empty.huf").out.decode()
+        header, exact, four, empty, totals = [line.split() for line in out.splitlines()]
         self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "name"])
-        self.assertEqual(exact, ["8", "8", "100.0%", "2", "7", "exact.huf"])
+        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "exact.huf"])
+        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "four.huf"])
         self.assertEqual(empty, ["0", "0", "-", "0", "0", "empty.huf"])
-        self.assertEqual(totals, ["8", "8", "100.0%", "-", "7", "(totals)"])
+        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "(totals)"])
+        # A file that grew: -l and the -v line of both directions agree.
+        self.write("notes", b"abracadabra")
+        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 28 bytes (ratio -154.5%)\n")
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:3],
+                         ["28", "11", "-154.5%"])
+        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 28 -> 11 bytes (ratio -154.5%)\n")
         # Codes sorted by their bits; space and backslash escaped.
         self.write("odd", b" " + b"\\" * 7)  # eight one-bit codes: no padding
         self.run_ok("odd")
