@@ -5,6 +5,7 @@ the program goes on with a new level)."""
 import os
 import random
 import re
+import subprocess
 import sys
 import unittest
 
@@ -14,6 +15,10 @@ from harness import (BACK_TO_MENU, BANNER, COMPRESS_PROMPT, COMPRESSING, DECOMPR
                      run, run_counting_input, start_piped, summary)
 
 ABRACADABRA = b"abracadabra"
+
+# What a terminal acts on: the C0 and C1 controls (tab and line end apart),
+# DEL, the line and paragraph separators and the bidirectional controls.
+CONTROLS = "[\x00-\x08\x0b-\x1f\x7f-\x9f\u2028-\u202e\u2066-\u2069]"
 
 FAILURE_SCREEN = re.compile(re.escape(BANNER) + "\n\n\t([^\n]+)" + re.escape(BACK_TO_MENU))
 
@@ -78,8 +83,14 @@ class ChosenEntryTest(harness.WorkDirTest):
             (b"c1\xc2\x9b[2J", "c1\\302\\233[2J"),
             (b"new\nline", "new\\nline"),
             (b"red\x1b[31mRED", "red\\033[31mRED"),
+            # Shown reversed from U+202E on, this would read "rev" + "exe.txt".
+            (b"rev\xe2\x80\xaetxt.exe", "rev\\342\\200\\256txt.exe"),
+            (b"sep\xe2\x80\xa8par\xe2\x80\xa9", "sep\\342\\200\\250par\\342\\200\\251"),
             (b"tab\tdel\x7f", "tab\\tdel\\177"),
             (b"title\x1b]0;PWNED\x07x", "title\\033]0;PWNED\\ax"),
+            (b"u2066\xe2\x81\xa6u2069\xe2\x81\xa9", "u2066\\342\\201\\246u2069\\342\\201\\251"),
+            # Their neighbours U+2027 and U+202F are characters to show.
+            ("w\u2027\u202f".encode(), "w\u2027\u202f"),
             ("zażółć".encode(), "zażółć"),
         ]
         for number, (name, _) in enumerate(names, 1):
@@ -99,9 +110,16 @@ class ChosenEntryTest(harness.WorkDirTest):
         # Nothing a terminal would act on reaches the output, which is all
         # valid UTF-8.
         result.out.encode("utf-8")
-        self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", result.out))
+        self.assertIsNone(re.search(CONTROLS, result.out))
         self.assertEqual(self.read("back.txt"), b"contents of 3 " * 50)
         self.assertEqual(result.status, 0)
+        # The command line's messages show names the same way.
+        done = subprocess.run(harness.program("-t", "--", "gone\u202etxt.exe"), cwd=self.dir,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+        error = harness.decode(done.stderr)
+        self.assertIn("gone\\342\\200\\256txt.exe", error)
+        self.assertIsNone(re.search(CONTROLS, error))
+        self.assertEqual(done.returncode, 1)
 
 
 class RoundTripTest(harness.WorkDirTest):
