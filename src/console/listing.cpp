@@ -9,7 +9,6 @@
 #include "console/prompts.h"
 #include "console/screen.h"
 #include "platform/file_name.h"
-#include "platform/terminal.h"
 
 namespace huffman {
 namespace {
@@ -46,7 +45,7 @@ std::vector<std::string> ListFilesInDir() {
 std::optional<std::string> GetFileName(const std::vector<std::string>& listed) {
   std::fputs(k_file_number_prompt, stdout);
   for (;;) {
-    std::optional<std::string> line = ReadLine();
+    std::optional<std::string> line = ReadMenuLine();
     if (!line) return std::nullopt;
     if (TrimBlanks(*line).empty()) {
       std::fputs(k_file_number_again, stdout);

@@ -27,7 +27,8 @@ std::optional<std::string> ReadLine();
 // escape sequence or UTF-8 character as far as it has arrived), without
 // Enter and not echoed, the terminal's settings restored afterwards (and by a
 // signal that ends or suspends the program during the wait). Otherwise a key
-// press is one line. False at the end of input.
-[[nodiscard]] bool WaitForKey();
+// press is one line. False at the end of input. The menu waits through
+// its own WaitForKey (console/prompts.h), which checks a piped line first.
+[[nodiscard]] bool WaitForKeyPress();
 
 }  // namespace huffman

@@ -213,7 +213,7 @@ std::optional<std::string> ReadLine() {
   return std::nullopt;
 }
 
-bool WaitForKey() {
+bool WaitForKeyPress() {
   if (!isatty(STDIN_FILENO)) return ReadLine().has_value();
   RawMode raw;
   // The wait's text appears only once the key can no longer be echoed.

@@ -159,7 +159,7 @@ std::optional<std::string> ReadLine() {
   return std::nullopt;
 }
 
-bool WaitForKey() {
+bool WaitForKeyPress() {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
   if (!ConsoleMode(input, saved)) return ReadLine().has_value();

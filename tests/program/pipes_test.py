@@ -5,14 +5,15 @@ the program goes on with a new level)."""
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import unittest
 
 import harness
 from harness import (BACK_TO_MENU, BANNER, COMPRESS_PROMPT, COMPRESSING, DECOMPRESS_PROMPT,
-                     DECOMPRESSED, DECOMPRESSING, FILE_NUMBER_AGAIN, NAME_AGAIN, listing, menu,
-                     run, run_counting_input, start_piped, summary)
+                     DECOMPRESSED, DECOMPRESSING, FILE_NUMBER_AGAIN, NAME_AGAIN, NOT_MENU_INPUT,
+                     listing, menu, run, run_counting_input, start_piped, summary)
 
 ABRACADABRA = b"abracadabra"
 
@@ -203,7 +204,7 @@ class LevelsTest(harness.WorkDirTest):
         result = run(self.dir, "1\n3\n1\n7\nk\nk\n")
         self.assertEqual(result.out, listing(["a"]) + menu("a") + listing(["a"]) + menu("a"))
 
-    def test_end_of_input_anywhere_ends_with_status_zero(self):
+    def test_piped_input_ending_before_the_menu_is_left_is_status_one(self):
         cases = [
             ("at the file number", ""),
             ("after a wrong file number", "5\n"),
@@ -219,14 +220,62 @@ class LevelsTest(harness.WorkDirTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("a", "abc")
-                self.assertEqual(run(self.dir, typed).status, 0)
+                # run() also checks the one line on standard error.
+                self.assertEqual(run(self.dir, typed).status, 1)
 
     def test_output_written_before_input_ended_is_complete(self):
         self.write("a", ABRACADABRA)
-        run(self.dir, "1\n1\nout\n")
-        run(self.dir, "2\n2\nback\n")
+        self.assertEqual(run(self.dir, "1\n1\nout\n").status, 1)
+        self.assertEqual(run(self.dir, "2\n2\nback\n").status, 1)
         self.assertEqual(self.read("back.txt"), ABRACADABRA)
         self.assert_entries(["a", "back.txt", "out.txt"])
+
+
+class PipedDataTest(harness.WorkDirTest):
+    """A piped line with a NUL byte or invalid UTF-8 is data, not answers:
+    the menu stops before acting on it, with status 2 and one line on
+    standard error; what the lines before it did stays done."""
+
+    def test_data_stops_the_menu_before_it_acts_on_it(self):
+        start = listing(["a"]) + menu("a")
+        compressed = start + COMPRESS_PROMPT + COMPRESSING + summary(0, 0, 25, 16)
+        cases = [
+            ("a compressed file as the file number", FailureTest.COMPRESSED + b"\n1\n1\nout\nk\n0\n",
+             listing(["a"]), ["a"]),
+            ("a NUL inside the menu choice", b"1\n1\x00\nout\nk\n0\n", start, ["a"]),
+            ("a NUL inside the new name", b"1\n1\nx\x00y\nk\n0\n", start + COMPRESS_PROMPT, ["a"]),
+            ("invalid UTF-8 in the new name", b"1\n1\nna\xffme\nk\n0\n", start + COMPRESS_PROMPT, ["a"]),
+            ("a NUL as an unlisted choice's key press", b"1\n7\n\x00\n", start, ["a"]),
+            ("an overlong form at the key wait after a compression",
+             b"1\n1\nout\n\xc0\xaf\n1\n1\nmore\nk\n0\n", compressed, ["a", "out.txt"]),
+        ]
+        for label, typed, screens, entries in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", ABRACADABRA)
+                result = run(self.dir, typed)
+                self.assertEqual(result.status, 2)
+                self.assertEqual(result.out, screens)
+                self.assert_entries(entries)
+                self.assertEqual(self.read("a"), ABRACADABRA)
+
+    @harness.not_on_windows("tar runs the program by its path, not through the launcher")
+    def test_tar_with_the_menu_as_its_compressor_fails_and_with_c_works(self):
+        if shutil.which("tar") is None:
+            self.skipTest("no tar")
+        os.mkdir(self.path("docs"))
+        self.write("docs/notes", ABRACADABRA * 100)
+        failed = subprocess.run(["tar", "-I", harness.BINARY, "-cf", "menu.tar.huf", "docs"], cwd=self.dir,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+        self.assertNotEqual(failed.returncode, 0)
+        self.assertIn(NOT_MENU_INPUT.strip(), harness.decode(failed.stderr))
+        compressor = f"{harness.BINARY} -c"
+        subprocess.run(["tar", "-I", compressor, "-cf", "docs.tar.huf", "docs"], cwd=self.dir, check=True,
+                       timeout=harness.TIMEOUT)
+        os.mkdir(self.path("back"))
+        subprocess.run(["tar", "-I", compressor, "-xf", "../docs.tar.huf"], cwd=self.path("back"), check=True,
+                       timeout=harness.TIMEOUT)
+        self.assertEqual(self.read("back/docs/notes"), ABRACADABRA * 100)
 
 
 class TypedInputTest(harness.WorkDirTest):
@@ -281,7 +330,6 @@ class RefusalTest(harness.WorkDirTest):
             ("the chosen file", "a", "a.txt"),
             ("a symbolic link to the chosen file", "link", "link.txt"),
             ("a hard link to the chosen file", "hard", "hard.txt"),
-            ("a NUL inside the name", "x\0y", "x"),
         ]
         for choice, prompt in [("1", COMPRESS_PROMPT), ("2", DECOMPRESS_PROMPT)]:
             for label, typed, named in refused:
