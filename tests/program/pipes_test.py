@@ -297,6 +297,22 @@ class TypedInputTest(harness.WorkDirTest):
             self.assertIn(typed, error)
         self.assertEqual(result.status, 0)
 
+    def test_wrong_file_number_is_echoed_up_to_64_characters(self):
+        self.write("a", "x")
+        cases = [
+            ("64 characters, whole", "7" * 64, "7" * 64),
+            ("65 characters, cut", "8" * 65, "8" * 64 + "..."),
+            ("Polish letters, cut between characters", "ż" * 65, "ż" * 64 + "..."),
+            ("escapes count as the character they show", "\x1b" * 65, "\\033" * 64 + "..."),
+            ("a line of a few megabytes", "9" * 3_000_000, "9" * 64 + "..."),
+        ]
+        for label, typed, echoed in cases:
+            with self.subTest(label):
+                result = run(self.dir, typed + "\n0\n")
+                self.assertEqual(result.out, listing(["a"]) + "\tNie ma pliku o numerze: " + echoed + "\n"
+                                 + FILE_NUMBER_AGAIN)
+                self.assertEqual(result.status, 0)
+
     def test_new_name_keeps_inner_spaces_without_outer_blanks(self):
         self.write("a", ABRACADABRA)
         run(self.dir, "1\n1\n  my packed file \t\nk\n0\n")
