@@ -1,5 +1,6 @@
 #include "platform/terminal.h"
 
+#include <cstddef>
 #include <cstdio>
 
 #include <io.h>
@@ -19,6 +20,8 @@ constexpr DWORD k_console_read_units = 1024;
 
 // Ctrl-Z at the start of a typed line ends the input on a Windows console.
 constexpr char k_end_of_input = '\x1a';
+
+constexpr std::size_t k_unknown_columns = 80;
 
 // The console's mode when `handle` is a console; false for a pipe or file.
 bool ConsoleMode(HANDLE handle, DWORD& mode) {
@@ -173,6 +176,17 @@ bool WaitForKeyPress() {
     if (!ReadConsoleInputW(input, &record, 1, &got) || got == 0) return false;
     if (IsKeyPress(record)) return true;
   }
+}
+
+// The screen buffer's width: where the console wraps a line (a window
+// narrower than it scrolls sideways instead).
+std::size_t TerminalColumns(StandardStream stream) {
+  const DWORD handle_id = stream == StandardStream::error    ? STD_ERROR_HANDLE
+                          : stream == StandardStream::output ? STD_OUTPUT_HANDLE
+                                                             : STD_INPUT_HANDLE;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(handle_id), &info) || info.dwSize.X <= 0) return k_unknown_columns;
+  return static_cast<std::size_t>(info.dwSize.X);
 }
 
 }  // namespace huffman
