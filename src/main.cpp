@@ -7,9 +7,13 @@
 //
 // The levels are counted in a loop rather than nested as calls, so a long
 // session does not grow the stack; the screens and key presses come in the
-// same order as nested calls would give them. The menu ends with status 0
-// in every case: choice 0, file number 0, the end of level 1, or the end of
-// the input at any prompt or key wait.
+// same order as nested calls would give them. The menu is left with status
+// 0: by choice 0, by file number 0, or at the end of level 1 after an
+// unlisted choice and all its key presses; the end of a terminal's input
+// (Ctrl-D) leaves it so too. Piped input that ends before the menu is left
+// gives status 1, and piped input that is data rather than typed lines
+// (console/prompts.h) status 2, each with one English line on standard error,
+// so that a pipeline that meant to compress a stream fails loudly.
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -28,7 +32,13 @@
 
 namespace {
 
-constexpr int k_exit_status = 0;
+constexpr int k_menu_left = 0;
+constexpr int k_input_ended = 1;
+constexpr int k_not_menu_input = 2;
+
+constexpr char k_input_ended_line[] = "huffman: the input ended before 0 was chosen\n";
+constexpr char k_not_menu_input_line[] =
+    "huffman: standard input is not menu input (binary data); to compress a stream use: huffman -c\n";
 
 // The system's reason for an errno (strerror's text, without its shared buffer).
 std::string SystemReason(int error) { return std::generic_category().message(error); }
@@ -40,26 +50,27 @@ enum MenuChoice : std::int64_t {
   k_choice_other_file = 3,
 };
 
-int RunMenu() {
+// Runs the menu levels until the menu is left or its input stops.
+void RunMenu() {
   for (int open_levels = 1;; ++open_levels) {
     const std::vector<std::string> listed = huffman::ListFilesInDir();
     const std::optional<std::string> file_Name = huffman::GetFileName(listed);
-    if (!file_Name) return k_exit_status;
+    if (!file_Name) return;
 
     huffman::PrintMenu(*file_Name);
-    const std::optional<std::string> line = huffman::ReadLine();
-    if (!line) return k_exit_status;
+    const std::optional<std::string> line = huffman::ReadMenuLine();
+    if (!line) return;
     // Anything that is not a number does what an unlisted number does.
     const std::int64_t menu = huffman::ParseNumber(*line).value_or(-1);
 
     switch (menu) {
       case k_choice_exit:
-        return k_exit_status;
+        return;
       case k_choice_compress:
-        if (!huffman::CompressFile(*file_Name)) return k_exit_status;
+        if (!huffman::CompressFile(*file_Name)) return;
         continue;
       case k_choice_decompress:
-        if (!huffman::DeCompressFile(*file_Name)) return k_exit_status;
+        if (!huffman::DeCompressFile(*file_Name)) return;
         continue;
       case k_choice_other_file:
         continue;
@@ -70,10 +81,27 @@ int RunMenu() {
     // An unlisted choice: this level and each one that opened it end in turn,
     // each after a key press.
     for (; open_levels > 0; --open_levels) {
-      if (!huffman::WaitForKey()) return k_exit_status;
+      if (!huffman::WaitForKey()) return;
     }
-    return k_exit_status;
+    return;
   }
+}
+
+// The menu's exit status, from why it ended; the line that says why on
+// standard error.
+int MenuStatus() {
+  switch (huffman::InputStopped()) {
+    case huffman::InputStop::none:
+      return k_menu_left;
+    case huffman::InputStop::ended:
+      if (huffman::InputFromTerminal()) return k_menu_left;
+      std::fputs(k_input_ended_line, stderr);
+      return k_input_ended;
+    case huffman::InputStop::not_menu_input:
+      std::fputs(k_not_menu_input_line, stderr);
+      return k_not_menu_input;
+  }
+  return k_menu_left;
 }
 
 }  // namespace
@@ -93,5 +121,6 @@ int main(int argc, char** argv) {
   if (signal_error != 0) {
     std::fprintf(stderr, "huffman: obsluga sygnalow niedostepna: %s\n", SystemReason(signal_error).c_str());
   }
-  return RunMenu();
+  RunMenu();
+  return MenuStatus();
 }

@@ -8,14 +8,18 @@
 
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "platform/display_name.h"
 #include "platform/file_name.h"
-#include "platform/terminal.h"
 
 namespace huffman {
 namespace {
 
 constexpr char k_no_such_file[] = "\tNie ma pliku o numerze: ";
 constexpr char k_file_number_again[] = "\tWpisz numer pliku: ";
+
+// A wrong file number is echoed up to this many characters, then k_echo_cut.
+constexpr std::size_t k_echo_characters = 64;
+constexpr char k_echo_cut[] = "...";
 
 }  // namespace
 
@@ -46,7 +50,7 @@ std::vector<std::string> ListFilesInDir() {
 std::optional<std::string> GetFileName(const std::vector<std::string>& listed) {
   std::fputs(k_file_number_prompt, stdout);
   for (;;) {
-    std::optional<std::string> line = ReadLine();
+    std::optional<std::string> line = ReadMenuLine();
     if (!line) return std::nullopt;
     if (TrimBlanks(*line).empty()) {
       std::fputs(k_file_number_again, stdout);
@@ -58,7 +62,10 @@ std::optional<std::string> GetFileName(const std::vector<std::string>& listed) {
       return listed[static_cast<std::size_t>(*file_Number - 1)];
     }
     std::fputs(k_no_such_file, stdout);
-    PrintName(TrimBlanks(*line));
+    const std::string_view typed = TrimBlanks(*line);
+    const std::string_view echoed = LeadingCharacters(typed, k_echo_characters);
+    PrintName(echoed);
+    if (echoed.size() < typed.size()) std::fputs(k_echo_cut, stdout);
     std::fputc('\n', stdout);
     std::fputs(k_file_number_again, stdout);
   }

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "platform/display_name.h"
 #include "platform/standard_streams.h"
+#include "platform/terminal.h"
 
 namespace huffman {
 
@@ -16,8 +18,18 @@ constexpr auto k_redraw_interval = std::chrono::milliseconds(200);
 ProgressLine::ProgressLine(const char* text)
     : on_terminal(IsTerminal(StandardStream::output)), started(Clock::now()), next_redraw(started + k_quiet_start) {
   const std::string whole = text;
-  last_line = whole.substr(whole.rfind('\n') + 1);
-  std::fputs(text, stdout);
+  const std::size_t line_start = whole.rfind('\n') + 1;
+  last_line = whole.substr(line_start);
+  if (!on_terminal) {
+    std::fputs(text, stdout);
+  } else {
+    // The last column stays free: some terminals (a Windows console) move to
+    // the next line as soon as it is written.
+    line_columns = TerminalColumns(StandardStream::output) - 1;
+    const std::string_view shown = LeadingColumns(last_line, line_columns);
+    std::fwrite(whole.data(), 1, line_start, stdout);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
+  }
   std::fflush(stdout);
 }
 
@@ -29,7 +41,12 @@ void ProgressLine::Update(std::uint64_t done, std::uint64_t total) {
   const int percent = static_cast<int>(done >= total ? 100 : done * 100 / total);
   if (percent == shown_percent) return;
   shown_percent = percent;
-  std::printf("\r%s %3d%%", last_line.c_str(), percent);
+  char figure[16];
+  std::snprintf(figure, sizeof figure, " %3d%%", percent);
+  const std::string line = last_line + figure;
+  const std::string_view shown = LeadingColumns(line, line_columns);
+  std::fputc('\r', stdout);
+  std::fwrite(shown.data(), 1, shown.size(), stdout);
   std::fflush(stdout);
 }
 

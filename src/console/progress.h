@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,6 +24,7 @@ class ProgressLine {
 
   std::string last_line;  // the part of the text after its last line end
   bool on_terminal;
+  std::size_t line_columns = 0;  // the room for the line on a terminal
   Clock::time_point started;
   Clock::time_point next_redraw;
   int shown_percent = -1;

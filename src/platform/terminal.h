@@ -1,5 +1,6 @@
 // The console's platform services: clearing the screen, reading a typed
-// line, and waiting for one key (terminal_posix.cpp, terminal_windows.cpp).
+// line, waiting for one key, and a terminal's width (terminal_posix.cpp,
+// terminal_windows.cpp).
 // Line reads and key waits share one buffer of what standard input
 // delivered, so neither loses what the other is to see: lines are read in
 // blocks, a regular file is set back to the end of the line used (its
@@ -8,8 +9,11 @@
 // wait for input.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
+
+#include "platform/standard_streams.h"
 
 namespace huffman {
 
@@ -27,7 +31,12 @@ std::optional<std::string> ReadLine();
 // escape sequence or UTF-8 character as far as it has arrived), without
 // Enter and not echoed, the terminal's settings restored afterwards (and by a
 // signal that ends or suspends the program during the wait). Otherwise a key
-// press is one line. False at the end of input.
-[[nodiscard]] bool WaitForKey();
+// press is one line. False at the end of input. The menu waits through
+// its own WaitForKey (console/prompts.h), which checks a piped line first.
+[[nodiscard]] bool WaitForKeyPress();
+
+// How many columns wide the terminal `stream` writes to is; 80 when it is
+// not a terminal or does not say.
+std::size_t TerminalColumns(StandardStream stream);
 
 }  // namespace huffman

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -22,6 +23,8 @@ constexpr char k_clear_sequence[] = "\033[H\033[2J";
 constexpr std::size_t k_read_bytes = 64 * 1024;
 
 constexpr char k_escape = '\033';
+
+constexpr std::size_t k_unknown_columns = 80;
 
 // Read that retries when a caught signal interrupts it.
 ssize_t ReadInput(char* buffer, std::size_t size) {
@@ -213,7 +216,7 @@ std::optional<std::string> ReadLine() {
   return std::nullopt;
 }
 
-bool WaitForKey() {
+bool WaitForKeyPress() {
   if (!isatty(STDIN_FILENO)) return ReadLine().has_value();
   RawMode raw;
   // The wait's text appears only once the key can no longer be echoed.
@@ -225,6 +228,15 @@ bool WaitForKey() {
   if (!input.Next(first, 1)) return false;
   SkipRestOfKey(first);
   return true;
+}
+
+std::size_t TerminalColumns(StandardStream stream) {
+  const int descriptor = stream == StandardStream::error    ? STDERR_FILENO
+                         : stream == StandardStream::output ? STDOUT_FILENO
+                                                            : STDIN_FILENO;
+  winsize size{};
+  if (ioctl(descriptor, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return k_unknown_columns;
+  return size.ws_col;
 }
 
 }  // namespace huffman

@@ -1,6 +1,8 @@
 #include "platform/terminal.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include <io.h>
 #include <windows.h>
@@ -17,8 +19,13 @@ constexpr char k_clear_sequence[] = "\033[H\033[2J";
 // UTF-16 units asked of the console per read: one typed line at most.
 constexpr DWORD k_console_read_units = 1024;
 
+// Bytes asked of a pipe or file per read.
+constexpr unsigned k_stream_read_bytes = 64 * 1024;
+
 // Ctrl-Z at the start of a typed line ends the input on a Windows console.
 constexpr char k_end_of_input = '\x1a';
+
+constexpr std::size_t k_unknown_columns = 80;
 
 // The console's mode when `handle` is a console; false for a pipe or file.
 bool ConsoleMode(HANDLE handle, DWORD& mode) {
@@ -66,13 +73,51 @@ class ConsoleLines {
 
 ConsoleLines console_lines;
 
-bool ReadInputByte(char& byte) {
-  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
-  DWORD mode = 0;
-  if (ConsoleMode(input, mode)) return console_lines.NextByte(input, byte);
-  // A pipe or file, in binary mode: its bytes exactly, one at a time.
-  return _read(0, &byte, 1) == 1;
-}
+// Piped or redirected input, read in blocks: a line of many megabytes costs
+// a read per block, not one per byte. What a file gave beyond the line used
+// is handed back (its position stays exact for whoever reads it next); a
+// pipe's stays here for the next line, as any buffered reader keeps it.
+class StreamLines {
+ public:
+  // Appends the rest of the line to `line` and uses it up with its line
+  // end; false when the input ends first.
+  bool TakeLine(std::string& line) {
+    for (;;) {
+      const std::size_t end = bytes.find('\n', start);
+      if (end != std::string::npos) {
+        line.append(bytes, start, end - start);
+        start = end + 1;
+        GiveBackReadAhead();
+        return true;
+      }
+      line.append(bytes, start);
+      bytes.resize(k_stream_read_bytes);
+      start = 0;
+      const int got = _read(0, bytes.data(), k_stream_read_bytes);
+      bytes.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+      if (got <= 0) return false;
+    }
+  }
+
+ private:
+  void GiveBackReadAhead() {
+    if (start == bytes.size() || !FromFile()) return;
+    if (_lseeki64(0, -static_cast<__int64>(bytes.size() - start), SEEK_CUR) < 0) return;
+    bytes.clear();
+    start = 0;
+  }
+
+  bool FromFile() {
+    if (from_file < 0) from_file = GetFileType(GetStdHandle(STD_INPUT_HANDLE)) == FILE_TYPE_DISK ? 1 : 0;
+    return from_file > 0;
+  }
+
+  std::string bytes;
+  std::size_t start = 0;
+  int from_file = -1;  // not yet known
+};
+
+StreamLines stream_lines;
 
 // A key that counts as a press: any key going down except a modifier alone
 // (a terminal on Linux sees no byte for Shift, Ctrl or Alt either).
@@ -146,20 +191,26 @@ void ClearScreen() {
 std::optional<std::string> ReadLine() {
   std::fflush(stdout);
   std::string line;
-  char byte = 0;
-  while (ReadInputByte(byte)) {
-    if (byte == '\n') return line;
-    line.push_back(byte);
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  const bool from_console = ConsoleMode(input, mode);
+  if (from_console) {
+    char byte = 0;
+    while (console_lines.NextByte(input, byte)) {
+      if (byte == '\n') return line;
+      line.push_back(byte);
+    }
+  } else if (stream_lines.TakeLine(line)) {
+    return line;
   }
   if (!line.empty()) return line;
   // A shell's prompt that follows starts on its own line.
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
   if (ConsoleMode(output, mode)) std::fputc('\n', stdout);
   return std::nullopt;
 }
 
-bool WaitForKey() {
+bool WaitForKeyPress() {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD saved = 0;
   if (!ConsoleMode(input, saved)) return ReadLine().has_value();
@@ -173,6 +224,17 @@ bool WaitForKey() {
     if (!ReadConsoleInputW(input, &record, 1, &got) || got == 0) return false;
     if (IsKeyPress(record)) return true;
   }
+}
+
+// The screen buffer's width: where the console wraps a line (a window
+// narrower than it scrolls sideways instead).
+std::size_t TerminalColumns(StandardStream stream) {
+  const DWORD handle_id = stream == StandardStream::error    ? STD_ERROR_HANDLE
+                          : stream == StandardStream::output ? STD_OUTPUT_HANDLE
+                                                             : STD_INPUT_HANDLE;
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(handle_id), &info) || info.dwSize.X <= 0) return k_unknown_columns;
+  return static_cast<std::size_t>(info.dwSize.X);
 }
 
 }  // namespace huffman

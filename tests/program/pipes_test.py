@@ -5,15 +5,21 @@ the program goes on with a new level)."""
 import os
 import random
 import re
+import shutil
+import subprocess
 import sys
 import unittest
 
 import harness
 from harness import (BACK_TO_MENU, BANNER, COMPRESS_PROMPT, COMPRESSING, DECOMPRESS_PROMPT,
-                     DECOMPRESSED, DECOMPRESSING, FILE_NUMBER_AGAIN, NAME_AGAIN, listing, menu,
-                     run, run_counting_input, start_piped, summary)
+                     DECOMPRESSED, DECOMPRESSING, FILE_NUMBER_AGAIN, NAME_AGAIN, NOT_MENU_INPUT,
+                     listing, menu, run, run_counting_input, start_piped, summary)
 
 ABRACADABRA = b"abracadabra"
+
+# What a terminal acts on: the C0 and C1 controls (tab and line end apart),
+# DEL, the line and paragraph separators and the bidirectional controls.
+CONTROLS = "[\x00-\x08\x0b-\x1f\x7f-\x9f\u2028-\u202e\u2066-\u2069]"
 
 FAILURE_SCREEN = re.compile(re.escape(BANNER) + "\n\n\t([^\n]+)" + re.escape(BACK_TO_MENU))
 
@@ -78,8 +84,14 @@ class ChosenEntryTest(harness.WorkDirTest):
             (b"c1\xc2\x9b[2J", "c1\\302\\233[2J"),
             (b"new\nline", "new\\nline"),
             (b"red\x1b[31mRED", "red\\033[31mRED"),
+            # Shown reversed from U+202E on, this would read "rev" + "exe.txt".
+            (b"rev\xe2\x80\xaetxt.exe", "rev\\342\\200\\256txt.exe"),
+            (b"sep\xe2\x80\xa8par\xe2\x80\xa9", "sep\\342\\200\\250par\\342\\200\\251"),
             (b"tab\tdel\x7f", "tab\\tdel\\177"),
             (b"title\x1b]0;PWNED\x07x", "title\\033]0;PWNED\\ax"),
+            (b"u2066\xe2\x81\xa6u2069\xe2\x81\xa9", "u2066\\342\\201\\246u2069\\342\\201\\251"),
+            # Their neighbours U+2027 and U+202F are characters to show.
+            ("w\u2027\u202f".encode(), "w\u2027\u202f"),
             ("zażółć".encode(), "zażółć"),
         ]
         for number, (name, _) in enumerate(names, 1):
@@ -99,9 +111,16 @@ class ChosenEntryTest(harness.WorkDirTest):
         # Nothing a terminal would act on reaches the output, which is all
         # valid UTF-8.
         result.out.encode("utf-8")
-        self.assertIsNone(re.search("[\x00-\x08\x0b-\x1f\x7f-\x9f]", result.out))
+        self.assertIsNone(re.search(CONTROLS, result.out))
         self.assertEqual(self.read("back.txt"), b"contents of 3 " * 50)
         self.assertEqual(result.status, 0)
+        # The command line's messages show names the same way.
+        done = subprocess.run(harness.program("-t", "--", "gone\u202etxt.exe"), cwd=self.dir,
+                              stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+        error = harness.decode(done.stderr)
+        self.assertIn("gone\\342\\200\\256txt.exe", error)
+        self.assertIsNone(re.search(CONTROLS, error))
+        self.assertEqual(done.returncode, 1)
 
 
 class RoundTripTest(harness.WorkDirTest):
@@ -195,7 +214,7 @@ class LevelsTest(harness.WorkDirTest):
         result = run(self.dir, "1\n3\n1\n7\nk\nk\n")
         self.assertEqual(result.out, listing(["a"]) + menu("a") + listing(["a"]) + menu("a"))
 
-    def test_end_of_input_anywhere_ends_with_status_zero(self):
+    def test_piped_input_ending_before_the_menu_is_left_is_status_one(self):
         cases = [
             ("at the file number", ""),
             ("after a wrong file number", "5\n"),
@@ -211,14 +230,62 @@ class LevelsTest(harness.WorkDirTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("a", "abc")
-                self.assertEqual(run(self.dir, typed).status, 0)
+                # run() also checks the one line on standard error.
+                self.assertEqual(run(self.dir, typed).status, 1)
 
     def test_output_written_before_input_ended_is_complete(self):
         self.write("a", ABRACADABRA)
-        run(self.dir, "1\n1\nout\n")
-        run(self.dir, "2\n2\nback\n")
+        self.assertEqual(run(self.dir, "1\n1\nout\n").status, 1)
+        self.assertEqual(run(self.dir, "2\n2\nback\n").status, 1)
         self.assertEqual(self.read("back.txt"), ABRACADABRA)
         self.assert_entries(["a", "back.txt", "out.txt"])
+
+
+class PipedDataTest(harness.WorkDirTest):
+    """A piped line with a NUL byte or invalid UTF-8 is data, not answers:
+    the menu stops before acting on it, with status 2 and one line on
+    standard error; what the lines before it did stays done."""
+
+    def test_data_stops_the_menu_before_it_acts_on_it(self):
+        start = listing(["a"]) + menu("a")
+        compressed = start + COMPRESS_PROMPT + COMPRESSING + summary(0, 0, 25, 16)
+        cases = [
+            ("a compressed file as the file number", FailureTest.COMPRESSED + b"\n1\n1\nout\nk\n0\n",
+             listing(["a"]), ["a"]),
+            ("a NUL inside the menu choice", b"1\n1\x00\nout\nk\n0\n", start, ["a"]),
+            ("a NUL inside the new name", b"1\n1\nx\x00y\nk\n0\n", start + COMPRESS_PROMPT, ["a"]),
+            ("invalid UTF-8 in the new name", b"1\n1\nna\xffme\nk\n0\n", start + COMPRESS_PROMPT, ["a"]),
+            ("a NUL as an unlisted choice's key press", b"1\n7\n\x00\n", start, ["a"]),
+            ("an overlong form at the key wait after a compression",
+             b"1\n1\nout\n\xc0\xaf\n1\n1\nmore\nk\n0\n", compressed, ["a", "out.txt"]),
+        ]
+        for label, typed, screens, entries in cases:
+            with self.subTest(label):
+                self.new_dir()
+                self.write("a", ABRACADABRA)
+                result = run(self.dir, typed)
+                self.assertEqual(result.status, 2)
+                self.assertEqual(result.out, screens)
+                self.assert_entries(entries)
+                self.assertEqual(self.read("a"), ABRACADABRA)
+
+    @harness.not_on_windows("tar runs the program by its path, not through the launcher")
+    def test_tar_with_the_menu_as_its_compressor_fails_and_with_c_works(self):
+        if shutil.which("tar") is None:
+            self.skipTest("no tar")
+        os.mkdir(self.path("docs"))
+        self.write("docs/notes", ABRACADABRA * 100)
+        failed = subprocess.run(["tar", "-I", harness.BINARY, "-cf", "menu.tar.huf", "docs"], cwd=self.dir,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+        self.assertNotEqual(failed.returncode, 0)
+        self.assertIn(NOT_MENU_INPUT.strip(), harness.decode(failed.stderr))
+        compressor = f"{harness.BINARY} -c"
+        subprocess.run(["tar", "-I", compressor, "-cf", "docs.tar.huf", "docs"], cwd=self.dir, check=True,
+                       timeout=harness.TIMEOUT)
+        os.mkdir(self.path("back"))
+        subprocess.run(["tar", "-I", compressor, "-xf", "../docs.tar.huf"], cwd=self.path("back"), check=True,
+                       timeout=harness.TIMEOUT)
+        self.assertEqual(self.read("back/docs/notes"), ABRACADABRA * 100)
 
 
 class TypedInputTest(harness.WorkDirTest):
@@ -239,6 +306,22 @@ class TypedInputTest(harness.WorkDirTest):
             self.assertRegex(error, "^\t[^\n]+\n$")
             self.assertIn(typed, error)
         self.assertEqual(result.status, 0)
+
+    def test_wrong_file_number_is_echoed_up_to_64_characters(self):
+        self.write("a", "x")
+        cases = [
+            ("64 characters, whole", "7" * 64, "7" * 64),
+            ("65 characters, cut", "8" * 65, "8" * 64 + "..."),
+            ("Polish letters, cut between characters", "ż" * 65, "ż" * 64 + "..."),
+            ("escapes count as the character they show", "\x1b" * 65, "\\033" * 64 + "..."),
+            ("a line of a few megabytes", "9" * 3_000_000, "9" * 64 + "..."),
+        ]
+        for label, typed, echoed in cases:
+            with self.subTest(label):
+                result = run(self.dir, typed + "\n0\n")
+                self.assertEqual(result.out, listing(["a"]) + "\tNie ma pliku o numerze: " + echoed + "\n"
+                                 + FILE_NUMBER_AGAIN)
+                self.assertEqual(result.status, 0)
 
     def test_new_name_keeps_inner_spaces_without_outer_blanks(self):
         self.write("a", ABRACADABRA)
@@ -273,7 +356,6 @@ class RefusalTest(harness.WorkDirTest):
             ("the chosen file", "a", "a.txt"),
             ("a symbolic link to the chosen file", "link", "link.txt"),
             ("a hard link to the chosen file", "hard", "hard.txt"),
-            ("a NUL inside the name", "x\0y", "x"),
         ]
         for choice, prompt in [("1", COMPRESS_PROMPT), ("2", DECOMPRESS_PROMPT)]:
             for label, typed, named in refused:

@@ -1,10 +1,15 @@
 """The program on a real pseudo-terminal: every screen is cleared first, a
-key wait takes one key without Enter and without echo, and the terminal's
+key wait takes one key without Enter and without echo, the terminal's
 settings are back after the program ends, whether it ended normally or by a
-signal during a key wait."""
+signal during a key wait, and progress stays on one line of a narrow one."""
+import fcntl
 import os
+import select
 import signal
+import struct
+import subprocess
 import sys
+import termios
 import time
 import unittest
 
@@ -137,6 +142,39 @@ class TerminalTest(harness.WorkDirTest):
                 self.assertEqual(session.wait(), -number)
                 self.assertEqual(session.settings(), session.initial_settings)
                 self.assert_entries(["a"])
+
+
+class ProgressTest(unittest.TestCase):
+
+    def test_progress_stays_on_one_line_of_a_narrow_terminal(self):
+        # Standard input arrives for over half a second, so the progress line
+        # is drawn (on standard error, the terminal) once the codec reports.
+        columns = 20
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
+        process = subprocess.Popen(harness.program("-c"), stdin=subprocess.PIPE,
+                                   stdout=subprocess.DEVNULL, stderr=slave)
+        source = os.urandom(16 * 1024 * 1024)
+        drawn = b""
+        for start in range(0, len(source), len(source) // 8):
+            process.stdin.write(source[start:start + len(source) // 8])
+            process.stdin.flush()
+            time.sleep(0.1)
+        process.stdin.close()
+        self.assertEqual(process.wait(timeout=harness.TIMEOUT), 0)
+        while select.select([master], [], [], 0.2)[0]:
+            drawn += os.read(master, 4096)
+        # Each redraw starts at the line's start and leaves its last column
+        # free, the figure in view; the line is erased at the end.
+        self.assertTrue(drawn.endswith(b"\r\x1b[K"), drawn)
+        lines = drawn.decode()[:-len("\r\x1b[K")].split("\r")
+        self.assertEqual(lines[0], "")
+        self.assertGreater(len(lines), 1, drawn)
+        for line in lines[1:]:
+            self.assertLessEqual(len(line), columns - 1, drawn)
+            self.assertRegex(line, r"^huffman: .*: +\d+%$")
 
 
 if __name__ == "__main__":
