@@ -99,11 +99,11 @@ FdStreamBuf::pos_type FdStreamBuf::seekoff(off_type offset, std::ios_base::seekd
   // descriptor's position.
   if (direction == std::ios_base::cur) offset -= egptr() - gptr();
   const int whence = direction == std::ios_base::beg ? SEEK_SET : direction == std::ios_base::cur ? SEEK_CUR : SEEK_END;
+  // A seek that fails (a pipe has no position) is not a failed read or
+  // write: the caller sees it in the position returned and in errno, and
+  // the stream's data is still whole.
   const std::int64_t position = SeekFd(fd, offset, whence);
-  if (position < 0) {
-    error = errno;
-    return pos_type(off_type(-1));
-  }
+  if (position < 0) return pos_type(off_type(-1));
   setg(get_buffer.get(), get_buffer.get(), get_buffer.get());
   return pos_type(off_type(position));
 }

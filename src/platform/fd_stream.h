@@ -19,7 +19,7 @@ class FdStreamBuf final : public std::streambuf {
   FdStreamBuf(const FdStreamBuf&) = delete;
   FdStreamBuf& operator=(const FdStreamBuf&) = delete;
 
-  // The errno of the last failed read, write or seek, 0 if none failed.
+  // The errno of the last failed read or write, 0 if none failed.
   int Error() const { return error; }
 
  protected:

@@ -10,6 +10,7 @@ import struct
 import subprocess
 import sys
 import termios
+import threading
 import time
 import unittest
 
@@ -146,26 +147,36 @@ class TerminalTest(harness.WorkDirTest):
 
 class ProgressTest(unittest.TestCase):
 
-    def test_progress_stays_on_one_line_of_a_narrow_terminal(self):
-        # Standard input arrives for over half a second, so the progress line
-        # is drawn (on standard error, the terminal) once the codec reports.
-        columns = 20
+    def run_on_narrow_terminal(self, args, data, columns):
+        """Runs the program with `data` arriving on standard input for over
+        half a second, so the progress line is drawn on standard error, a
+        terminal `columns` wide. Returns its status, output and what it drew."""
         master, slave = os.openpty()
         self.addCleanup(os.close, master)
         self.addCleanup(os.close, slave)
         fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
-        process = subprocess.Popen(harness.program("-c"), stdin=subprocess.PIPE,
-                                   stdout=subprocess.DEVNULL, stderr=slave)
-        source = os.urandom(16 * 1024 * 1024)
-        drawn = b""
-        for start in range(0, len(source), len(source) // 8):
-            process.stdin.write(source[start:start + len(source) // 8])
+        process = subprocess.Popen(harness.program(*args), stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=slave)
+        collected = []
+        reader = threading.Thread(target=lambda: collected.append(process.stdout.read()))
+        reader.start()
+        for start in range(0, len(data), len(data) // 8):
+            process.stdin.write(data[start:start + len(data) // 8])
             process.stdin.flush()
             time.sleep(0.1)
         process.stdin.close()
-        self.assertEqual(process.wait(timeout=harness.TIMEOUT), 0)
+        status = process.wait(timeout=harness.TIMEOUT)
+        reader.join()
+        drawn = b""
         while select.select([master], [], [], 0.2)[0]:
             drawn += os.read(master, 4096)
+        return status, collected[0], drawn
+
+    def test_progress_stays_on_one_line_of_a_narrow_terminal_both_ways(self):
+        columns = 20
+        source = os.urandom(16 * 1024 * 1024)
+        status, compressed, drawn = self.run_on_narrow_terminal(["-c"], source, columns)
+        self.assertEqual(status, 0, drawn)
         # Each redraw starts at the line's start and leaves its last column
         # free, the figure in view; the line is erased at the end.
         self.assertTrue(drawn.endswith(b"\r\x1b[K"), drawn)
@@ -175,6 +186,11 @@ class ProgressTest(unittest.TestCase):
         for line in lines[1:]:
             self.assertLessEqual(len(line), columns - 1, drawn)
             self.assertRegex(line, r"^huffman: .*: +\d+%$")
+        # A pipe has no size to show a percentage of: asking it must not
+        # count as a read error of the restore.
+        status, restored, drawn = self.run_on_narrow_terminal(["-dc"], compressed, columns)
+        self.assertEqual((status, drawn.count(b"error")), (0, 0), drawn)
+        self.assertEqual(restored, source)
 
 
 if __name__ == "__main__":
