@@ -189,14 +189,20 @@ struct Restore {
 };
 
 // The last bytes of the input: from where the walk stepped into a dead end
-// on, every byte (a checked file's last payload byte, trailer and footer, up
-// to a bound that holds the longest trailer); before that, the last
-// k_glimpse_bytes, enough for the check data of a source of up to 1 GiB, so
-// that a checked file whose dead end was damaged away is still known by its
-// footer.
+// on, or from where the longest check data could start in an input whose
+// size is known, every byte (a checked file's last payload byte, trailer and
+// footer, up to k_bound); before that, in an input of unknown size (a pipe),
+// the last k_glimpse_bytes, enough for the check data of a source of up to
+// 1 GiB: so a checked file whose dead end was damaged away is still known
+// by its footer.
 class KeptTail {
  public:
-  void Keep(std::span<const std::uint8_t> block, std::uint64_t offset, bool all) {
+  static constexpr std::size_t k_bound = k_max_trailer_body_bytes + k_footer_bytes + 1;
+  enum class Keeping { all, glimpse, none };
+
+  void Keep(std::span<const std::uint8_t> block, std::uint64_t offset, Keeping keeping) {
+    if (keeping == Keeping::none) return;
+    const bool all = keeping == Keeping::all;
     if (!all && block.size() >= k_glimpse_bytes) {
       bytes.assign(block.end() - k_glimpse_bytes, block.end());
       start = offset + block.size() - k_glimpse_bytes;
@@ -211,6 +217,15 @@ class KeptTail {
       start += drop;
     }
   }
+  // Where in an input of `size` bytes (0: unknown) check data may start: a
+  // byte of the source takes at least a bit, so the trailer's spans are at
+  // most those of 8 bytes per input byte.
+  static std::uint64_t CheckDataFrom(std::uint64_t size) {
+    if (size == 0) return 0;
+    const std::uint64_t longest = std::min<std::uint64_t>(
+        k_bound, k_trailer_head_bytes + k_span_entry_bytes * (SpanCount(8 * size) + 1) + k_footer_bytes + 1);
+    return size > longest ? size - longest : 0;
+  }
   std::span<const std::uint8_t> Bytes() const { return bytes; }
   // The byte at file offset `offset`, if kept.
   std::optional<std::uint8_t> At(std::uint64_t offset) const {
@@ -219,7 +234,6 @@ class KeptTail {
   }
 
  private:
-  static constexpr std::size_t k_bound = k_max_trailer_body_bytes + k_footer_bytes + 1;
   static constexpr std::size_t k_glimpse_bytes = 64 * 1024;
   std::vector<std::uint8_t> bytes;
   std::uint64_t start = 0;
@@ -289,7 +303,10 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     restore.result = failure;
     return restore;
   };
-  ProgressCounter counter(progress, progress ? compressed.SizeAhead() : 0);
+  // The input's size where it can be told: the bytes where check data may
+  // lie are then known before they are read.
+  const std::uint64_t size_ahead = compressed.SizeAhead();
+  ProgressCounter counter(progress, progress ? size_ahead : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
   // dictionary has a shorter first block, and then nothing follows it.
@@ -325,6 +342,7 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     sink.Observe(&*sums);
   }
   KeptTail tail;
+  const std::uint64_t check_data_from = KeptTail::CheckDataFrom(size_ahead);
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
   // Whether the last payload byte read completed a code: the check needs the
@@ -342,7 +360,12 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     }
     // From the block where the walk stepped into the dead end on, every
     // byte may be check data.
-    tail.Keep(block, result.compressed_bytes, decoder.Stopped());
+    const std::uint64_t block_end = result.compressed_bytes + block.size();
+    const bool may_hold_check_data = size_ahead > 0 && block_end > check_data_from;
+    tail.Keep(block, result.compressed_bytes,
+              decoder.Stopped() || may_hold_check_data ? KeptTail::Keeping::all
+              : size_ahead == 0                        ? KeptTail::Keeping::glimpse
+                                                       : KeptTail::Keeping::none);
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
