@@ -116,7 +116,8 @@ CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uin
   result.count_chars = census.DistinctValues();
   result.bare_reason = BareReasonFor(census, options);
   result.checked = result.bare_reason == BareReason::none;
-  const bool sums_wanted = result.checked || options.source_checksum;
+  // A checked file asked for and not possible still gives the checksum.
+  const bool sums_wanted = options.checked || options.source_checksum;
   std::vector<std::uint64_t> span_offsets;
   std::vector<std::uint64_t> span_sums;
 

@@ -83,8 +83,8 @@ struct CompressResult {
   int count_chars = 0;                 // distinct byte values in the source
   bool checked = false;                // the output carries check data
   BareReason bare_reason = BareReason::not_asked;
-  // The whole checksum (checksum.h) of the source as it was coded: for a
-  // checked file, and for a bare one when CompressOptions::source_checksum.
+  // The whole checksum (checksum.h) of the source as it was coded, with
+  // either option, whether the file came out checked or bare.
   bool source_checksum_known = false;
   std::uint64_t source_checksum = 0;
 };

@@ -65,6 +65,16 @@ class PipeBuffer final : public std::streambuf {
   return ::testing::AssertionSuccess();
 }
 
+// Reads `file` at offsets, as a regular file's positional reads do.
+ReadAtFn ReaderOver(const Bytes& file) {
+  return [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
+    if (offset >= file.size()) return 0;
+    const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
+    std::memcpy(into.data(), file.data() + offset, count);
+    return static_cast<std::int64_t>(count);
+  };
+}
+
 // A source of more than four spans, on several threads' blocks.
 Bytes LargeSource() {
   std::mt19937_64 rng(5);
@@ -102,10 +112,18 @@ TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
     Decompress(file, &restored, true);
     EXPECT_EQ(restored.status, CodecStatus::ok) << c.name;
     EXPECT_EQ(restored.checked, c.checked) << c.name;
-    if (c.checked) {
-      EXPECT_EQ(restored.restored_checksum, written.source_checksum) << c.name;
-      EXPECT_EQ(TrailerOf(file).length, c.source.size()) << c.name;
-    }
+    if (c.checked) EXPECT_EQ(TrailerOf(file).length, c.source.size()) << c.name;
+    // The checksum of the source as coded is the restore's, bare files too.
+    std::istringstream source_in(c.source);
+    std::ostringstream bare_out;
+    const CompressResult bare = CompressStream(source_in, bare_out, {}, {.source_checksum = true});
+    std::istringstream bare_in(bare_out.str());
+    std::ostringstream bare_restored;
+    const DecompressResult bare_restore = DeCompressStream(bare_in, bare_restored, {}, true, true);
+    EXPECT_EQ(bare.source_checksum, written.source_checksum) << c.name;
+    EXPECT_TRUE(bare_restore.restored_checksum_known && written.source_checksum_known) << c.name;
+    EXPECT_EQ(bare_restore.restored_checksum, written.source_checksum) << c.name;
+    if (c.checked) EXPECT_EQ(restored.restored_checksum, written.source_checksum) << c.name;
   }
 }
 
@@ -205,16 +223,6 @@ TEST(CheckedFileTest, ABareFileEndingInFooterLikeBytesStaysBare) {
   Decompress(bare + check_data, &walked, false);
   EXPECT_EQ(walked.status, CodecStatus::damaged);
   EXPECT_EQ(walked.damage, Damage::dictionary);
-}
-
-// Reads `file` at offsets, as a regular file's positional reads do.
-ReadAtFn ReaderOver(const Bytes& file) {
-  return [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
-    if (offset >= file.size()) return 0;
-    const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
-    std::memcpy(into.data(), file.data() + offset, count);
-    return static_cast<std::int64_t>(count);
-  };
 }
 
 TEST(CheckedFileTest, SummaryWithoutDecodingAgreesWithTheTest) {
