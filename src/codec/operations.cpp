@@ -192,8 +192,8 @@ struct Restore {
 // The last bytes of the input: from where the walk stepped into a dead end
 // on, or from where the longest check data could start in an input whose
 // size is known, every byte (a checked file's last payload byte, trailer and
-// footer, up to k_bound); before that, in an input of unknown size (a pipe),
-// the last k_glimpse_bytes, enough for the check data of a source of up to
+// footer, up to k_bound); before that, in an input of unknown size, the
+// last k_glimpse_bytes, enough for the check data of a source of up to
 // 1 GiB: so a checked file whose dead end was damaged away is still known
 // by its footer.
 class KeptTail {
@@ -304,9 +304,11 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     restore.result = failure;
     return restore;
   };
-  // The input's size where it can be told: the bytes where check data may
-  // lie are then known before they are read.
-  const std::uint64_t size_ahead = compressed.SizeAhead();
+  // The input's size, where a progress display asks for it (a stream that
+  // cannot seek records the failed attempt, which its callers see as a
+  // read error): the bytes where check data may lie are then known before
+  // they are read.
+  const std::uint64_t size_ahead = progress ? compressed.SizeAhead() : 0;
   ProgressCounter counter(progress, progress ? size_ahead : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
