@@ -1,6 +1,7 @@
-// The xxHash library compiled into this one file (XXH_INLINE_ALL): the
-// static Windows build then needs no library of it, and no other file sees
-// its names.
+// The xxHash library compiled into this file (XXH_INLINE_ALL), and its
+// loops once more for AVX2 into checksum_avx2.cpp, taken where the
+// processor has AVX2: the static Windows build then needs no library of it,
+// and no other file sees its names.
 #include "codec/checksum.h"
 
 #define XXH_INLINE_ALL
@@ -9,14 +10,39 @@
 #include <algorithm>
 #include <cassert>
 
+#include "codec/checksum_avx2.h"
+
 namespace huffman {
+
+namespace {
+
+bool UseAvx2() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  static const bool has = k_checksum_avx2_built && __builtin_cpu_supports("avx2");
+  return has;
+#else
+  return false;
+#endif
+}
+
+void Update(XXH3_state_t* state, const std::uint8_t* bytes, std::size_t count) {
+  if (UseAvx2()) {
+    ChecksumUpdateAvx2(state, bytes, count);
+  } else {
+    XXH3_64bits_update(state, bytes, count);
+  }
+}
+
+}  // namespace
 
 struct SpanChecksums::State {
   XXH3_state_t* xxh = XXH3_createState();
   ~State() { XXH3_freeState(xxh); }
 };
 
-std::uint64_t Checksum(std::span<const std::uint8_t> bytes) { return XXH3_64bits(bytes.data(), bytes.size()); }
+std::uint64_t Checksum(std::span<const std::uint8_t> bytes) {
+  return UseAvx2() ? ChecksumAvx2(bytes.data(), bytes.size()) : XXH3_64bits(bytes.data(), bytes.size());
+}
 
 std::uint64_t WholeChecksum(std::span<const std::uint64_t> spans) {
   std::vector<std::uint8_t> bytes;
@@ -38,7 +64,7 @@ void SpanChecksums::Add(std::span<const std::uint8_t> bytes) {
   total += bytes.size();
   while (!bytes.empty()) {
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), span_bytes - in_span));
-    XXH3_64bits_update(state->xxh, bytes.data(), take);
+    Update(state->xxh, bytes.data(), take);
     in_span += take;
     bytes = bytes.subspan(take);
     if (in_span == span_bytes) {

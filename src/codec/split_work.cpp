@@ -28,18 +28,21 @@ constexpr unsigned k_compress_spans = k_compress_block_bytes / k_span_bytes;
 static_assert(k_compress_block_bytes % k_span_bytes == 0);
 
 // Codes `part`, which starts at `offset` in the source, noting in `starts`
-// the writer's bit count where each span starting in it starts.
+// (unless null) the writer's bit count where each span starting in it
+// starts.  With `sums`, `part` holds whole spans (the last may be short),
+// and each span's checksum is made as soon as it is coded, from the cache.
 bool EncodeNotingSpans(const Encoder& encoder, std::span<const std::uint8_t> part, std::uint64_t offset,
-                       BitWriter& writer, std::vector<std::uint64_t>& starts) {
+                       BitWriter& writer, std::vector<std::uint64_t>* starts, std::vector<std::uint64_t>* sums) {
   bool known = true;
   std::uint64_t next_span = (offset + k_span_bytes - 1) / k_span_bytes * k_span_bytes;
   while (!part.empty()) {
     if (next_span == offset) {
-      starts.push_back(writer.BitsWritten());
+      if (starts != nullptr) starts->push_back(writer.BitsWritten());
       next_span += k_span_bytes;
     }
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(part.size(), next_span - offset));
     known &= encoder.Encode(part.first(take), writer);
+    if (sums != nullptr) sums->push_back(Checksum(part.first(take)));
     part = part.subspan(take);
     offset += take;
   }
@@ -64,14 +67,8 @@ bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> blo
   const unsigned pieces = workers.PartsFor(block.size());
   if (pieces > 1) return EncodePieces(encoder, block, pieces, writer, nullptr, marks);
   if (marks == nullptr) return encoder.Encode(block, writer);
-  bool known = true;
-  if (marks->bit_offsets != nullptr) {
-    known = EncodeNotingSpans(encoder, block, marks->block_offset, writer, *marks->bit_offsets);
-  } else {
-    known = encoder.Encode(block, writer);
-  }
-  AddSpanChecksums(block, *marks);
-  return known;
+  assert(marks->block_offset % k_span_bytes == 0);
+  return EncodeNotingSpans(encoder, block, marks->block_offset, writer, marks->bit_offsets, marks->checksums);
 }
 
 bool SplitWork::ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer,
@@ -126,7 +123,7 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
         if (note_spans) {
           const auto within = static_cast<std::uint64_t>(part.data() - block.data());
           known[piece] =
-              EncodeNotingSpans(encoder, part, marks->block_offset + within, output.writer, output.span_bits);
+              EncodeNotingSpans(encoder, part, marks->block_offset + within, output.writer, &output.span_bits, nullptr);
         } else {
           known[piece] = encoder.Encode(part, output.writer);
         }
