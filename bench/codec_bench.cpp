@@ -4,8 +4,9 @@
 // output handed to a stream that only counts it (a separate run checks it).
 // The codec runs on one thread ("1T") and on every available core ("NT").
 //   census     counting the byte values (first pass of compression), 1 thread
-//   compress   census + tree + encode, the whole compression
-//   decompress the whole restore
+//   compress   census + tree + encode, the whole compression, of a bare file
+//              and of a checked file (its spans' checksums and trailer)
+//   decompress the whole restore of each (a checked file's verified)
 //   literal    the per-byte code lookup and the per-bit record walk, timed
 //              on a prefix of the file (they are slow)
 #include <algorithm>
@@ -18,8 +19,8 @@
 #include <string>
 
 #include "codec/census.h"
-#include "codec/worker.h"
 #include "codec/operations.h"
+#include "codec/worker.h"
 #include "literal_codec.h"
 #include "memory_operations.h"
 #include "memory_streams.h"
@@ -69,18 +70,24 @@ void Run(Operation operation, const std::string& input, std::streambuf& out) {
 const auto k_compress = [](std::span<const std::uint8_t> in, std::ostream& out, const huffman::ProgressFn& progress) {
   return huffman::CompressBuffer(in, out, progress);
 };
-const auto k_decompress = [](std::span<const std::uint8_t> in, std::ostream& out,
-                             const huffman::ProgressFn& progress) { return huffman::DeCompressBuffer(in, out, progress); };
+const auto k_compress_checked = [](std::span<const std::uint8_t> in, std::ostream& out,
+                                   const huffman::ProgressFn& progress) {
+  return huffman::CompressBuffer(in, out, progress, {.checked = true});
+};
+const auto k_decompress = [](std::span<const std::uint8_t> in, std::ostream& out, const huffman::ProgressFn& progress) {
+  return huffman::DeCompressBuffer(in, out, progress);
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
   huffman::SetThreadCount(0);
   std::printf("codec in memory, 1 thread (1T) and %u threads (NT), MB/s of the original\n", huffman::ThreadCount());
-  std::printf("%-8s %6s %6s | %6s | %6s %6s | %6s %6s | %7s %7s | %9s\n", "file", "MB", "ratio", "census",
-              "comp1T", "compNT", "deco1T", "decoNT", "literal", "literal", "speedup");
-  std::printf("%-8s %6s %6s | %6s | %6s %6s | %6s %6s | %7s %7s | %9s\n", "", "", "", "", "", "", "", "", "comp.",
-              "dec.", "1T comp/dec");
+  std::printf("%-8s %6s %6s | %6s | %6s %6s %6s %6s | %6s %6s %6s %6s | %7s %7s | %9s\n", "file", "MB", "ratio",
+              "census", "comp1T", "compNT", "comp1T", "compNT", "deco1T", "decoNT", "deco1T", "decoNT", "literal",
+              "literal", "speedup");
+  std::printf("%-8s %6s %6s | %6s | %6s %6s %6s %6s | %6s %6s %6s %6s | %7s %7s | %9s\n", "", "", "", "", "bare",
+              "bare", "chkd", "chkd", "bare", "bare", "chkd", "chkd", "comp.", "dec.", "1T comp/dec");
   for (int i = 1; i < argc; ++i) {
     std::ifstream file(argv[i], std::ios::binary);
     const std::string source((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -98,39 +105,54 @@ int main(int argc, char** argv) {
     Run(k_compress, source, keep_compressed);
     Run(k_decompress, compressed, keep_restored);
     Check(restored == source);
+    std::string checked;
+    std::string restored_checked;
+    StringWriteBuf keep_checked(checked);
+    StringWriteBuf keep_restored_checked(restored_checked);
+    Run(k_compress_checked, source, keep_checked);
+    Run(k_decompress, checked, keep_restored_checked);
+    Check(restored_checked == source && checked.size() >= compressed.size());
     CountingWriteBuf discard;
-    // One thread and every core in turn, round after round, so that a busy
-    // spell on a shared machine slows both alike; the best of each.
-    double compress_s[2] = {1e30, 1e30};
-    double decompress_s[2] = {1e30, 1e30};
+    // One thread and every core, bare and checked, in turn, round after
+    // round, so that a busy spell on a shared machine slows all alike; the
+    // best of each.
+    double compress_s[2][2] = {{1e30, 1e30}, {1e30, 1e30}};
+    double decompress_s[2][2] = {{1e30, 1e30}, {1e30, 1e30}};
     for (int round = 0; round < k_rounds; ++round) {
       for (const int all : {0, 1}) {
         huffman::SetThreadCount(all != 0 ? 0 : 1);
-        compress_s[all] = std::min(compress_s[all], BestSeconds(1, [&] { Run(k_compress, source, discard); }));
-        decompress_s[all] =
-            std::min(decompress_s[all], BestSeconds(1, [&] { Run(k_decompress, compressed, discard); }));
+        for (const int check : {0, 1}) {
+          const std::string& file = check != 0 ? checked : compressed;
+          compress_s[check][all] =
+              std::min(compress_s[check][all],
+                       BestSeconds(1, [&] { Run(check != 0 ? k_compress_checked : k_compress, source, discard); }));
+          decompress_s[check][all] =
+              std::min(decompress_s[check][all], BestSeconds(1, [&] { Run(k_decompress, file, discard); }));
+        }
       }
     }
     huffman::SetThreadCount(0);
 
     const std::string prefix = source.substr(0, k_literal_prefix);
     std::string literal_file;
-    const double literal_compress_s = BestSeconds(1, [&] { literal_file = huffman::reference::LiteralCompress(prefix); });
-    const double literal_decompress_s = BestSeconds(1, [&] {
-      Check(huffman::reference::LiteralDecompress(literal_file) == prefix);
-    });
+    const double literal_compress_s =
+        BestSeconds(1, [&] { literal_file = huffman::reference::LiteralCompress(prefix); });
+    const double literal_decompress_s =
+        BestSeconds(1, [&] { Check(huffman::reference::LiteralDecompress(literal_file) == prefix); });
 
     const double literal_compress = MBps(prefix.size(), literal_compress_s);
     const double literal_decompress = MBps(prefix.size(), literal_decompress_s);
     std::string name = argv[i];
     name = name.substr(name.find_last_of('/') + 1);
-    std::printf("%-8s %6.1f %6.3f | %6.0f | %6.0f %6.0f | %6.0f %6.0f | %7.1f %7.1f | %4.0fx/%.0fx\n", name.c_str(),
-                static_cast<double>(source.size()) / 1e6,
-                static_cast<double>(compressed.size()) / static_cast<double>(source.size()),
-                MBps(source.size(), census_s), MBps(source.size(), compress_s[0]), MBps(source.size(), compress_s[1]),
-                MBps(source.size(), decompress_s[0]), MBps(source.size(), decompress_s[1]), literal_compress,
-                literal_decompress, MBps(source.size(), compress_s[0]) / literal_compress,
-                MBps(source.size(), decompress_s[0]) / literal_decompress);
+    const auto speed = [&](double seconds) { return MBps(source.size(), seconds); };
+    std::printf(
+        "%-8s %6.1f %6.3f | %6.0f | %6.0f %6.0f %6.0f %6.0f | %6.0f %6.0f %6.0f %6.0f | %7.1f %7.1f | %4.0fx/%.0fx\n",
+        name.c_str(), static_cast<double>(source.size()) / 1e6,
+        static_cast<double>(compressed.size()) / static_cast<double>(source.size()), speed(census_s),
+        speed(compress_s[0][0]), speed(compress_s[0][1]), speed(compress_s[1][0]), speed(compress_s[1][1]),
+        speed(decompress_s[0][0]), speed(decompress_s[0][1]), speed(decompress_s[1][0]), speed(decompress_s[1][1]),
+        literal_compress, literal_decompress, speed(compress_s[0][0]) / literal_compress,
+        speed(decompress_s[0][0]) / literal_decompress);
     std::fflush(stdout);
   }
 }

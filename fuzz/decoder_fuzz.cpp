@@ -4,6 +4,9 @@
 // all (kinds other than leaf or inner, labels that link nowhere, a file that
 // ends inside the dictionary) is walked, not rejected, unless the structural
 // checks are asked for: then it is refused, or restored exactly as unchecked.
+// A file that carries check data (checked files, and mutations of them in
+// the seeds) is verified either way: a restore that reports it whole must
+// have restored exactly the length and span checksums its trailer promises.
 //
 // The first input byte picks how the rest becomes the compressed file:
 //   bit 0 clear: the rest is the file itself;
@@ -25,6 +28,8 @@
 #include <span>
 #include <string>
 
+#include "codec/check_trailer.h"
+#include "codec/checksum.h"
 #include "fuzz_support.h"
 #include "literal_codec.h"
 
@@ -65,6 +70,23 @@ std::string GrownFile(const std::uint8_t* data, std::size_t size) {
   return file;
 }
 
+// Whether `restored` is what `compressed`'s trailer promises: its length,
+// every span's checksum and the whole checksum.
+bool KeepsTrailerPromise(const std::string& compressed, const std::string& restored) {
+  std::uint64_t body_bytes = 0;
+  const auto trailer = huffman::ReadTrailer(huffman::fuzz::Bytes(compressed), body_bytes);
+  if (!trailer || trailer->length != restored.size() || trailer->spans.size() != huffman::SpanCount(restored.size())) {
+    return false;
+  }
+  huffman::SpanChecksums sums(huffman::k_span_bytes);
+  sums.Add(huffman::fuzz::Bytes(restored));
+  const std::vector<std::uint64_t>& spans = sums.Finish();
+  for (std::size_t k = 0; k < spans.size(); ++k) {
+    if (spans[k] != trailer->spans[k].checksum) return false;
+  }
+  return huffman::WholeChecksum(spans) == trailer->whole_checksum;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -77,7 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DecompressResult result;
   const std::string restored = fuzz::Decompress(compressed, result, false);
 
-  fuzz::Require(result.status == CodecStatus::ok, "a memory stream never fails, so the status is ok");
+  fuzz::Require(result.status == CodecStatus::ok || (result.status == CodecStatus::damaged && result.checked),
+                "a memory stream never fails, so the status is ok, or damaged for a file with check data");
+  fuzz::Require(result.status != CodecStatus::ok || !result.checked || KeepsTrailerPromise(compressed, restored),
+                "a checked file restored whole restores what its trailer promises");
   fuzz::Require(restored == reference::LiteralDecompress(compressed), "restored bytes equal the record walk's");
   fuzz::Require(result.compressed_bytes == compressed.size(), "every input byte is counted as read");
   fuzz::Require(result.restored_bytes == restored.size(), "the restored count is the bytes written");
@@ -87,16 +112,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DecompressResult buffer_result;
   const std::string from_buffer = fuzz::DecompressBuffer(compressed, buffer_result);
   fuzz::Require(from_buffer == restored, "restoring from memory in place gives the same bytes");
-  fuzz::Require(buffer_result.status == CodecStatus::ok, "restoring from memory in place succeeds");
+  fuzz::Require(buffer_result.status == result.status && buffer_result.damage == result.damage,
+                "restoring from memory in place comes to the same verdict");
 
   // The structural checks refuse a file or restore it exactly as the walk does.
   DecompressResult checked_result;
   const std::string checked = fuzz::Decompress(compressed, checked_result, true);
-  fuzz::Require(checked_result.status == CodecStatus::ok || checked_result.status == CodecStatus::not_compressed,
+  fuzz::Require(checked_result.status == CodecStatus::ok || checked_result.status == CodecStatus::not_compressed ||
+                    checked_result.status == CodecStatus::damaged,
                 "a checked restore succeeds or refuses the file");
+  fuzz::Require(
+      checked_result.status != CodecStatus::ok || !checked_result.checked || KeepsTrailerPromise(compressed, checked),
+      "a checked file that passes the checks restores what its trailer promises");
   fuzz::Require(checked_result.status != CodecStatus::ok || checked == restored,
                 "a file that passes the checks restores as the walk restores it");
-  fuzz::Require((checked_result.status == CodecStatus::ok) == (checked_result.fault == FormatFault::none),
+  fuzz::Require((checked_result.status == CodecStatus::not_compressed) == (checked_result.fault != FormatFault::none),
                 "a refusal names its fault");
+  fuzz::Require((checked_result.status == CodecStatus::damaged) == (checked_result.damage != Damage::none),
+                "a damaged file names how");
   return 0;
 }

@@ -84,9 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   std::string source;
   switch (data[0] & 3) {
-    case 1: source = Runs(data + 1, size - 1, k_max_run_source_bytes); break;
-    case 3: source = HUFFMAN_FUZZ_GROW ? LargeSource(data, size) : Runs(data + 1, size - 1, k_max_run_source_bytes); break;
-    default: source.assign(reinterpret_cast<const char*>(data) + 1, size - 1); break;
+    case 1:
+      source = Runs(data + 1, size - 1, k_max_run_source_bytes);
+      break;
+    case 3:
+      source = HUFFMAN_FUZZ_GROW ? LargeSource(data, size) : Runs(data + 1, size - 1, k_max_run_source_bytes);
+      break;
+    default:
+      source.assign(reinterpret_cast<const char*>(data) + 1, size - 1);
+      break;
   }
   const bool large = source.size() > k_max_run_source_bytes;
 
@@ -115,7 +121,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint64_t dictionary_bytes =
       source.empty() ? 0 : 1 + 6 * std::uint64_t{static_cast<unsigned char>(compressed[0])};
   fuzz::Require(compress_result.dictionary_bytes == dictionary_bytes, "dictionary size is 1 + 6N");
-  fuzz::Require(buffer_result.compressed_bytes == compressed.size() && buffer_result.count_chars == DistinctValues(source),
-                "the in-place figures agree");
+  fuzz::Require(
+      buffer_result.compressed_bytes == compressed.size() && buffer_result.count_chars == DistinctValues(source),
+      "the in-place figures agree");
+
+  // The checked file: any decoder's walk restores the source, the restore
+  // verifies it, and every way of reading the source writes the same file.
+  const CompressOptions check{.checked = true};
+  CompressResult checked_result;
+  const std::string checked = fuzz::Compress(source, checked_result, check);
+  fuzz::Require(checked_result.checked == (!source.empty() && DistinctValues(source) < 256),
+                "every source but the empty one and one of all 256 values gets check data");
+  fuzz::Require(checked_result.checked || checked == compressed, "a source without check data gets the bare file");
+  fuzz::Require(reference::LiteralDecompress(checked) == source, "the record walk restores the checked file's source");
+  DecompressResult verified;
+  fuzz::Require(fuzz::Decompress(checked, verified, true) == source && verified.status == CodecStatus::ok &&
+                    verified.checked == checked_result.checked,
+                "the decoder restores and verifies the checked file");
+  fuzz::Require(!checked_result.checked || verified.restored_checksum == checked_result.source_checksum,
+                "the restored checksum is the source's");
+  CompressResult other;
+  fuzz::Require(
+      fuzz::CompressBuffer(source, other, check) == checked && fuzz::CompressAt(source, other, check) == checked,
+      "every way of reading the source writes the same checked file");
   return 0;
 }

@@ -24,10 +24,10 @@ inline void Require(bool holds, const char* property) {
   std::abort();
 }
 
-inline std::string Compress(const std::string& source, CompressResult& result) {
+inline std::string Compress(const std::string& source, CompressResult& result, const CompressOptions& options = {}) {
   std::istringstream in(source);
   std::ostringstream out;
-  result = CompressStream(in, out);
+  result = CompressStream(in, out, {}, options);
   return out.str();
 }
 
@@ -43,14 +43,15 @@ inline std::span<const std::uint8_t> Bytes(const std::string& s) {
   return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
 }
 
-inline std::string CompressBuffer(const std::string& source, CompressResult& result) {
+inline std::string CompressBuffer(const std::string& source, CompressResult& result,
+                                  const CompressOptions& options = {}) {
   std::ostringstream out;
-  result = huffman::CompressBuffer(Bytes(source), out);
+  result = huffman::CompressBuffer(Bytes(source), out, {}, options);
   return out.str();
 }
 
 // The source read at offsets, as a file being compressed is.
-inline std::string CompressAt(const std::string& source, CompressResult& result) {
+inline std::string CompressAt(const std::string& source, CompressResult& result, const CompressOptions& options = {}) {
   std::ostringstream out;
   const ReadAtFn read_at = [&source](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
     if (offset >= source.size()) return 0;
@@ -58,7 +59,7 @@ inline std::string CompressAt(const std::string& source, CompressResult& result)
     std::memcpy(into.data(), source.data() + offset, count);
     return static_cast<std::int64_t>(count);
   };
-  result = huffman::CompressAt(read_at, source.size(), out);
+  result = huffman::CompressAt(read_at, source.size(), out, {}, options);
   return out.str();
 }
 

@@ -202,6 +202,7 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
       ReportFileError(route.shown, "changed while it was being compressed");
       return false;
     case CodecStatus::not_compressed:
+    case CodecStatus::damaged:
       ReportFileError(route.shown, "not a valid compressed file");
       return false;
   }

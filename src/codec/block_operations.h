@@ -11,9 +11,10 @@
 
 namespace huffman {
 
-CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress);
+CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
+                              const CompressOptions& options = {});
 
 DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
-                                  bool check_format);
+                                  bool check_format, bool restored_checksum = false);
 
 }  // namespace huffman

@@ -69,6 +69,7 @@ void ByteSink::HandOver() {
 }
 
 void ByteSink::WriteToStream(const std::uint8_t* bytes, std::size_t count) {
+  if (observer != nullptr) observer->Add({bytes, count});
   if (failed || count == 0) return;
   errno = 0;
   out->write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(count));

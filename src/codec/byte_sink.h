@@ -12,6 +12,7 @@
 #include <ostream>
 #include <span>
 
+#include "codec/checksum.h"
 #include "codec/raw_buffer.h"
 #include "codec/worker.h"
 
@@ -51,6 +52,10 @@ class ByteSink {
   int Error() const { return error; }
   std::uint64_t BytesCommitted() const { return flushed + used; }
 
+  // Every byte written to the stream from here on is also added to
+  // `checksums`, in order, by whichever thread writes it.
+  void Observe(SpanChecksums* checksums) { observer = checksums; }
+
   // A sink without a stream: what it holds, and emptying it for reuse.
   std::span<const std::uint8_t> Kept() const { return {buffer.data(), used}; }
   void Clear() { used = 0; }
@@ -65,6 +70,7 @@ class ByteSink {
 
   std::ostream* out;
   WorkerSet* workers = nullptr;  // null: buffers are written at once
+  SpanChecksums* observer = nullptr;
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;

@@ -42,6 +42,9 @@ class Decoder {
   // MaxRestoredBytes(payload.size()).
   void Decode(std::span<const std::uint8_t> payload, ByteSink& restored);
   static std::size_t MaxRestoredBytes(std::size_t payload_bytes);
+  // Whether the walk so far has stepped into a dead end, which no later bit
+  // leaves.
+  bool Stopped() const { return machine.Absorbing(state); }
 
  private:
   struct Lane {

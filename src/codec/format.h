@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <ostream>
 #include <span>
+#include <vector>
 
 namespace huffman {
 
@@ -54,7 +55,10 @@ inline constexpr std::uint64_t DictionaryBytes(int record_count) {
   return 1 + 6 * static_cast<std::uint64_t>(record_count);
 }
 
-// Writes N = record_count and the two sides of records 0..N-1.
+// N = record_count and the two sides of records 0..N-1, as written.
+std::vector<std::uint8_t> DictionaryImage(const RecordTable& table, int record_count);
+
+// Writes DictionaryImage.
 void WriteDictionary(const RecordTable& table, int record_count, std::ostream& out);
 
 // Reads N and N records from the start of `bytes`; bytes past its end read

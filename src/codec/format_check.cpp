@@ -9,15 +9,19 @@ namespace huffman {
 namespace {
 
 // The one side that may name no record: the dead end that absorbs padding,
-// always the 1-side of record 0, stored as bytes 01 FF 00.
+// always the 1-side of record 0, stored as bytes 01 FF 00; in a checked file
+// of at most 254 records, 01 FE 00 (tree.h).
 constexpr std::int32_t k_dead_end_value = 0xFF;
+constexpr std::int32_t k_checked_dead_end_value = 0xFE;
 // The kinds as the decoder's signed table holds them.
 constexpr auto k_leaf_kind = static_cast<std::int32_t>(k_leaf);
 constexpr auto k_inner_kind = static_cast<std::int32_t>(k_inner);
 
 bool IsDeadEnd(const DictionaryTable& table, int record, int bit) {
   const auto& side = table.one_Table;
-  return record == 0 && bit == 1 && side[k_kind_row][0] == k_inner_kind && side[k_value_row][0] == k_dead_end_value &&
+  const std::int32_t value = side[k_value_row][0];
+  return record == 0 && bit == 1 && side[k_kind_row][0] == k_inner_kind &&
+         (value == k_dead_end_value || (value == k_checked_dead_end_value && table.dictionary_lenght <= value)) &&
          side[k_id_row][0] == 0;
 }
 
@@ -34,6 +38,13 @@ std::uint64_t EntryOffset(int record_count, int record, int bit, int row) {
 
 }  // namespace
 
+bool CarriesCheckMark(const DictionaryTable& table) {
+  const int n = table.dictionary_lenght;
+  if (n < 1 || !IsDeadEnd(table, 0, 1)) return false;
+  const std::int32_t value = table.one_Table[k_value_row][0];
+  return value == k_checked_dead_end_value || n == k_max_written_records;
+}
+
 FormatCheck CheckDictionary(const DictionaryTable& table, std::size_t bytes_read) {
   const int n = table.dictionary_lenght;
   if (n < 0) return {};  // an empty file: the empty source
@@ -45,7 +56,8 @@ FormatCheck CheckDictionary(const DictionaryTable& table, std::size_t bytes_read
   for (int bit = 0; bit < 2; ++bit) {
     for (int k = 0; k < n; ++k) {
       const std::int32_t kind = Side(table, bit)[k_kind_row][k];
-      if (kind != k_leaf_kind && kind != k_inner_kind) return {FormatFault::bad_kind, EntryOffset(n, k, bit, k_kind_row)};
+      if (kind != k_leaf_kind && kind != k_inner_kind)
+        return {FormatFault::bad_kind, EntryOffset(n, k, bit, k_kind_row)};
     }
   }
   for (int bit = 0; bit < 2; ++bit) {

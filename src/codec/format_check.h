@@ -24,6 +24,10 @@ struct FormatCheck {
 // available to ReadDictionary. An empty file (N = -1) passes.
 FormatCheck CheckDictionary(const DictionaryTable& table, std::size_t bytes_read);
 
+// Whether the dictionary (as read, checked or not) carries the mark of a
+// checked file: its dead end names the label tree.h gives checked files.
+bool CarriesCheckMark(const DictionaryTable& table);
+
 // Byte values at leaves of a dictionary that passed CheckDictionary; the
 // dead end is not one.
 int CountLeaves(const DictionaryTable& table);

@@ -1,14 +1,18 @@
 #include "codec/operations.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "codec/bit_writer.h"
 #include "codec/block_operations.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
+#include "codec/check_trailer.h"
+#include "codec/checksum.h"
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
@@ -48,13 +52,20 @@ PassStatus CountBlocks(BlockSource& source, SplitWork& split, Census& census,
   return {};
 }
 
-// The coding pass over the same blocks read again from the start.
+// The coding pass over the same blocks read again from the start; with
+// `marks`, noting the spans.
 PassStatus CodeBlocks(BlockSource& source, std::uint64_t length, SplitWork& split, const Encoder& encoder,
-                      BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done) {
+                      BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
+                      const SpanMarks* marks) {
   if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
   std::uint64_t coded_bytes = 0;
   for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    all_known &= split.Encode(encoder, block, writer);
+    SpanMarks block_marks;
+    if (marks != nullptr) {
+      block_marks = *marks;
+      block_marks.block_offset = coded_bytes;
+    }
+    all_known &= split.Encode(encoder, block, writer, marks != nullptr ? &block_marks : nullptr);
     coded_bytes += block.size();
     done(block.size());
   }
@@ -70,9 +81,28 @@ struct SourceAccess {
   const ReadAtFn* read_at = nullptr;
 };
 
+// Emits `code`'s bits, root first.
+void EmitCode(BitWriter& writer, const Code& code) {
+  constexpr int k_chunk_bits = 32;
+  for (int at = 0; at < code.length; at += k_chunk_bits) {
+    const int count = std::min(k_chunk_bits, code.length - at);
+    const std::uint64_t word = code.words[static_cast<std::size_t>(at / 64)] << (at % 64);
+    writer.Emit(word >> (64 - count), count);
+  }
+}
+
+// Why a source with these counts gets a bare file.
+BareReason BareReasonFor(const Census& census, const CompressOptions& options) {
+  if (!options.checked) return BareReason::not_asked;
+  if (census.TotalBytes() == 0) return BareReason::empty_source;
+  if (census.DistinctValues() == k_alphabet) return BareReason::all_byte_values;
+  if (census.TotalBytes() > k_max_checked_bytes) return BareReason::too_large;
+  return BareReason::none;
+}
+
 // `workers` also read the source's blocks ahead where it is a stream.
 CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uint64_t size_ahead,
-                        std::ostream& compressed, const ProgressFn& progress) {
+                        std::ostream& compressed, const ProgressFn& progress, const CompressOptions& options) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * size_ahead : 0);
   const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
@@ -84,36 +114,67 @@ CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uin
   if (counted.status != CodecStatus::ok) return {.status = counted.status, .system_error = counted.system_error};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
+  result.bare_reason = BareReasonFor(census, options);
+  result.checked = result.bare_reason == BareReason::none;
+  const bool sums_wanted = result.checked || options.source_checksum;
+  std::vector<std::uint64_t> span_offsets;
+  std::vector<std::uint64_t> span_sums;
 
   // An empty source gives an empty file: nothing to decode, nothing restored.
   if (census.TotalBytes() > 0) {
-    const TreePlan plan = PlanTree(census);
+    const TreePlan plan = PlanTree(census, result.checked);
+    const std::vector<std::uint8_t> dictionary = DictionaryImage(plan.table, WrittenRecords(plan.table));
     errno = 0;
-    WriteDictionary(plan.table, WrittenRecords(plan.table), compressed);
+    compressed.write(reinterpret_cast<const char*>(dictionary.data()), static_cast<std::streamsize>(dictionary.size()));
     if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
-    result.dictionary_bytes = DictionaryBytes(WrittenRecords(plan.table));
+    result.dictionary_bytes = dictionary.size();
 
     ByteSink sink(compressed, workers);
     BitWriter writer(sink);
     Encoder encoder(plan.codes, census, &workers);
     bool all_known = true;
+    const SpanMarks marks{.bit_offsets = result.checked ? &span_offsets : nullptr, .checksums = &span_sums};
+    const SpanMarks* const noted = sums_wanted ? &marks : nullptr;
     const PassStatus coded =
         access.read_at != nullptr
-            ? CodeAtOffsets(*access.read_at, census.TotalBytes(), split, encoder, writer, all_known, done)
-            : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done);
+            ? CodeAtOffsets(*access.read_at, census.TotalBytes(), split, encoder, writer, all_known, done, noted)
+            : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done, noted);
     if (coded.status == CodecStatus::read_failed) return {.status = coded.status, .system_error = coded.system_error};
     // The dictionary and the padding are those of the census's counts; a
     // source that coded to other bits the second time must not be reported
     // as done.
     const bool coded_as_counted = writer.BitsWritten() == PayloadBits(plan.codes, census);
-    if (plan.padding.bits > 0) writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
+    std::vector<std::uint8_t> trailer_bytes;
+    if (result.checked) {
+      // The codes end in the dead end, zero bits fill the byte, and the
+      // trailer follows.
+      EmitCode(writer, plan.dead_end);
+      Trailer trailer{.length = census.TotalBytes(),
+                      .whole_checksum = WholeChecksum(span_sums),
+                      .span_bytes = k_span_bytes,
+                      .payload_bits = writer.BitsWritten(),
+                      .dictionary_checksum = Checksum(dictionary),
+                      .spans = {}};
+      if (span_offsets.size() == span_sums.size()) {
+        for (std::size_t k = 0; k < span_sums.size(); ++k) trailer.spans.push_back({span_offsets[k], span_sums[k]});
+      }
+      trailer_bytes = EncodeTrailer(trailer);
+    } else if (plan.padding.bits > 0) {
+      writer.Emit(static_cast<std::uint64_t>(plan.padding.value), plan.padding.bits);
+    }
     writer.Finish();
+    sink.Write(trailer_bytes.data(), trailer_bytes.size());
     sink.Flush();
     if (sink.Failed()) return {.status = CodecStatus::write_failed, .system_error = sink.Error()};
-    if (!all_known || coded.status == CodecStatus::source_changed || !coded_as_counted) {
+    if (!all_known || coded.status == CodecStatus::source_changed || !coded_as_counted ||
+        span_sums.size() != (sums_wanted ? SpanCount(census.TotalBytes()) : 0)) {
       return {.status = CodecStatus::source_changed};
     }
     result.compressed_bytes = result.dictionary_bytes + sink.BytesCommitted();
+  }
+  if (sums_wanted) {
+    result.source_checksum_known = true;
+    result.source_checksum = WholeChecksum(span_sums);
   }
   errno = 0;
   compressed.flush();
@@ -127,9 +188,101 @@ struct Restore {
   DictionaryTable table;
 };
 
+// The last bytes of the input: from where the walk stepped into a dead end
+// on, every byte (a checked file's last payload byte, trailer and footer, up
+// to a bound that holds the longest trailer); before that, the last
+// k_glimpse_bytes, enough for the check data of a source of up to 1 GiB, so
+// that a checked file whose dead end was damaged away is still known by its
+// footer.
+class KeptTail {
+ public:
+  void Keep(std::span<const std::uint8_t> block, std::uint64_t offset, bool all) {
+    if (!all && block.size() >= k_glimpse_bytes) {
+      bytes.assign(block.end() - k_glimpse_bytes, block.end());
+      start = offset + block.size() - k_glimpse_bytes;
+      return;
+    }
+    if (bytes.empty()) start = offset;
+    bytes.insert(bytes.end(), block.begin(), block.end());
+    const std::size_t bound = all ? k_bound : k_glimpse_bytes;
+    if (bytes.size() > (all ? 2 * bound : bound)) {
+      const std::size_t drop = bytes.size() - bound;
+      bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(drop));
+      start += drop;
+    }
+  }
+  std::span<const std::uint8_t> Bytes() const { return bytes; }
+  // The byte at file offset `offset`, if kept.
+  std::optional<std::uint8_t> At(std::uint64_t offset) const {
+    if (offset < start || offset - start >= bytes.size()) return std::nullopt;
+    return bytes[static_cast<std::size_t>(offset - start)];
+  }
+
+ private:
+  static constexpr std::size_t k_bound = k_max_trailer_body_bytes + k_footer_bytes + 1;
+  static constexpr std::size_t k_glimpse_bytes = 64 * 1024;
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t start = 0;
+};
+
+// What a checked file's restore found, beside the restored bytes.
+struct CheckedRestore {
+  bool marked = false;  // the dictionary carries the check mark
+  std::uint64_t dictionary_bytes = 0;
+  std::uint64_t dictionary_checksum = 0;
+  bool stopped = false;  // the walk ended in a dead end
+  const std::vector<std::uint64_t>* restored_spans = nullptr;
+};
+
+void SetDamage(DecompressResult& result, Damage damage, std::uint64_t from = 0, std::uint64_t to = 0) {
+  result.status = CodecStatus::damaged;
+  result.damage = damage;
+  result.damaged_from = from;
+  result.damaged_to = to;
+}
+
+// Verifies a checked file's restore against its trailer (null: none found
+// at the end), in the order of what each check relies on: the trailer, the
+// dictionary the codes were read with, the content, then the codes' end.
+void VerifyChecked(DecompressResult& result, const std::optional<Trailer>& trailer, std::uint64_t body_bytes,
+                   const CheckedRestore& restore, const KeptTail& tail) {
+  result.checked = true;
+  if (!trailer || !ConsistentTrailer(*trailer)) return SetDamage(result, Damage::trailer);
+  if (!restore.marked || trailer->dictionary_checksum != restore.dictionary_checksum) {
+    return SetDamage(result, Damage::dictionary);
+  }
+  const std::vector<std::uint64_t>& spans = *restore.restored_spans;
+  const std::uint64_t length = trailer->length;
+  const std::size_t common = std::min(spans.size(), trailer->spans.size());
+  for (std::size_t k = 0; k < common; ++k) {
+    if (spans[k] != trailer->spans[k].checksum) {
+      return SetDamage(result, Damage::content, k * k_span_bytes, std::min((k + 1) * k_span_bytes, length) - 1);
+    }
+  }
+  if (result.restored_bytes < length) {
+    // Every span restored matches, so the restore stopped at a span's end.
+    return SetDamage(result, Damage::content, result.restored_bytes,
+                     std::min(result.restored_bytes + k_span_bytes, length) - 1);
+  }
+  if (result.restored_bytes > length) return SetDamage(result, Damage::length, length, result.restored_bytes - 1);
+  if (WholeChecksum(spans) != trailer->whole_checksum) return SetDamage(result, Damage::trailer);
+  // The content and the dictionary are the writer's, so the codes read were
+  // its codes; with the walk in the dead end, the bits after them were its
+  // path into the dead end.  It must end in the byte before the trailer,
+  // and the bits after it there must be zero.
+  const std::uint64_t trailer_start = result.compressed_bytes - k_footer_bytes - body_bytes;
+  const std::uint64_t bits = trailer->payload_bits;
+  const std::optional<std::uint8_t> last = tail.At(trailer_start - 1);
+  const int fill = static_cast<int>((8 - bits % 8) % 8);
+  if (!restore.stopped || bits == 0 || trailer_start < restore.dictionary_bytes ||
+      (bits + 7) / 8 != trailer_start - restore.dictionary_bytes || !last || (*last & ((1U << fill) - 1)) != 0) {
+    return SetDamage(result, Damage::payload_end);
+  }
+}
+
 // `workers` also read `compressed`'s blocks ahead where it is a stream.
 Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& restored, const ProgressFn& progress,
-                   bool check_format) {
+                   bool check_format, bool restored_checksum) {
   Restore restore;
   DecompressResult& result = restore.result;
   auto refuse = [&restore](DecompressResult failure) {
@@ -148,8 +301,16 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
   if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
+  CheckedRestore checked{.marked = CarriesCheckMark(table),
+                         .dictionary_bytes = dictionary_bytes,
+                         .dictionary_checksum = Checksum(block.first(std::min(dictionary_bytes, block.size())))};
   if (check_format) {
     if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
+      if (checked.marked) {
+        DecompressResult damaged{.checked = true};
+        SetDamage(damaged, Damage::dictionary);
+        return refuse(damaged);
+      }
       return refuse({.status = CodecStatus::not_compressed, .fault = check.fault, .fault_offset = check.offset});
     }
   }
@@ -157,6 +318,13 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
 
   Decoder decoder(table, workers);
   ByteSink sink(restored, workers, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
+  // The restored bytes' span checksums, made as they are written out.
+  std::optional<SpanChecksums> sums;
+  if (checked.marked || restored_checksum) {
+    sums.emplace(k_span_bytes);
+    sink.Observe(&*sums);
+  }
+  KeptTail tail;
   result.compressed_bytes = dictionary_bytes;
   counter.Add(dictionary_bytes);
   // Whether the last payload byte read completed a code: the check needs the
@@ -172,6 +340,9 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     } else {
       decoder.Decode(block, sink);
     }
+    // From the block where the walk stepped into the dead end on, every
+    // byte may be check data.
+    tail.Keep(block, result.compressed_bytes, decoder.Stopped());
     result.compressed_bytes += block.size();
     counter.Add(block.size());
   }
@@ -179,6 +350,18 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   sink.Flush();
   if (sink.Failed()) return refuse({.status = CodecStatus::write_failed, .system_error = sink.Error()});
   result.restored_bytes = sink.BytesCommitted();
+  if (sums) {
+    checked.restored_spans = &sums->Finish();
+    result.restored_checksum_known = true;
+    result.restored_checksum = WholeChecksum(*checked.restored_spans);
+  }
+  std::uint64_t body_bytes = 0;
+  const std::optional<Trailer> trailer = ReadTrailer(tail.Bytes(), body_bytes);
+  if (checked.marked || trailer) {
+    checked.stopped = decoder.Stopped();
+    VerifyChecked(result, trailer, body_bytes, checked, tail);
+    return restore;
+  }
   if (check_format && table.dictionary_lenght >= 1) {
     if (result.compressed_bytes == dictionary_bytes) {
       result.status = CodecStatus::not_compressed;
@@ -202,42 +385,44 @@ class DiscardBuffer final : public std::streambuf {
 
 }  // namespace
 
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress) {
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress,
+                              const CompressOptions& options) {
   WorkerSet workers;
   StreamBlocks blocks(source, k_compress_block_bytes, workers);
   const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
-  return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress);
+  return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress, options);
 }
 
 CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
-                          const ProgressFn& progress) {
+                          const ProgressFn& progress, const CompressOptions& options) {
   WorkerSet workers;
-  return Compress({.read_at = &read_at}, workers, size, compressed, progress);
+  return Compress({.read_at = &read_at}, workers, size, compressed, progress, options);
 }
 
-CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress) {
+CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
+                              const CompressOptions& options) {
   const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
   WorkerSet workers;
-  return Compress({.blocks = &source}, workers, size_ahead, compressed, progress);
+  return Compress({.blocks = &source}, workers, size_ahead, compressed, progress, options);
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
-                                  bool check_format) {
+                                  bool check_format, bool restored_checksum) {
   WorkerSet workers;
   StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
-  return Decompress(blocks, workers, restored, progress, check_format).result;
+  return Decompress(blocks, workers, restored, progress, check_format, restored_checksum).result;
 }
 
 DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
-                                  bool check_format) {
+                                  bool check_format, bool restored_checksum) {
   WorkerSet workers;
-  return Decompress(compressed, workers, restored, progress, check_format).result;
+  return Decompress(compressed, workers, restored, progress, check_format, restored_checksum).result;
 }
 
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress) {
+                              const ProgressFn& progress, const CompressOptions& options) {
   MemoryBlocks blocks(source, k_compress_block_bytes);
-  return CompressBlocks(blocks, compressed, progress);
+  return CompressBlocks(blocks, compressed, progress, options);
 }
 
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
@@ -245,7 +430,7 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
   StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  const Restore restore = Decompress(blocks, workers, nowhere, progress, true);
+  const Restore restore = Decompress(blocks, workers, nowhere, progress, true, false);
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,
@@ -255,13 +440,53 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
                     .restored_bytes = restored.restored_bytes,
                     .dictionary_bytes = 0,
                     .leaves = 0,
-                    .codes = {}};
+                    .codes = {},
+                    .checked = restored.checked,
+                    .damage = restored.damage,
+                    .damaged_from = restored.damaged_from,
+                    .damaged_to = restored.damaged_to};
   if (result.status != CodecStatus::ok) return result;
   const int n = restore.table.dictionary_lenght;
   result.dictionary_bytes = n >= 0 ? DictionaryBytes(n) : 0;
   result.leaves = CountLeaves(restore.table);
   result.codes = ListCodes(restore.table);
   return result;
+}
+
+Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
+  Summary summary;
+  summary.compressed_bytes = size;
+  const auto read = [&](std::uint64_t offset, std::vector<std::uint8_t>& into) {
+    const std::int64_t got = read_at(offset, into, summary.system_error);
+    if (got < 0) summary.status = CodecStatus::read_failed;
+    return got >= 0 && static_cast<std::uint64_t>(got) == into.size();
+  };
+  if (size < k_footer_bytes) return summary;
+  std::vector<std::uint8_t> footer(k_footer_bytes);
+  if (!read(size - k_footer_bytes, footer)) return summary;
+  std::uint64_t body_bytes = 0;
+  for (int k = 7; k >= 0; --k) body_bytes = body_bytes << 8 | footer[static_cast<std::size_t>(k)];
+  if (body_bytes > k_max_trailer_body_bytes || body_bytes > size - k_footer_bytes) return summary;
+  std::vector<std::uint8_t> end(static_cast<std::size_t>(body_bytes) + k_footer_bytes);
+  if (!read(size - end.size(), end)) return summary;
+  const std::optional<Trailer> trailer = ReadTrailer(end, body_bytes);
+  if (!trailer || !ConsistentTrailer(*trailer)) return summary;
+
+  std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(size, k_max_dictionary_bytes)));
+  if (!read(0, start)) return summary;
+  DictionaryTable table;
+  const std::size_t dictionary_bytes = ReadDictionary(start, table);
+  if (CheckDictionary(table, dictionary_bytes).fault != FormatFault::none || !CarriesCheckMark(table) ||
+      Checksum(std::span(start).first(dictionary_bytes)) != trailer->dictionary_checksum ||
+      dictionary_bytes + (trailer->payload_bits + 7) / 8 + end.size() != size) {
+    return summary;
+  }
+  summary.checked = true;
+  summary.original_bytes = trailer->length;
+  summary.dictionary_bytes = dictionary_bytes;
+  summary.leaves = CountLeaves(table);
+  summary.codes = ListCodes(table);
+  return summary;
 }
 
 }  // namespace huffman

@@ -3,7 +3,8 @@
 // never touch the console; the caller opens, names and commits the streams.
 //
 // Pipeline of a compression: census -> order -> tree -> renumber ->
-// dictionary -> encode. A restore reads the dictionary and walks the records.
+// dictionary -> encode (-> check trailer). A restore reads the dictionary and
+// walks the records, and verifies a checked file against its trailer.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,35 @@ enum class CodecStatus {
   write_failed,    // the output stream refused bytes
   source_changed,  // the source read differently on its second pass
   not_compressed,  // the input failed the structural checks of a compressed file
+  damaged,         // a checked file whose check data disagrees with it (Damage says how)
+};
+
+// How a checked file was found damaged.  Only `content` and `length` name
+// a range of the original.
+enum class Damage {
+  none,
+  trailer,      // the check data at the end is missing, cut short, or fails its own checksum
+  dictionary,   // the dictionary is not the one the check data was made for
+  content,      // a span's checksum differs: [damaged_from, damaged_to] is the first such span
+  length,       // every span recorded matches, but the codes go on past the recorded length:
+                // [damaged_from, damaged_to] are the restored bytes beyond it
+  payload_end,  // the codes do not end in the dead end right before the check data, or the
+                // bits after the dead end are not all zero
+};
+
+// Why a compression wrote a bare file (no check data).
+enum class BareReason {
+  none,             // the file is checked
+  not_asked,        // CompressOptions::checked was false
+  empty_source,     // an empty source gives an empty file
+  all_byte_values,  // all 256 byte values: no room for the dead end (N would be 256)
+  too_large,        // above k_max_checked_bytes (256 GiB)
+};
+
+// What a compression writes beside the codes.
+struct CompressOptions {
+  bool checked = false;          // a checked file where the source allows one
+  bool source_checksum = false;  // the whole checksum of the source also for a bare file
 };
 
 // The first structural check a compressed file fails. The format has no
@@ -51,6 +81,12 @@ struct CompressResult {
   std::uint64_t compressed_bytes = 0;
   std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty source
   int count_chars = 0;                 // distinct byte values in the source
+  bool checked = false;                // the output carries check data
+  BareReason bare_reason = BareReason::not_asked;
+  // The whole checksum (checksum.h) of the source as it was coded: for a
+  // checked file, and for a bare one when CompressOptions::source_checksum.
+  bool source_checksum_known = false;
+  std::uint64_t source_checksum = 0;
 };
 
 struct DecompressResult {
@@ -60,6 +96,14 @@ struct DecompressResult {
   std::uint64_t restored_bytes = 0;
   FormatFault fault = FormatFault::none;  // with not_compressed
   std::uint64_t fault_offset = 0;         // where in the file the fault was found
+  bool checked = false;                   // the file carries check data (damaged or not)
+  Damage damage = Damage::none;           // with damaged
+  std::uint64_t damaged_from = 0;         // original bytes, inclusive, for content and length
+  std::uint64_t damaged_to = 0;
+  // The whole checksum of what was restored: for a checked file, and for a
+  // bare one when asked.
+  bool restored_checksum_known = false;
+  std::uint64_t restored_checksum = 0;
 };
 
 // One leaf of a file's code tree: its byte value and code, root first.
@@ -78,6 +122,22 @@ struct TestResult {
   std::uint64_t dictionary_bytes = 0;  // 1 + 6 * N, or 0 for an empty file
   int leaves = 0;                      // byte values in the tree
   std::vector<CodeEntry> codes;        // sorted by their bits as strings
+  bool checked = false;
+  Damage damage = Damage::none;  // with damaged, as in DecompressResult
+  std::uint64_t damaged_from = 0;
+  std::uint64_t damaged_to = 0;
+};
+
+// What a checked file says of itself, read from its ends without decoding.
+struct Summary {
+  CodecStatus status = CodecStatus::ok;  // ok or read_failed
+  int system_error = 0;
+  bool checked = false;  // false: no valid check data; decode to learn the rest
+  std::uint64_t compressed_bytes = 0;
+  std::uint64_t original_bytes = 0;  // from the trailer
+  std::uint64_t dictionary_bytes = 0;
+  int leaves = 0;
+  std::vector<CodeEntry> codes;
 };
 
 // Called after each block with the work done so far and the whole work, in
@@ -87,7 +147,10 @@ using ProgressFn = std::function<void(std::uint64_t done, std::uint64_t total)>;
 
 // Reads `source` twice (census, then coding), so it must be seekable to its
 // start. Writes the whole compressed file to `compressed` and flushes it.
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {});
+// A checked file with `options.checked` (see BareReason for the sources
+// that stay bare).
+CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress = {},
+                              const CompressOptions& options = {});
 
 // Reads the source at `offset` into `into`: all of it, or less only where
 // the source ends.  Returns the count read, or -1 with the system's errno
@@ -100,24 +163,36 @@ using ReadAtFn = std::function<std::int64_t(std::uint64_t offset, std::span<std:
 // handing blocks over.  `size` is the source's size when it was opened, for
 // the progress only: the census reads to wherever the source ends.
 CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
-                          const ProgressFn& progress = {});
+                          const ProgressFn& progress = {}, const CompressOptions& options = {});
 
 // The same over a source already in memory, which is read in place: the
 // command line holds a short standard input so.
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress = {});
+                              const ProgressFn& progress = {}, const CompressOptions& options = {});
 
 // Reads `compressed` once from its current position to its end. With
 // `check_format`, a file that fails the structural checks is refused
 // (not_compressed): the dictionary is checked before any byte is written,
 // the payload at its end, so the caller discards what was written then.
 // Without, any bytes are decoded exactly as the record walk decodes them.
+// A checked file (one whose dictionary carries the check mark, or whose
+// last bytes are a valid footer) is verified either way: its length, every
+// span's checksum, the dictionary, and codes that end in the dead end right
+// before the trailer; any difference is `damaged`, known at the end, so the
+// caller discards what was written then.  With `restored_checksum`, a bare
+// file's restore also gives the whole checksum of what it restored.
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress = {},
-                                  bool check_format = true);
+                                  bool check_format = true, bool restored_checksum = false);
 
 // Checks `compressed` and decodes it into nothing: the sizes, the tree's
 // leaves and their codes, or the first check it fails.
 TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {});
+
+// The summary of a checked file of `size` bytes read at offsets: its footer
+// and trailer from the end, its dictionary from the start, nothing decoded.
+// `checked` is false for a file without valid check data, whose sizes only
+// a decode tells.
+Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size);
 
 // Threads the codec may use for the coding of large blocks, for every
 // operation started after the call: 0 = every core this process may run on

@@ -110,7 +110,8 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
 }
 
 PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
-                         BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done) {
+                         BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
+                         const SpanMarks* marks) {
   RawBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(k_compress_block_bytes, length)));
   // What each piece's read found, for the first piece in order that read
   // short or failed.
@@ -128,7 +129,12 @@ PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWor
       if (got >= 0 && static_cast<std::size_t>(got) != piece.size()) status.status = CodecStatus::source_changed;
       return status.status == CodecStatus::ok;
     };
-    all_known &= split.ReadAndEncode(encoder, block, writer, read);
+    SpanMarks block_marks;
+    if (marks != nullptr) {
+      block_marks = *marks;
+      block_marks.block_offset = offset;
+    }
+    all_known &= split.ReadAndEncode(encoder, block, writer, read, marks != nullptr ? &block_marks : nullptr);
     const auto failed =
         std::find_if(reads.begin(), reads.end(), [](const PassStatus& read) { return read.status != CodecStatus::ok; });
     if (failed != reads.end()) return *failed;

@@ -36,8 +36,10 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
                           const std::function<void(std::uint64_t)>& done);
 
 // Codes the census's `length` bytes of the source to `writer`; `all_known`
-// turns false if a byte the census never saw is met.
+// turns false if a byte the census never saw is met.  With `marks`, notes
+// the spans (SplitWork).
 PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
-                         BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done);
+                         BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
+                         const SpanMarks* marks = nullptr);
 
 }  // namespace huffman

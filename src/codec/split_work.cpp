@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "codec/big_endian.h"
+#include "codec/block_source.h"
+#include "codec/check_trailer.h"
+#include "codec/checksum.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -18,6 +21,33 @@ std::span<const std::uint8_t> Piece(std::span<const std::uint8_t> block, unsigne
   return block.subspan(start, end - start);
 }
 
+namespace {
+
+// Spans in a block: blocks start at multiples of the span size.
+constexpr unsigned k_compress_spans = k_compress_block_bytes / k_span_bytes;
+static_assert(k_compress_block_bytes % k_span_bytes == 0);
+
+// Codes `part`, which starts at `offset` in the source, noting in `starts`
+// the writer's bit count where each span starting in it starts.
+bool EncodeNotingSpans(const Encoder& encoder, std::span<const std::uint8_t> part, std::uint64_t offset,
+                       BitWriter& writer, std::vector<std::uint64_t>& starts) {
+  bool known = true;
+  std::uint64_t next_span = (offset + k_span_bytes - 1) / k_span_bytes * k_span_bytes;
+  while (!part.empty()) {
+    if (next_span == offset) {
+      starts.push_back(writer.BitsWritten());
+      next_span += k_span_bytes;
+    }
+    const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(part.size(), next_span - offset));
+    known &= encoder.Encode(part.first(take), writer);
+    part = part.subspan(take);
+    offset += take;
+  }
+  return known;
+}
+
+}  // namespace
+
 void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
   const unsigned pieces = workers.PartsFor(block.size());
   if (pieces == 1) {
@@ -29,25 +59,53 @@ void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
   for (unsigned piece = 0; piece < pieces; ++piece) census.AddCounted(Piece(block, piece, pieces), counts[piece]);
 }
 
-bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer) {
+bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer,
+                       const SpanMarks* marks) {
   const unsigned pieces = workers.PartsFor(block.size());
-  if (pieces == 1) return encoder.Encode(block, writer);
-  return EncodePieces(encoder, block, pieces, writer, nullptr);
+  if (pieces > 1) return EncodePieces(encoder, block, pieces, writer, nullptr, marks);
+  if (marks == nullptr) return encoder.Encode(block, writer);
+  bool known = true;
+  if (marks->bit_offsets != nullptr) {
+    known = EncodeNotingSpans(encoder, block, marks->block_offset, writer, *marks->bit_offsets);
+  } else {
+    known = encoder.Encode(block, writer);
+  }
+  AddSpanChecksums(block, *marks);
+  return known;
 }
 
 bool SplitWork::ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer,
-                              const PieceRead& read) {
+                              const PieceRead& read, const SpanMarks* marks) {
   const unsigned pieces = workers.PartsFor(block.size());
-  if (pieces == 1) return read(0, block) && encoder.Encode(block, writer);
+  if (pieces == 1) return read(0, block) && Encode(encoder, block, writer, marks);
   const std::function<bool(unsigned)> read_piece = [block, pieces, &read](unsigned piece) {
     const auto part = Piece(block, piece, pieces);
     return read(piece, block.subspan(static_cast<std::size_t>(part.data() - block.data()), part.size()));
   };
-  return EncodePieces(encoder, block, pieces, writer, &read_piece);
+  return EncodePieces(encoder, block, pieces, writer, &read_piece, marks);
+}
+
+void SplitWork::AddSpanChecksums(std::span<const std::uint8_t> block, const SpanMarks& marks) {
+  assert(marks.block_offset % k_span_bytes == 0);
+  const auto spans = static_cast<unsigned>((block.size() + k_span_bytes - 1) / k_span_bytes);
+  std::array<std::uint64_t, k_compress_spans> sums{};
+  assert(spans <= k_compress_spans);
+  const auto sum = [&](unsigned span) {
+    sums[span] = Checksum(
+        block.subspan(span * k_span_bytes, std::min<std::size_t>(k_span_bytes, block.size() - span * k_span_bytes)));
+  };
+  if (spans > 1 && workers.ThreadsFor(block.size()) > 1) {
+    workers.Run(spans, sum);
+  } else {
+    for (unsigned span = 0; span < spans; ++span) sum(span);
+  }
+  marks.checksums->insert(marks.checksums->end(), sums.begin(), sums.begin() + spans);
 }
 
 bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces,
-                             BitWriter& writer, const std::function<bool(unsigned piece)>* read) {
+                             BitWriter& writer, const std::function<bool(unsigned piece)>* read,
+                             const SpanMarks* marks) {
+  const bool note_spans = marks != nullptr && marks->bit_offsets != nullptr;
   while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
@@ -64,7 +122,14 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
         PieceOutput& output = *outputs[piece];
         output.sink.Clear();
         output.writer.Reset();
-        known[piece] = encoder.Encode(part, output.writer);
+        output.span_bits.clear();
+        if (note_spans) {
+          const auto within = static_cast<std::uint64_t>(part.data() - block.data());
+          known[piece] =
+              EncodeNotingSpans(encoder, part, marks->block_offset + within, output.writer, output.span_bits);
+        } else {
+          known[piece] = encoder.Encode(part, output.writer);
+        }
         output.bits = output.writer.BitsWritten();
         output.writer.Finish();
       },
@@ -74,7 +139,15 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
     if (unread[piece]) return false;
     all_known &= known[piece];
   }
+  if (note_spans) {
+    std::uint64_t piece_start = writer.BitsWritten();
+    for (unsigned piece = 0; piece < pieces; ++piece) {
+      for (const std::uint64_t bits : outputs[piece]->span_bits) marks->bit_offsets->push_back(piece_start + bits);
+      piece_start += outputs[piece]->bits;
+    }
+  }
   AppendPieces(pieces, writer);
+  if (marks != nullptr) AddSpanChecksums(block, *marks);
   return all_known;
 }
 

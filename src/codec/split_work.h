@@ -22,21 +22,32 @@
 
 namespace huffman {
 
+// What the coding of a block notes for a checked file: where each span of
+// the source that starts in the block starts in the payload, and each span's
+// checksum (check_trailer.h).  Blocks start at multiples of the span size.
+struct SpanMarks {
+  std::uint64_t block_offset = 0;                     // the block's offset in the source
+  std::vector<std::uint64_t>* bit_offsets = nullptr;  // appended to, unless null
+  std::vector<std::uint64_t>* checksums = nullptr;    // appended to
+};
+
 class SplitWork {
  public:
   explicit SplitWork(WorkerSet& set) : workers(set) {}
 
   // As Census::Add.
   void Count(Census& census, std::span<const std::uint8_t> block);
-  // As Encoder::Encode.
-  bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer);
+  // As Encoder::Encode; with `marks`, noting the block's spans.
+  bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer,
+              const SpanMarks* marks = nullptr);
   // The same for a block not yet read: `read(index, piece)` fills piece
   // `index` of `block` (k_max_parts at most) on the thread that then codes
   // it, from the cache it was read into.  A piece whose read returns false
   // is not coded, and nothing of the block is then written; the caller
   // learns why from its reads.
   using PieceRead = std::function<bool(unsigned index, std::span<std::uint8_t> piece)>;
-  bool ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer, const PieceRead& read);
+  bool ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer, const PieceRead& read,
+                     const SpanMarks* marks = nullptr);
 
  private:
   // One piece's own output: its codes, the last byte zero-filled, and where
@@ -49,11 +60,14 @@ class SplitWork {
     std::uint8_t* copy_to = nullptr;
     int copy_shift = 0;  // the bits of the first byte that go elsewhere
     std::size_t copy_bytes = 0;
+    std::vector<std::uint64_t> span_bits;  // where the spans starting in the piece start in its codes
   };
 
   // Codes `block` in `pieces` pieces, each read first by `read` if given.
   bool EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces, BitWriter& writer,
-                    const std::function<bool(unsigned piece)>* read);
+                    const std::function<bool(unsigned piece)>* read, const SpanMarks* marks);
+  // The checksums of the block's spans, on the threads.
+  void AddSpanChecksums(std::span<const std::uint8_t> block, const SpanMarks& marks);
   // Appends the pieces' codes to `writer`.
   void AppendPieces(unsigned pieces, BitWriter& writer);
 

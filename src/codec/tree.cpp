@@ -129,9 +129,10 @@ void AddDeadEndRecord(RecordTable& table) {
 }
 
 // Ordering, tree and renumbering; then the dead-end record where the last
-// byte's padding could not otherwise avoid completing a code, and always for
-// a single byte value, which would otherwise leave no record to decode with.
-TreePlan PlanTree(const Census& census) {
+// byte's padding could not otherwise avoid completing a code, always for a
+// single byte value, which would otherwise leave no record to decode with,
+// and always for a checked file, whose codes end in it.
+TreePlan PlanTree(const Census& census, bool checked) {
   int count_chars = 0;
   SymbolList chars_List = MakeSymbolList(census, count_chars);
   OrderSymbols(chars_List, count_chars);
@@ -140,10 +141,19 @@ TreePlan PlanTree(const Census& census) {
   Renumber(plan.table, count_chars);
   plan.codes = MakeCodeTable(plan.table, census);
   plan.padding = ChoosePadding(plan.codes, census);
-  if (count_chars == 1 || !plan.padding.harmless) {
+  const bool has_dead_end = count_chars == 1 || !plan.padding.harmless;
+  if (has_dead_end || checked) {
     AddDeadEndRecord(plan.table);
+    if (checked && WrittenRecords(plan.table) <= static_cast<int>(k_checked_dead_end_label)) {
+      plan.table.one_Table[k_value_row][0] = k_checked_dead_end_label;
+    }
     plan.codes = MakeCodeTable(plan.table, census);
     plan.padding = ChoosePadding(plan.codes, census);
+  }
+  if (checked) {
+    plan.dead_end = plan.codes[plan.table.zero_Table[k_value_row][0]];
+    const int last = plan.dead_end.length - 1;
+    plan.dead_end.words[last / 64] |= std::uint64_t{1} << (63 - last % 64);
   }
   return plan;
 }

@@ -25,14 +25,26 @@ void Renumber(RecordTable& table, int count_chars);
 // the result is that one record, the leaf on its 0-side.
 void AddDeadEndRecord(RecordTable& table);
 
+// The value the dead end names in a checked file: a label no record carries
+// where N is at most 254.  With N = 255 (255 byte values) only 255 is such a
+// label, and the dead end names it as in a bare file; a bare file never has
+// 255 records and a dead end, since with 129 values or more some padding
+// always completes no code.  Any decoder's walk stops in the dead end
+// whichever label it names: record 0 has no record below it.
+inline constexpr std::uint64_t k_checked_dead_end_label = 254;
+
 // Everything the encoder needs before the second pass over the source: the
 // renumbered tree (with the dead-end record where needed), the code of every
-// value, and the padding of the last byte.
+// value, and the padding of the last byte; for a checked file, the path
+// into the dead end in place of the padding.
 struct TreePlan {
   RecordTable table;
   CodeTable codes{};
   Padding padding;
+  Code dead_end;  // checked files only: the lightest leaf's code, its last bit 1
 };
-TreePlan PlanTree(const Census& census);
+// `checked`: the dead-end record always, its dead end marked
+// (k_checked_dead_end_label).  The census must hold 1 to 255 byte values.
+TreePlan PlanTree(const Census& census, bool checked = false);
 
 }  // namespace huffman

@@ -30,6 +30,12 @@ class WalkMachine {
 
   const Move& Step(int state, int bit) const { return moves[state][bit]; }
   int StateCount() const { return static_cast<int>(moves.size()); }
+  // Whether no bit leads out of `state` or reaches a leaf from it: the dead
+  // end, once the walk is in it, for good.
+  bool Absorbing(int state) const {
+    const auto& from = moves[static_cast<std::size_t>(state)];
+    return from[0].next == state && from[1].next == state && from[0].emitted < 0 && from[1].emitted < 0;
+  }
 
  private:
   std::vector<std::array<Move, 2>> moves;

@@ -80,6 +80,7 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
     case CodecStatus::not_compressed:
+    case CodecStatus::damaged:
       // What was written before the fault was found is discarded with the
       // uncommitted output.
       return Failure{FailureKind::not_compressed, file_Name, 0, outcome.fault};

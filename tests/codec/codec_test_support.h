@@ -28,6 +28,15 @@ inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
   return out.str();
 }
 
+// A checked file where the source allows one (CompressOptions::checked).
+inline Bytes CompressChecked(const Bytes& source, CompressResult* result = nullptr) {
+  std::istringstream in(source);
+  std::ostringstream out;
+  const CompressResult r = CompressStream(in, out, {}, {.checked = true});
+  if (result != nullptr) *result = r;
+  return out.str();
+}
+
 // Decodes as the record walk does, without the structural checks, unless
 // `check_format`.
 inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false) {

@@ -1,0 +1,229 @@
+// Checked files: every decoder of the format restores them (the literal
+// record walk of tests/reference included), their sync points start their
+// spans, and a restore refuses every truncation, altered bit and
+// concatenation, while a bare file that merely ends in bytes like a footer
+// stays a bare file.  Bare files are byte for byte the literal encoder's
+// (differential_test.cpp).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <sstream>
+
+#include "codec/check_trailer.h"
+#include "codec_test_support.h"
+#include "literal_codec.h"
+
+namespace huffman {
+namespace {
+
+using reference::LiteralDecompress;
+using testing::Bytes;
+using testing::CompressChecked;
+using testing::Decompress;
+using testing::RandomSource;
+using testing::SameAtEveryThreadCount;
+
+TestResult TestFile(const Bytes& file) {
+  std::istringstream in(file);
+  return TestStream(in);
+}
+
+std::span<const std::uint8_t> AsBytes(const Bytes& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+Trailer TrailerOf(const Bytes& file) {
+  std::uint64_t body_bytes = 0;
+  const std::optional<Trailer> trailer = ReadTrailer(AsBytes(file), body_bytes);
+  EXPECT_TRUE(trailer.has_value());
+  return trailer.value_or(Trailer{});
+}
+
+// Both restores, checked and walked, refuse `file`.
+::testing::AssertionResult Refused(const Bytes& file) {
+  DecompressResult checked;
+  DecompressResult walked;
+  Decompress(file, &checked, true);
+  Decompress(file, &walked, false);
+  const TestResult tested = TestFile(file);
+  if (checked.status == CodecStatus::ok || tested.status == CodecStatus::ok) {
+    return ::testing::AssertionFailure() << "restored as whole";
+  }
+  if (walked.status == CodecStatus::ok && walked.checked) return ::testing::AssertionFailure() << "walk took it";
+  return ::testing::AssertionSuccess();
+}
+
+// A source of more than four spans, on several threads' blocks.
+Bytes LargeSource() {
+  std::mt19937_64 rng(5);
+  return RandomSource(rng, 4 * k_span_bytes + 12345, 90, 1.5, 32);
+}
+
+TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
+  std::mt19937_64 rng(3);
+  Bytes all_but_one(255 * 3, '\0');
+  for (std::size_t k = 0; k < all_but_one.size(); ++k) all_but_one[k] = static_cast<char>(k % 255);
+  struct Case {
+    const char* name;
+    Bytes source;
+    bool checked;
+  };
+  const Case cases[] = {
+      {"empty: stays bare", "", false},
+      {"one value", "aaaa", true},
+      {"two values, bare padding needs the dead end", "aab", true},
+      {"text", "the quick brown fox jumps over the lazy dog, twice: the quick brown fox", true},
+      {"all but one byte value: the dead end names 255", all_but_one, true},
+      {"all 256 values: stays bare", all_but_one + "\xFF", false},
+      {"several spans", LargeSource(), true},
+  };
+  for (const Case& c : cases) {
+    CompressResult written;
+    const Bytes file = CompressChecked(c.source, &written);
+    ASSERT_EQ(written.checked, c.checked) << c.name;
+    EXPECT_EQ(LiteralDecompress(file), c.source) << c.name;
+    EXPECT_TRUE(SameAtEveryThreadCount(testing::DecompressChecked, file, c.source)) << c.name;
+    EXPECT_TRUE(SameAtEveryThreadCount([](const Bytes& source, DecompressResult*) { return CompressChecked(source); },
+                                       c.source, file))
+        << c.name;
+    DecompressResult restored;
+    Decompress(file, &restored, true);
+    EXPECT_EQ(restored.status, CodecStatus::ok) << c.name;
+    EXPECT_EQ(restored.checked, c.checked) << c.name;
+    if (c.checked) {
+      EXPECT_EQ(restored.restored_checksum, written.source_checksum) << c.name;
+      EXPECT_EQ(TrailerOf(file).length, c.source.size()) << c.name;
+    }
+  }
+}
+
+// The payload of `file` (after a dictionary of `dictionary_bytes`) from bit
+// `bit` on, as whole bytes.
+Bytes PayloadFrom(const Bytes& file, std::size_t dictionary_bytes, std::uint64_t bit) {
+  Bytes shifted;
+  const std::size_t first = dictionary_bytes + bit / 8;
+  const int shift = static_cast<int>(bit % 8);
+  for (std::size_t k = first; k < file.size(); ++k) {
+    const unsigned high = static_cast<unsigned char>(file[k]);
+    const unsigned low = k + 1 < file.size() ? static_cast<unsigned char>(file[k + 1]) : 0;
+    shifted.push_back(static_cast<char>(((high << 8 | low) << shift) >> 8));
+  }
+  return shifted;
+}
+
+TEST(CheckedFileTest, EachSyncPointStartsItsSpan) {
+  const Bytes source = LargeSource();
+  const Bytes file = CompressChecked(source);
+  const Trailer trailer = TrailerOf(file);
+  ASSERT_EQ(trailer.spans.size(), SpanCount(source.size()));
+  const std::size_t dictionary_bytes = 1 + 6 * static_cast<std::size_t>(static_cast<unsigned char>(file[0]));
+  for (std::size_t k = 0; k < trailer.spans.size(); ++k) {
+    // The walk started at the sync point restores the source from the span on.
+    const Bytes walked = LiteralDecompress(file.substr(0, dictionary_bytes) +
+                                           PayloadFrom(file, dictionary_bytes, trailer.spans[k].bit_offset));
+    EXPECT_EQ(walked.substr(0, 1000), source.substr(k * k_span_bytes, 1000)) << "span " << k;
+  }
+}
+
+TEST(CheckedFileTest, EveryTruncationFlipAndConcatenationIsRefused) {
+  const Bytes text = "It was the best of times, it was the worst of times, it was the age of wisdom.";
+  const Bytes file = CompressChecked(text);
+  // The empty prefix is the empty source's file, which holds nothing to check.
+  std::string missed;
+  for (std::size_t length = 1; length < file.size(); ++length) {
+    if (!Refused(file.substr(0, length))) missed += " cut at " + std::to_string(length);
+  }
+  for (std::size_t bit = 0; bit < 8 * file.size(); ++bit) {
+    Bytes flipped = file;
+    flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (0x80 >> (bit % 8)));
+    if (!Refused(flipped)) missed += " bit " + std::to_string(bit);
+  }
+  EXPECT_EQ(missed, "") << "of a file of " << file.size() << " bytes";
+  EXPECT_TRUE(Refused(file + file));
+  EXPECT_TRUE(Refused(file + CompressChecked("another file")));
+
+  // A large file: truncations and flips across blocks, the trailer included.
+  const Bytes large = CompressChecked(LargeSource());
+  std::mt19937_64 rng(8);
+  for (int trial = 0; trial < 40; ++trial) {
+    const std::size_t at = trial < 8 ? large.size() - 1 - static_cast<std::size_t>(trial) * 37 : rng() % large.size();
+    EXPECT_TRUE(Refused(large.substr(0, at))) << "cut at " << at;
+    Bytes flipped = large;
+    flipped[at] = static_cast<char>(flipped[at] ^ (1 << (rng() % 8)));
+    EXPECT_TRUE(Refused(flipped)) << "flip at " << at;
+  }
+}
+
+TEST(CheckedFileTest, DamageNamesTheFirstDamagedSpan) {
+  const Bytes source = LargeSource();
+  Bytes file = CompressChecked(source);
+  const Trailer trailer = TrailerOf(file);
+  const std::size_t dictionary_bytes = 1 + 6 * static_cast<std::size_t>(static_cast<unsigned char>(file[0]));
+  const std::uint64_t bit = (trailer.spans[2].bit_offset + trailer.spans[3].bit_offset) / 2;
+  file[dictionary_bytes + bit / 8] = static_cast<char>(file[dictionary_bytes + bit / 8] ^ 0x10);
+  DecompressResult restored;
+  Decompress(file, &restored, true);
+  EXPECT_EQ(restored.status, CodecStatus::damaged);
+  EXPECT_EQ(restored.damage, Damage::content);
+  EXPECT_EQ(restored.damaged_from, 2 * k_span_bytes);
+  EXPECT_EQ(restored.damaged_to, 3 * k_span_bytes - 1);
+  // A file cut inside its codes lost its trailer.
+  Decompress(CompressChecked(source).substr(0, file.size() / 2), &restored, true);
+  EXPECT_EQ(restored.damage, Damage::trailer);
+}
+
+TEST(CheckedFileTest, ABareFileEndingInFooterLikeBytesStaysBare) {
+  // A bare file whose padding walks into the dead end, then a checked
+  // file's trailer and footer: only the footer's checksum tells them apart.
+  const Bytes bare = testing::Compress("aab");
+  const Bytes checked = CompressChecked("aab");
+  const std::size_t dictionary_bytes = 1 + 6 * static_cast<std::size_t>(static_cast<unsigned char>(checked[0]));
+  const Bytes check_data = checked.substr(dictionary_bytes + (TrailerOf(checked).payload_bits + 7) / 8);
+  Bytes wrong_sum = check_data;
+  wrong_sum[wrong_sum.size() - k_footer_bytes + 8] ^= 1;
+  DecompressResult walked;
+  EXPECT_EQ(Decompress(bare + wrong_sum, &walked, false), "aab");
+  EXPECT_EQ(walked.status, CodecStatus::ok);
+  EXPECT_FALSE(walked.checked);
+  DecompressResult strict;
+  Decompress(bare + wrong_sum, &strict, true);
+  EXPECT_EQ(strict.status, CodecStatus::not_compressed);
+  EXPECT_EQ(strict.fault, FormatFault::trailing_bits);
+  // With the checksum right, the footer is one: a checked file, damaged.
+  Decompress(bare + check_data, &walked, false);
+  EXPECT_EQ(walked.status, CodecStatus::damaged);
+  EXPECT_EQ(walked.damage, Damage::dictionary);
+}
+
+// Reads `file` at offsets, as a regular file's positional reads do.
+ReadAtFn ReaderOver(const Bytes& file) {
+  return [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
+    if (offset >= file.size()) return 0;
+    const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
+    std::memcpy(into.data(), file.data() + offset, count);
+    return static_cast<std::int64_t>(count);
+  };
+}
+
+TEST(CheckedFileTest, SummaryWithoutDecodingAgreesWithTheTest) {
+  const Bytes source = LargeSource();
+  const Bytes file = CompressChecked(source);
+  const Summary summary = SummarizeAt(ReaderOver(file), file.size());
+  const TestResult tested = TestFile(file);
+  ASSERT_TRUE(summary.checked);
+  EXPECT_EQ(summary.original_bytes, source.size());
+  EXPECT_EQ(summary.compressed_bytes, file.size());
+  EXPECT_EQ(summary.dictionary_bytes, tested.dictionary_bytes);
+  EXPECT_EQ(summary.leaves, tested.leaves);
+  ASSERT_EQ(summary.codes.size(), tested.codes.size());
+  for (std::size_t k = 0; k < tested.codes.size(); ++k) EXPECT_EQ(summary.codes[k].bits, tested.codes[k].bits);
+  const Bytes bare = testing::Compress(source);
+  EXPECT_FALSE(SummarizeAt(ReaderOver(bare), bare.size()).checked);
+  Bytes flipped = file;
+  flipped[file.size() - k_footer_bytes - 3] ^= 1;
+  EXPECT_FALSE(SummarizeAt(ReaderOver(flipped), flipped.size()).checked);
+}
+
+}  // namespace
+}  // namespace huffman
