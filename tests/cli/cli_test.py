@@ -481,7 +481,8 @@ class CheckTest(CliTest):
         self.write("padded.huf", ZERO_PADDED)
         self.assertEqual(self.run_ok("-t", "notes.huf", "empty.huf", "exact.huf", "padded.huf").out, b"")
         result = huffman(self.dir, "-tv", "notes.huf", "-", stdin=EXACT)
-        self.assertEqual((result.status, result.err), (0, "notes.huf: OK\n(stdin): OK\n"))
+        self.assertEqual((result.status, result.err),
+                         (0, "notes.huf: OK (checked)\n(stdin): OK (structure only: no check data)\n"))
         self.assertEqual(self.run_ok("-dc", "exact.huf").out, b"aaaaaaab")
         self.assertEqual(self.run_ok("-dc", "padded.huf").out, b"aab" + b"b" * 5)
 
@@ -542,20 +543,28 @@ class ListTest(CliTest):
         self.write("empty.huf", b"")
         out = self.run_ok("-l", "exact.huf", "four.huf", "empty.huf").out.decode()
         header, exact, four, empty, totals = [line.split() for line in out.splitlines()]
-        self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "name"])
-        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "exact.huf"])
-        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "four.huf"])
-        self.assertEqual(empty, ["0", "0", "-", "0", "0", "empty.huf"])
-        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "(totals)"])
+        self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "check", "name"])
+        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "no", "exact.huf"])
+        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "no", "four.huf"])
+        self.assertEqual(empty, ["0", "0", "-", "0", "0", "no", "empty.huf"])
+        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "-", "(totals)"])
         # A file that grew: -l and the -v line of both directions agree.
         self.write("notes", b"abracadabra")
-        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 28 bytes (ratio -154.5%)\n")
-        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:3],
-                         ["28", "11", "-154.5%"])
-        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 28 -> 11 bytes (ratio -154.5%)\n")
+        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 119 bytes (ratio -981.8%)\n")
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split(),
+                         ["119", "11", "-981.8%", "5", "31", "yes", "notes.huf"])
+        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 119 -> 11 bytes (ratio -981.8%)\n")
+        # -l reads a checked file's size from its trailer and decodes nothing:
+        # with its codes altered, -l lists it as before, and -t refuses it.
+        notes = bytearray(self.read("notes.huf"))
+        notes[31] ^= 0x80  # the first payload byte
+        self.write("notes.huf", bytes(notes))
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:2], ["119", "11"])
+        self.assertEqual(huffman(self.dir, "-t", "notes.huf").err,
+                         "huffman: notes.huf: damaged: content differs at original bytes 0-10\n")
         # Codes sorted by their bits; space and backslash escaped.
         self.write("odd", b" " + b"\\" * 7)  # eight one-bit codes: no padding
-        self.run_ok("odd")
+        self.run_ok("--no-check", "odd")
         lines = self.run_ok("-lv", "odd.huf").out.decode().splitlines()
         self.assertEqual(len(lines), 2 + 2)  # header, row, one line per byte value
         self.assertEqual([line.split() for line in lines[2:]], [["\\x20", "1", "0"], ["\\x5c", "1", "1"]])
