@@ -85,6 +85,16 @@ class RoundTripTest(CliTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("f", data)
+                # --no-check writes the menu's file, byte for byte.
+                harness.run(self.dir, "1\n1\nmenu\n\n0\n")
+                self.assertEqual(self.run_ok("--no-check", "-c", "f").out, self.read("menu.txt"))
+                os.remove(self.path("menu.txt"))
+                # -v says why a file carries no check data.
+                note = (", no check data: the source is empty" if not data
+                        else ", no check data: the source holds all 256 byte values" if len(set(data)) == 256
+                        else "")
+                self.assertRegex(huffman(self.dir, "-cv", "f").err, r"^f: \d+ -> \d+ bytes \(ratio [^)]*\)"
+                                 + re.escape(note) + "\n$")
                 os.utime(self.path("f"), (1_000_000_000, 1_000_000_000))
                 os.chmod(self.path("f"), 0o640)
                 self.run_ok("f")
@@ -515,6 +525,45 @@ class CheckTest(CliTest):
                         self.assertIn("not a valid compressed file", result.err)
                     else:
                         self.assertEqual((result.status, result.out, result.err), (0, data, ""), args)
+
+    def test_every_cut_flip_and_concatenation_of_a_checked_file_is_refused(self):
+        # Ten byte values, so the file holds a dictionary of 61 bytes, a
+        # payload and the check data after it.
+        source = bytes(b"abcdefgh \n"[(k * k + k // 3) % 10] for k in range(300))
+        self.write("s", source)
+        self.run_ok("s")
+        good = self.read("s.huf")
+        self.write("t", b"another source, checked as well\n" * 3)
+        self.run_ok("t")
+        os.remove(self.path("s"))
+        os.remove(self.path("t"))
+        damaged = {f"cut{n:04}.huf": good[:n] for n in range(1, len(good))}  # 0 bytes is an empty file's
+        for offset in range(len(good)):
+            flipped = bytearray(good)
+            flipped[offset] ^= 1 << (offset % 8)
+            damaged[f"flip{offset:04}.huf"] = bytes(flipped)
+        damaged["twice.huf"] = good + good
+        damaged["s_then_t.huf"] = good + self.read("t.huf")
+        os.remove(self.path("t.huf"))
+        for name, data in damaged.items():
+            self.write(name, data)
+        names = sorted(damaged)
+        refused = r"huffman: ([a-z_0-9]+\.huf): (damaged: |not a valid compressed file: )"
+        # A cut inside the dictionary before the dead-end record leaves no
+        # sign that the file was checked: -dcf may copy it as data that is
+        # not compressed, as it copies any input whose dictionary fails.
+        unmarked = {f"cut{n:04}.huf" for n in range(1, 61)}
+        # One run each, every file named: each one gets its own line.
+        for args in (["-t"], ["-d"], ["-d", "--rm"], ["-dcf"]):
+            result = huffman(self.dir, *args, *names)
+            self.assertEqual(result.status, 1, args)
+            named = [re.match(refused, line).group(1) for line in result.err.splitlines()]
+            if args == ["-dcf"]:
+                self.assertLessEqual(set(names) - set(named), unmarked)
+            else:
+                self.assertEqual(named, names, args)
+            self.assert_entries(["s.huf"] + names)
+        self.assertEqual(self.run_ok("-dc", "s.huf").out, source)
 
     def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
         text = "Meeting notes: bring the slides, book the room.\n".encode() * 40
