@@ -202,18 +202,77 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
       ReportFileError(route.shown, "changed while it was being compressed");
       return false;
     case CodecStatus::not_compressed:
-    case CodecStatus::damaged:
       ReportFileError(route.shown, "not a valid compressed file");
+      return false;
+    case CodecStatus::damaged:
+      ReportFileError(route.shown, "damaged");
       return false;
   }
   return false;
 }
 
-// After a complete output: the source removed with --rm, the -v line.
+// A restore's or a test's failure: the structural check failed, the check
+// data disagrees, or the codec's other failures. True when there is none.
+template <typename Result>
+bool ReportRestoreStatus(const Route& route, const Result& result) {
+  if (result.status == CodecStatus::not_compressed) {
+    ReportFileError(route.shown, "not a valid compressed file: " + FaultText(result.fault) + " (at byte " +
+                                     std::to_string(result.fault_offset) + ")");
+    return false;
+  }
+  if (result.status == CodecStatus::damaged) {
+    ReportFileError(route.shown, DamageText(result.damage, result.damaged_from, result.damaged_to));
+    return false;
+  }
+  return ReportStatus(route, result.status, result.system_error);
+}
+
+// Takes every byte and keeps none: a read-back decodes into it.
+class DiscardBuffer final : public std::streambuf {
+ protected:
+  std::streamsize xsputn(const char* /*bytes*/, std::streamsize count) override { return count; }
+  int_type overflow(int_type byte) override { return traits_type::not_eof(byte); }
+};
+
+// With --rm, before the source goes: the compressed file, read back from
+// the file system and restored into nothing, gives the source's length and
+// the checksum of its content as it was read while compressing. False
+// (reported, the source kept) when it does not.
+bool CompressedReadsBack(const Route& route, const CompressResult& written) {
+  std::ifstream file(PathOf(route.output), std::ios::binary);
+  if (file.is_open() && written.source_checksum_known) {
+    DiscardBuffer discard;
+    std::ostream nowhere(&discard);
+    const DecompressResult back = DeCompressStream(file, nowhere, {}, true, true);
+    if (back.status == CodecStatus::ok && back.restored_checksum_known &&
+        back.restored_checksum == written.source_checksum && back.restored_bytes == written.source_bytes) {
+      return true;
+    }
+  }
+  ReportFileError(route.shown, "not removed: " + ShownName(route.output) + " read back does not restore it");
+  return false;
+}
+
+// With --rm, before the compressed file goes: the restored file, read back
+// from the file system, has the length and checksum of what the restore
+// wrote, itself the trailer's for a checked file. False (reported, the
+// compressed file kept) when it does not.
+bool RestoredReadsBack(const Route& route, const DecompressResult& restored) {
+  std::ifstream file(PathOf(route.output), std::ios::binary);
+  if (file.is_open() && restored.restored_checksum_known) {
+    const ChecksumResult back = ChecksumStream(file);
+    if (back.checksum == restored.restored_checksum && back.bytes == restored.restored_bytes) return true;
+  }
+  ReportFileError(route.shown, "not removed: " + ShownName(route.output) + " read back differs from what was restored");
+  return false;
+}
+
+// After a complete output (read back first with --rm): the source removed
+// with --rm, the -v line, and its note after it.
 // The -v line reads from input to output size; the ratio is always the
 // compressed file's space saved, as in the -l table.
 bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64_t compressed_bytes,
-                 std::uint64_t original_bytes, bool restored) {
+                 std::uint64_t original_bytes, bool restored, const std::string& note = "") {
   if (preferences.remove_source && !route.in_order && !route.to_stdout) {
     if (int error = RemoveFile(route.source)) {
       ReportSystemError(route.shown, "cannot remove", error);
@@ -224,7 +283,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
     const std::uint64_t in = restored ? compressed_bytes : original_bytes;
     const std::uint64_t out = restored ? original_bytes : compressed_bytes;
     ReportLine(ShownName(route.shown) + ": " + std::to_string(in) + " -> " + std::to_string(out) + " bytes (ratio " +
-               RatioText(compressed_bytes, original_bytes) + ")");
+               RatioText(compressed_bytes, original_bytes) + ")" + (note.empty() ? "" : ", " + note));
   }
   return true;
 }
@@ -239,12 +298,6 @@ std::istream* OpenSource(const Route& route, std::ifstream& file) {
     return nullptr;
   }
   return &file;
-}
-
-// A file that fails the structural checks, with the first check it fails.
-void ReportFault(const Route& route, FormatFault fault, std::uint64_t offset) {
-  ReportFileError(route.shown,
-                  "not a valid compressed file: " + FaultText(fault) + " (at byte " + std::to_string(offset) + ")");
 }
 
 bool RefuseTerminal(const Preferences& preferences, const Route& route, bool compressed_out) {
@@ -291,8 +344,11 @@ class InOrderFile {
 // in their format. One whose dictionary is well formed but whose codes fail
 // is a damaged compressed file: an error, as without -f. `whole_input` says
 // the start is the whole input, so a dictionary cut short is the input's own.
-// This is the one place that decides.
-bool PassesThrough(FormatFault fault, bool whole_input) {
+// A checked file (`checked`: its dictionary carries the check mark, or its
+// end is a valid footer) is compressed data whatever its damage, so it is
+// never copied. This is the one place that decides.
+bool PassesThrough(FormatFault fault, bool whole_input, bool checked) {
+  if (checked) return false;
   switch (fault) {
     case FormatFault::single_value:
     case FormatFault::bad_kind:
@@ -401,13 +457,15 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   if (!destination.Open()) return false;
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
+  const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
+  const CompressOptions options{.checked = preferences.checked, .source_checksum = removes};
   CompressResult result;
   if (route.in_order) {
     const SpooledCompression spooled =
         route.from_stdin ? CompressInOrder(StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
-                                           destination.Stream(), meter.Callback())
+                                           destination.Stream(), meter.Callback(), options)
                          : CompressInOrder(named_in_order->Stream(), named_in_order->Descriptor(), false,
-                                           destination.Stream(), meter.Callback());
+                                           destination.Stream(), meter.Callback(), options);
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
       return false;
@@ -420,13 +478,15 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     result = spooled.result;
   } else {
-    result = CompressAt(file->Reader(), file->Size(), destination.Stream(), meter.Callback());
+    result = CompressAt(file->Reader(), file->Size(), destination.Stream(), meter.Callback(), options);
   }
   meter.Erase();
   if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   file.reset();  // Windows removes no file that is open
-  return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false);
+  if (removes && !CompressedReadsBack(route, result)) return false;
+  return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false,
+                     BareText(result.bare_reason));
 }
 
 bool DecompressOne(const Preferences& preferences, const std::string& operand) {
@@ -464,7 +524,15 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
     if (ReportReadError(route, *source)) return false;
     const bool whole_input = start.size() < k_start_bytes || source->rdbuf()->sgetc() == std::char_traits<char>::eof();
     std::istringstream start_only(start);
-    if (PassesThrough(TestStream(start_only).fault, whole_input)) {
+    const FormatFault fault = TestStream(start_only).fault;
+    // Decoded without the structural checks, the start shows its check data
+    // even where the dictionary fails them: the mark, or (when it is the
+    // whole input) the footer.
+    std::istringstream start_again(start);
+    DiscardBuffer discard;
+    std::ostream nowhere(&discard);
+    const bool checked = DeCompressStream(start_again, nowhere, {}, false).checked;
+    if (PassesThrough(fault, whole_input, checked)) {
       CopyThrough(start, *source->rdbuf(), destination.Stream());
       if (ReportReadError(route, *source) || !destination.Finish(false)) return false;
       if (preferences.verbosity == Verbosity::verbose) {
@@ -480,19 +548,17 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   // The checks of -t come first: a failing file is refused, its output
   // discarded.
-  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback());
+  const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
+  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback(), true, removes);
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
     return false;
   }
-  if (result.status == CodecStatus::not_compressed) {
-    ReportFault(route, result.fault, result.fault_offset);
-    return false;
-  }
-  if (!ReportStatus(route, result.status, result.system_error)) return false;
+  if (!ReportRestoreStatus(route, result)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   file.close();  // Windows removes no file that is open
+  if (removes && !RestoredReadsBack(route, result)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
 }
 
@@ -512,11 +578,7 @@ std::optional<TestResult> CheckOne(const Preferences& preferences, const std::st
     ReportSystemError(route.shown, "read error", StandardInput().Error());
     return std::nullopt;
   }
-  if (result.status == CodecStatus::not_compressed) {
-    ReportFault(route, result.fault, result.fault_offset);
-    return std::nullopt;
-  }
-  if (!ReportStatus(route, result.status, result.system_error)) return std::nullopt;
+  if (!ReportRestoreStatus(route, result)) return std::nullopt;
   return result;
 }
 
@@ -524,22 +586,48 @@ std::optional<TestResult> CheckOne(const Preferences& preferences, const std::st
 
 bool TestOne(const Preferences& preferences, const std::string& operand) {
   Route route;
-  if (!CheckOne(preferences, operand, route)) return false;
-  if (preferences.verbosity == Verbosity::verbose) ReportLine(ShownName(route.shown) + ": OK");
+  const std::optional<TestResult> result = CheckOne(preferences, operand, route);
+  if (!result) return false;
+  if (preferences.verbosity == Verbosity::verbose) {
+    ReportLine(ShownName(route.shown) + (result->checked ? ": OK (checked)" : ": OK (structure only: no check data)"));
+  }
   return true;
 }
 
+// A checked regular file is listed from its ends, as its trailer and
+// dictionary say, without decoding: -l trusts the check data, -t verifies
+// it. Any other file is decoded, and checked as -t checks it.
 bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table) {
-  Route route;
+  Route route = BaseRoute(preferences, operand);
+  if (!CheckSource(route)) return false;
+  if (!route.in_order) {
+    const PositionalFile file(route.source);
+    if (!file.IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", file.Error());
+      return false;
+    }
+    const Summary summary = SummarizeAt(file.Reader(), file.Size());
+    if (!ReportStatus(route, summary.status, summary.system_error)) return false;
+    if (summary.checked) {
+      table.Add({.compressed_bytes = summary.compressed_bytes,
+                 .original_bytes = summary.original_bytes,
+                 .leaves = summary.leaves,
+                 .dictionary_bytes = summary.dictionary_bytes,
+                 .checked = true,
+                 .shown_name = ShownName(route.shown)},
+                summary.codes);
+      return true;
+    }
+  }
   const std::optional<TestResult> result = CheckOne(preferences, operand, route);
   if (!result) return false;
-  ListRow row;
-  row.compressed_bytes = result->compressed_bytes;
-  row.original_bytes = result->restored_bytes;
-  row.leaves = result->leaves;
-  row.dictionary_bytes = result->dictionary_bytes;
-  row.shown_name = ShownName(route.shown);
-  table.Add(row, result->codes);
+  table.Add({.compressed_bytes = result->compressed_bytes,
+             .original_bytes = result->restored_bytes,
+             .leaves = result->leaves,
+             .dictionary_bytes = result->dictionary_bytes,
+             .checked = result->checked,
+             .shown_name = ShownName(route.shown)},
+            result->codes);
   return true;
 }
 

@@ -8,9 +8,10 @@ namespace huffman::cli {
 namespace {
 
 void PrintRow(const std::string& compressed, const std::string& original, const std::string& ratio,
-              const std::string& values, const std::string& dictionary, const std::string& name) {
-  std::printf("%12s %12s %8s %6s %10s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
-              dictionary.c_str(), name.c_str());
+              const std::string& values, const std::string& dictionary, const std::string& check,
+              const std::string& name) {
+  std::printf("%12s %12s %8s %6s %10s %5s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
+              dictionary.c_str(), check.c_str(), name.c_str());
 }
 
 }  // namespace
@@ -23,11 +24,11 @@ std::string ByteText(std::uint8_t value) {
 }
 
 void ListTable::Add(const ListRow& row, const std::vector<CodeEntry>& codes) {
-  if (rows == 0) PrintRow("compressed", "original", "ratio", "values", "dictionary", "name");
+  if (rows == 0) PrintRow("compressed", "original", "ratio", "values", "dictionary", "check", "name");
   ++rows;
   PrintRow(std::to_string(row.compressed_bytes), std::to_string(row.original_bytes),
            RatioText(row.compressed_bytes, row.original_bytes), std::to_string(row.leaves),
-           std::to_string(row.dictionary_bytes), row.shown_name);
+           std::to_string(row.dictionary_bytes), row.checked ? "yes" : "no", row.shown_name);
   if (with_codes) {
     for (const CodeEntry& code : codes) {
       std::printf("    %-5s %4zu  %s\n", ByteText(code.value).c_str(), code.bits.size(), code.bits.c_str());
@@ -41,7 +42,7 @@ void ListTable::Add(const ListRow& row, const std::vector<CodeEntry>& codes) {
 void ListTable::Finish() const {
   if (rows < 2) return;
   PrintRow(std::to_string(totals.compressed_bytes), std::to_string(totals.original_bytes),
-           RatioText(totals.compressed_bytes, totals.original_bytes), "-", std::to_string(totals.dictionary_bytes),
+           RatioText(totals.compressed_bytes, totals.original_bytes), "-", std::to_string(totals.dictionary_bytes), "-",
            "(totals)");
 }
 

@@ -1,6 +1,7 @@
 // The table of -l on standard output: a header line, one row per file
 // (compressed and original sizes in bytes, the ratio as the space saved,
-// the byte values in the tree, the dictionary's size, the name), with -v
+// the byte values in the tree, the dictionary's size, whether the file
+// carries check data, the name), with -v
 // each file's code table under its row, and a totals row when more than one
 // file was listed.
 #pragma once
@@ -18,6 +19,7 @@ struct ListRow {
   std::uint64_t original_bytes = 0;
   int leaves = 0;
   std::uint64_t dictionary_bytes = 0;
+  bool checked = false;  // the file carries check data
   std::string shown_name;
 };
 

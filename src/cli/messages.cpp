@@ -59,6 +59,40 @@ std::string FaultText(FormatFault fault) {
   return "unknown fault";
 }
 
+std::string DamageText(Damage damage, std::uint64_t from, std::uint64_t to) {
+  const std::string range = std::to_string(from) + "-" + std::to_string(to);
+  switch (damage) {
+    case Damage::none:
+      break;
+    case Damage::trailer:
+      return "damaged: the check data at the end is missing, cut short or altered";
+    case Damage::dictionary:
+      return "damaged: the dictionary is not the one the check data was made for";
+    case Damage::content:
+      return "damaged: content differs at original bytes " + range;
+    case Damage::length:
+      return "damaged: the codes go on past the original's length, as original bytes " + range;
+    case Damage::payload_end:
+      return "damaged: the codes do not end where the check data begins";
+  }
+  return "damaged";
+}
+
+std::string BareText(BareReason reason) {
+  switch (reason) {
+    case BareReason::none:
+    case BareReason::not_asked:
+      return "";
+    case BareReason::empty_source:
+      return "no check data: the source is empty";
+    case BareReason::all_byte_values:
+      return "no check data: the source holds all 256 byte values";
+    case BareReason::too_large:
+      return "no check data: the source is over 256 GiB";
+  }
+  return "";
+}
+
 std::string SystemReason(int error) {
   if (error == 0) return "input/output error";
   // The same text as strerror, without its shared buffer.

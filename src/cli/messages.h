@@ -4,6 +4,7 @@
 // line or drive the terminal.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,13 @@ void ReportLine(std::string_view line);
 
 // The structural check a compressed file failed, as a reason.
 std::string FaultText(FormatFault fault);
+
+// What a checked file's check data found wrong, as a reason ("damaged: ...").
+std::string DamageText(Damage damage, std::uint64_t from, std::uint64_t to);
+
+// Why a compressed file carries no check data, as a clause; empty when it
+// does, or when none was asked for.
+std::string BareText(BareReason reason);
 
 // The system's reason for an errno, in English.
 std::string SystemReason(int error);

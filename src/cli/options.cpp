@@ -21,6 +21,7 @@ enum class Key {
   keep,
   remove,
   force,
+  no_check,
   suffix,
   verbose,
   quiet,
@@ -48,6 +49,7 @@ constexpr std::array k_options = {
     KnownOption{'k', "keep", false, Key::keep},
     KnownOption{'\0', "rm", false, Key::remove},
     KnownOption{'f', "force", false, Key::force},
+    KnownOption{'\0', "no-check", false, Key::no_check},
     KnownOption{'S', "suffix", true, Key::suffix},
     KnownOption{'v', "verbose", false, Key::verbose},
     KnownOption{'q', "quiet", false, Key::quiet},
@@ -134,6 +136,9 @@ void Apply(const KnownOption& option, const std::string& value, Gathered& state)
       break;
     case Key::force:
       p.force = true;
+      break;
+    case Key::no_check:
+      p.checked = false;
       break;
     case Key::suffix:
       p.suffix = value;

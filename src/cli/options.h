@@ -23,6 +23,7 @@ struct Preferences {
   std::optional<std::string> output_name;   // -o, never "-" (which sets to_stdout)
   bool remove_source = false;               // --rm (last of -k/--rm)
   bool force = false;                       // -f
+  bool checked = true;                      // compressed files carry check data; --no-check: bare
   std::string suffix = ".huf";              // -S
   Verbosity verbosity = Verbosity::normal;  // last of -v/-q
   std::optional<unsigned> threads;          // -T

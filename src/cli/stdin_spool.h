@@ -27,6 +27,6 @@ struct SpooledCompression {
 // `input` reads the descriptor `fd` from where it stands; `rereadable` when
 // it is a regular file read from its start, which is compressed in place.
 SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable, std::ostream& compressed,
-                                   const ProgressFn& progress);
+                                   const ProgressFn& progress, const CompressOptions& options);
 
 }  // namespace huffman::cli

@@ -479,6 +479,19 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
   return result;
 }
 
+ChecksumResult ChecksumStream(std::istream& source) {
+  ChecksumResult result;
+  SpanChecksums sums(k_span_bytes);
+  std::vector<char> buffer(1024 * 1024);
+  std::streamsize got = 0;
+  while ((got = source.rdbuf()->sgetn(buffer.data(), static_cast<std::streamsize>(buffer.size()))) > 0) {
+    sums.Add({reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(got)});
+  }
+  result.bytes = sums.Bytes();
+  result.checksum = WholeChecksum(sums.Finish());
+  return result;
+}
+
 Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
   Summary summary;
   summary.compressed_bytes = size;

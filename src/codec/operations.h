@@ -194,6 +194,16 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress = {})
 // a decode tells.
 Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size);
 
+// The whole checksum of the bytes `source` holds from its position to its
+// end, as a restore gives it (DecompressResult::restored_checksum): a
+// restored file read back is compared with its restore's.  A read that
+// fails ends the bytes early, so that they differ from any whole file's.
+struct ChecksumResult {
+  std::uint64_t bytes = 0;
+  std::uint64_t checksum = 0;
+};
+ChecksumResult ChecksumStream(std::istream& source);
+
 // Threads the codec may use for the coding of large blocks, for every
 // operation started after the call: 0 = every core this process may run on
 // (the default), 1 = one thread, N = N.  The same threads read and write

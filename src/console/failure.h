@@ -4,6 +4,7 @@
 // a terminal would act on escaped).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "codec/operations.h"
@@ -11,20 +12,24 @@
 namespace huffman {
 
 enum class FailureKind {
-  bad_name,          // the new name would leave the working directory ('/', NUL)
-  same_as_source,    // the new file would be the chosen file itself
-  not_a_file,        // the chosen entry is a device, a pipe or a socket
-  cannot_read,       // the chosen file could not be opened or read
-  cannot_write,      // the new file could not be created, written or put in place
-  source_changed,    // the chosen file changed while it was being compressed
-  not_compressed,    // the chosen file is not a compressed file, or is damaged (`fault` says how)
+  bad_name,        // the new name would leave the working directory ('/', NUL)
+  same_as_source,  // the new file would be the chosen file itself
+  not_a_file,      // the chosen entry is a device, a pipe or a socket
+  cannot_read,     // the chosen file could not be opened or read
+  cannot_write,    // the new file could not be created, written or put in place
+  source_changed,  // the chosen file changed while it was being compressed
+  not_compressed,  // the chosen file is not a compressed file, or is damaged (`fault` says how)
+  damaged,         // the chosen file's check data disagrees with it (`damage` says how)
 };
 
 struct Failure {
   FailureKind kind;
-  std::string file;  // the name concerned, as the user knows it
-  int error = 0;     // the system's errno, or 0 when there is none to tell
+  std::string file;                       // the name concerned, as the user knows it
+  int error = 0;                          // the system's errno, or 0 when there is none to tell
   FormatFault fault = FormatFault::none;  // the check a file to restore failed
+  Damage damage = Damage::none;           // with damaged
+  std::uint64_t damaged_from = 0;         // original bytes, inclusive, for content and length
+  std::uint64_t damaged_to = 0;
 };
 
 // One line, without a line end.

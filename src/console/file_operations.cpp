@@ -51,6 +51,9 @@ struct CodecOutcome {
   CodecStatus status;
   int system_error = 0;
   FormatFault fault = FormatFault::none;  // with not_compressed
+  Damage damage = Damage::none;           // with damaged
+  std::uint64_t damaged_from = 0;
+  std::uint64_t damaged_to = 0;
 };
 
 // Runs `codec` from the chosen file into a temporary file, and puts that in
@@ -67,9 +70,8 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
   if (attributes.Error() != 0) return Failure{FailureKind::cannot_read, file_Name, attributes.Error()};
   AtomicFile output(new_name, attributes);
   if (!output.IsOpen()) return Failure{FailureKind::cannot_write, new_name, output.Error()};
-  const CodecOutcome outcome = codec(source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) {
-    progress.Update(done, total);
-  });
+  const CodecOutcome outcome = codec(
+      source, output.Stream(), [&progress](std::uint64_t done, std::uint64_t total) { progress.Update(done, total); });
   switch (outcome.status) {
     case CodecStatus::ok:
       break;
@@ -79,11 +81,16 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
       return Failure{FailureKind::cannot_write, new_name, outcome.system_error};
     case CodecStatus::source_changed:
       return Failure{FailureKind::source_changed, file_Name};
+    // What was written before the fault or the damage was found is
+    // discarded with the uncommitted output.
     case CodecStatus::not_compressed:
-    case CodecStatus::damaged:
-      // What was written before the fault was found is discarded with the
-      // uncommitted output.
       return Failure{FailureKind::not_compressed, file_Name, 0, outcome.fault};
+    case CodecStatus::damaged:
+      return Failure{.kind = FailureKind::damaged,
+                     .file = file_Name,
+                     .damage = outcome.damage,
+                     .damaged_from = outcome.damaged_from,
+                     .damaged_to = outcome.damaged_to};
   }
   // A file that cannot take the chosen file's attributes is not put in
   // place: a failure screen means that nothing was written.
@@ -145,7 +152,8 @@ bool DeCompressFile(const std::string& file_Name) {
       file_Name, k_decompress_name_prompt, k_decompressing,
       [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
         const DecompressResult result = DeCompressStream(compressed, restored, progress);
-        return CodecOutcome{result.status, result.system_error, result.fault};
+        return CodecOutcome{result.status, result.system_error, result.fault,
+                            result.damage, result.damaged_from, result.damaged_to};
       },
       [] {}, k_decompress_closing);
 }

@@ -11,8 +11,7 @@ namespace {
 
 constexpr char k_banner[] = "~~~ Huffman | Movrix ~~~ | Relvanu\n\n";
 constexpr char k_menu_rule[] = "\n___________________________________\n";
-constexpr char k_menu_choices[] =
-    "\n\t1 ) Kompresuj\n\t2 ) Dekompresuj\n\t3 ) Inny plik\n\n\t0 ) Wyjscie\n\n\t---> ";
+constexpr char k_menu_choices[] = "\n\t1 ) Kompresuj\n\t2 ) Dekompresuj\n\t3 ) Inny plik\n\n\t0 ) Wyjscie\n\n\t---> ";
 
 // Thousands of bytes, as "KB" means on the summary screen.
 constexpr std::uint64_t k_bytes_per_kb = 1000;
@@ -51,12 +50,15 @@ void PrintSummary(const CompressResult& result) {
   std::printf(
       "\n\n\tKompresja zakonczona!\n\n\tInformacje:\n"
       "_______________________________________________________________\n\n"
-      "\tRozmiar pliku przed kompresja: %9" PRIu64 " KB\n"
-      "\tRozmiar pliku po kompresji:    %9" PRIu64 " KB\n\n"
-      "\tSlownik: %" PRIu64 "B ( %lldB )\n"
+      "\tRozmiar pliku przed kompresja: %9" PRIu64
+      " KB\n"
+      "\tRozmiar pliku po kompresji:    %9" PRIu64
+      " KB\n\n"
+      "\tSlownik: %" PRIu64
+      "B ( %lldB )\n"
       "_______________________________________________________________",
-      result.source_bytes / k_bytes_per_kb, result.compressed_bytes / k_bytes_per_kb,
-      result.dictionary_bytes, bracket_figure);
+      result.source_bytes / k_bytes_per_kb, result.compressed_bytes / k_bytes_per_kb, result.dictionary_bytes,
+      bracket_figure);
 }
 
 void PrintFailureLine(const std::string& line) {

@@ -15,8 +15,7 @@ inline constexpr char k_listing_heading[] = "\tPliki:\n_________________________
 inline constexpr char k_listing_end[] = "\n\t0 ) Wyjscie\n";
 inline constexpr char k_file_number_prompt[] = "___________________________________\n\n\tWpisz numer pliku: ";
 inline constexpr char k_compress_name_prompt[] = "\tPodaj nazwe nowego pliku:\n\n\t---> ";
-inline constexpr char k_decompress_name_prompt[] =
-    "\tPodaj nazwe nowego pliku ( po dekompresji ):\n\n\t---> ";
+inline constexpr char k_decompress_name_prompt[] = "\tPodaj nazwe nowego pliku ( po dekompresji ):\n\n\t---> ";
 inline constexpr char k_compressing[] = "\n\n\tKompresowanie...";
 inline constexpr char k_decompressing[] = "\n\n\tDekompresowanie...";
 // Closes the summary screen and every failure screen.

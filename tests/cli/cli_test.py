@@ -85,6 +85,16 @@ class RoundTripTest(CliTest):
             with self.subTest(label):
                 self.new_dir()
                 self.write("f", data)
+                # --no-check writes the menu's file, byte for byte.
+                harness.run(self.dir, "1\n1\nmenu\n\n0\n")
+                self.assertEqual(self.run_ok("--no-check", "-c", "f").out, self.read("menu.txt"))
+                os.remove(self.path("menu.txt"))
+                # -v says why a file carries no check data.
+                note = (", no check data: the source is empty" if not data
+                        else ", no check data: the source holds all 256 byte values" if len(set(data)) == 256
+                        else "")
+                self.assertRegex(huffman(self.dir, "-cv", "f").err, r"^f: \d+ -> \d+ bytes \(ratio [^)]*\)"
+                                 + re.escape(note) + "\n$")
                 os.utime(self.path("f"), (1_000_000_000, 1_000_000_000))
                 os.chmod(self.path("f"), 0o640)
                 self.run_ok("f")
@@ -481,7 +491,8 @@ class CheckTest(CliTest):
         self.write("padded.huf", ZERO_PADDED)
         self.assertEqual(self.run_ok("-t", "notes.huf", "empty.huf", "exact.huf", "padded.huf").out, b"")
         result = huffman(self.dir, "-tv", "notes.huf", "-", stdin=EXACT)
-        self.assertEqual((result.status, result.err), (0, "notes.huf: OK\n(stdin): OK\n"))
+        self.assertEqual((result.status, result.err),
+                         (0, "notes.huf: OK (checked)\n(stdin): OK (structure only: no check data)\n"))
         self.assertEqual(self.run_ok("-dc", "exact.huf").out, b"aaaaaaab")
         self.assertEqual(self.run_ok("-dc", "padded.huf").out, b"aab" + b"b" * 5)
 
@@ -515,6 +526,45 @@ class CheckTest(CliTest):
                     else:
                         self.assertEqual((result.status, result.out, result.err), (0, data, ""), args)
 
+    def test_every_cut_flip_and_concatenation_of_a_checked_file_is_refused(self):
+        # Ten byte values, so the file holds a dictionary of 61 bytes, a
+        # payload and the check data after it.
+        source = bytes(b"abcdefgh \n"[(k * k + k // 3) % 10] for k in range(300))
+        self.write("s", source)
+        self.run_ok("s")
+        good = self.read("s.huf")
+        self.write("t", b"another source, checked as well\n" * 3)
+        self.run_ok("t")
+        os.remove(self.path("s"))
+        os.remove(self.path("t"))
+        damaged = {f"cut{n:04}.huf": good[:n] for n in range(1, len(good))}  # 0 bytes is an empty file's
+        for offset in range(len(good)):
+            flipped = bytearray(good)
+            flipped[offset] ^= 1 << (offset % 8)
+            damaged[f"flip{offset:04}.huf"] = bytes(flipped)
+        damaged["twice.huf"] = good + good
+        damaged["s_then_t.huf"] = good + self.read("t.huf")
+        os.remove(self.path("t.huf"))
+        for name, data in damaged.items():
+            self.write(name, data)
+        names = sorted(damaged)
+        refused = r"huffman: ([a-z_0-9]+\.huf): (damaged: |not a valid compressed file: )"
+        # A cut inside the dictionary before the dead-end record leaves no
+        # sign that the file was checked: -dcf may copy it as data that is
+        # not compressed, as it copies any input whose dictionary fails.
+        unmarked = {f"cut{n:04}.huf" for n in range(1, 61)}
+        # One run each, every file named: each one gets its own line.
+        for args in (["-t"], ["-d"], ["-d", "--rm"], ["-dcf"]):
+            result = huffman(self.dir, *args, *names)
+            self.assertEqual(result.status, 1, args)
+            named = [re.match(refused, line).group(1) for line in result.err.splitlines()]
+            if args == ["-dcf"]:
+                self.assertLessEqual(set(names) - set(named), unmarked)
+            else:
+                self.assertEqual(named, names, args)
+            self.assert_entries(["s.huf"] + names)
+        self.assertEqual(self.run_ok("-dc", "s.huf").out, source)
+
     def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
         text = "Meeting notes: bring the slides, book the room.\n".encode() * 40
         with open(harness.BINARY, "rb") as program:
@@ -542,20 +592,28 @@ class ListTest(CliTest):
         self.write("empty.huf", b"")
         out = self.run_ok("-l", "exact.huf", "four.huf", "empty.huf").out.decode()
         header, exact, four, empty, totals = [line.split() for line in out.splitlines()]
-        self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "name"])
-        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "exact.huf"])
-        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "four.huf"])
-        self.assertEqual(empty, ["0", "0", "-", "0", "0", "empty.huf"])
-        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "(totals)"])
+        self.assertEqual(header, ["compressed", "original", "ratio", "values", "dictionary", "check", "name"])
+        self.assertEqual(exact, ["8", "8", "0.0%", "2", "7", "no", "exact.huf"])
+        self.assertEqual(four, ["11", "32", "65.6%", "2", "7", "no", "four.huf"])
+        self.assertEqual(empty, ["0", "0", "-", "0", "0", "no", "empty.huf"])
+        self.assertEqual(totals, ["19", "40", "52.5%", "-", "14", "-", "(totals)"])
         # A file that grew: -l and the -v line of both directions agree.
         self.write("notes", b"abracadabra")
-        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 28 bytes (ratio -154.5%)\n")
-        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:3],
-                         ["28", "11", "-154.5%"])
-        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 28 -> 11 bytes (ratio -154.5%)\n")
+        self.assertEqual(huffman(self.dir, "-v", "notes").err, "notes: 11 -> 119 bytes (ratio -981.8%)\n")
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split(),
+                         ["119", "11", "-981.8%", "5", "31", "yes", "notes.huf"])
+        self.assertEqual(huffman(self.dir, "-dcv", "notes.huf").err, "notes.huf: 119 -> 11 bytes (ratio -981.8%)\n")
+        # -l reads a checked file's size from its trailer and decodes nothing:
+        # with its codes altered, -l lists it as before, and -t refuses it.
+        notes = bytearray(self.read("notes.huf"))
+        notes[31] ^= 0x80  # the first payload byte
+        self.write("notes.huf", bytes(notes))
+        self.assertEqual(self.run_ok("-l", "notes.huf").out.decode().splitlines()[1].split()[:2], ["119", "11"])
+        self.assertEqual(huffman(self.dir, "-t", "notes.huf").err,
+                         "huffman: notes.huf: damaged: content differs at original bytes 0-10\n")
         # Codes sorted by their bits; space and backslash escaped.
         self.write("odd", b" " + b"\\" * 7)  # eight one-bit codes: no padding
-        self.run_ok("odd")
+        self.run_ok("--no-check", "odd")
         lines = self.run_ok("-lv", "odd.huf").out.decode().splitlines()
         self.assertEqual(len(lines), 2 + 2)  # header, row, one line per byte value
         self.assertEqual([line.split() for line in lines[2:]], [["\\x20", "1", "0"], ["\\x5c", "1", "1"]])

@@ -472,6 +472,21 @@ class FailureTest(harness.WorkDirTest):
                 self.write("src", data)
                 self.assertEqual(self.run_failing(["src"], 1, 2, "back"), expected)
 
+    def test_restore_refuses_a_damaged_checked_file_naming_the_span(self):
+        # Three spans of 256 KiB; the command line writes the checked file.
+        source = bytes(b"checked "[k % 8] for k in range(700_000))
+        self.write("src", source)
+        self.assertEqual(subprocess.run(harness.program("src"), cwd=self.dir).returncode, 0)
+        packed = bytearray(self.read("src.huf"))
+        os.remove(self.path("src"))
+        os.remove(self.path("src.huf"))
+        # Six byte values: a dictionary of 37 bytes, then 21 bits for each
+        # "checked ", so this byte codes original byte 300000, in the second span.
+        packed[37 + 300_000 * 21 // 64] ^= 0x10
+        self.write("src", bytes(packed))
+        self.assertEqual(self.run_failing(["src"], 1, 2, "back"),
+                         "Plik uszkodzony: src (zawartosc rozni sie w bajtach 262144-524287 oryginalu)")
+
     def test_output_that_cannot_be_written(self):
         # A compressed file, so that both operations get as far as writing.
         packed = self.COMPRESSED
