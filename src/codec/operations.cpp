@@ -510,6 +510,7 @@ Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
   if (!read(size - end.size(), end)) return summary;
   const std::optional<Trailer> trailer = ReadTrailer(end, body_bytes);
   if (!trailer || !ConsistentTrailer(*trailer)) return summary;
+  summary.ends_in_check_data = true;
 
   std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(size, k_max_dictionary_bytes)));
   if (!read(0, start)) return summary;

@@ -133,6 +133,10 @@ struct Summary {
   CodecStatus status = CodecStatus::ok;  // ok or read_failed
   int system_error = 0;
   bool checked = false;  // false: no valid check data; decode to learn the rest
+  // The file ends in a footer and trailer that verify, whatever the rest
+  // holds: it was written checked, even where `checked` is false because
+  // its dictionary or size disagrees with them (damaged).
+  bool ends_in_check_data = false;
   std::uint64_t compressed_bytes = 0;
   std::uint64_t original_bytes = 0;  // from the trailer
   std::uint64_t dictionary_bytes = 0;

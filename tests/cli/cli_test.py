@@ -564,6 +564,16 @@ class CheckTest(CliTest):
                 self.assertEqual(named, names, args)
             self.assert_entries(["s.huf"] + names)
         self.assertEqual(self.run_ok("-dc", "s.huf").out, source)
+        # Past the start -dcf reads to judge an input, a file's own end still
+        # shows its check data when its dictionary was damaged.
+        self.write("large", source * 2000)
+        self.run_ok("--rm", "large")
+        flipped = bytearray(self.read("large.huf"))
+        flipped[0] ^= 1
+        self.write("large.huf", bytes(flipped))
+        result = huffman(self.dir, "-dcf", "large.huf")
+        self.assertEqual((result.status, result.out), (1, b""))
+        self.assertRegex(result.err, refused)
 
     def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
         text = "Meeting notes: bring the slides, book the room.\n".encode() * 40
