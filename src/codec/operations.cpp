@@ -304,11 +304,9 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
     restore.result = failure;
     return restore;
   };
-  // The input's size, where a progress display asks for it (a stream that
-  // cannot seek records the failed attempt, which its callers see as a
-  // read error): the bytes where check data may lie are then known before
-  // they are read.
-  const std::uint64_t size_ahead = progress ? compressed.SizeAhead() : 0;
+  // The input's size where it can tell it (0 for a pipe): the bytes where
+  // check data may lie are then known before they are read.
+  const std::uint64_t size_ahead = compressed.SizeAhead();
   ProgressCounter counter(progress, progress ? size_ahead : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
