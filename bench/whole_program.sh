@@ -3,8 +3,9 @@
 # `cat FILE > /dev/null`: through the menu in pipe mode and, where the
 # program has a command line, as `huffman FILE` and `huffman -d FILE.huf`;
 # on every core and on one (taskset -c 0), and on the command line with
-# -T 1, -T 0 (every core) and -T 8.  The source is in the page cache and the
-# outputs are new files.  All variants run in turn in each round, so a busy
+# -T 1, -T 0 (every core) and -T 8, and with --no-check (a bare file beside
+# the checked one the command line writes).  The source is in the page cache
+# and the outputs are new files.  All variants run in turn in each round, so a busy
 # machine slows them alike; best of ROUNDS (default 5), in MB/s of FILE's
 # size (1 MB = 10^6 bytes), with the peak RSS of one more run.
 # Usage: whole_program.sh PROGRAM FILE
@@ -16,7 +17,7 @@ size=$(stat -L -c %s "$file")
 work=$(mktemp -d "${TMPDIR:-/tmp}/huffman-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-mkdir -p menu cli/back
+mkdir -p menu cli/back cli/bare cli/bare_back
 cp "$file" menu/source
 cp "$file" cli/source
 cores=$(nproc)
@@ -25,6 +26,8 @@ have_taskset=0
 taskset -c 0 true 2> /dev/null && have_taskset=1
 have_cli=0
 "$program" --help < /dev/null 2> /dev/null | grep -q -- --threads && have_cli=1
+have_no_check=0
+"$program" --help < /dev/null 2> /dev/null | grep -q -- --no-check && have_no_check=1
 
 # Variant INDEX compresses or restores; `prepare` removes its output first
 # (outside the timing).  The menu lists its folder sorted: "packed.txt"
@@ -56,12 +59,16 @@ run_variant() {  # run_variant INDEX compress|restore
     4:restore) "$program" -T 8 -d cli/back/source.huf ;;
     5:compress) one_core "$program" cli/source ;;
     5:restore) one_core "$program" -d cli/back/source.huf ;;
+    6:compress) "$program" -T 0 --no-check -o cli/bare/source.huf cli/source ;;
+    6:restore) "$program" -T 0 -d cli/bare_back/source.huf ;;
   esac
 }
 prepare() {  # prepare INDEX compress|restore
   case "$1:$2" in
     [01]:compress) rm -f menu/packed.txt ;;
     [01]:restore) rm -f menu/restored.txt ;;
+    6:compress) rm -f cli/bare/source.huf ;;
+    6:restore) rm -f cli/bare_back/source && { [ -e cli/bare_back/source.huf ] || cp cli/bare/source.huf cli/bare_back/source.huf; } ;;
     *:compress) rm -f cli/source.huf ;;
     *:restore) rm -f cli/back/source && { [ -e cli/back/source.huf ] || cp cli/source.huf cli/back/source.huf; } ;;
   esac
@@ -73,6 +80,7 @@ if [ $have_cli = 1 ]; then
   variants[3]="command line -T 0 ($cores)"
   variants[4]="command line -T 8"
   [ $have_taskset = 1 ] && variants[5]="command line, taskset -c 0"
+  [ $have_no_check = 1 ] && variants[6]="command line -T 0 --no-check"
 fi
 
 elapsed() { local start=$EPOCHREALTIME; "$@"; awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { print b - a }'; }
