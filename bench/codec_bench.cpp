@@ -122,12 +122,12 @@ int main(int argc, char** argv) {
       for (const int all : {0, 1}) {
         huffman::SetThreadCount(all != 0 ? 0 : 1);
         for (const int check : {0, 1}) {
-          const std::string& file = check != 0 ? checked : compressed;
+          const std::string& coded = check != 0 ? checked : compressed;
           compress_s[check][all] =
               std::min(compress_s[check][all],
                        BestSeconds(1, [&] { Run(check != 0 ? k_compress_checked : k_compress, source, discard); }));
           decompress_s[check][all] =
-              std::min(decompress_s[check][all], BestSeconds(1, [&] { Run(k_decompress, file, discard); }));
+              std::min(decompress_s[check][all], BestSeconds(1, [&] { Run(k_decompress, coded, discard); }));
         }
       }
     }

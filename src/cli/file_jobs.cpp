@@ -615,25 +615,25 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
     const Summary summary = SummarizeAt(file.Reader(), file.Size());
     if (!ReportStatus(route, summary.status, summary.system_error)) return false;
     if (summary.checked) {
-      table.Add({.compressed_bytes = summary.compressed_bytes,
-                 .original_bytes = summary.original_bytes,
-                 .leaves = summary.leaves,
-                 .dictionary_bytes = summary.dictionary_bytes,
-                 .checked = true,
-                 .shown_name = ShownName(route.shown)},
-                summary.codes);
+      const ListRow row{.compressed_bytes = summary.compressed_bytes,
+                        .original_bytes = summary.original_bytes,
+                        .leaves = summary.leaves,
+                        .dictionary_bytes = summary.dictionary_bytes,
+                        .checked = true,
+                        .shown_name = ShownName(route.shown)};
+      table.Add(row, summary.codes);
       return true;
     }
   }
   const std::optional<TestResult> result = CheckOne(preferences, operand, route);
   if (!result) return false;
-  table.Add({.compressed_bytes = result->compressed_bytes,
-             .original_bytes = result->restored_bytes,
-             .leaves = result->leaves,
-             .dictionary_bytes = result->dictionary_bytes,
-             .checked = result->checked,
-             .shown_name = ShownName(route.shown)},
-            result->codes);
+  const ListRow row{.compressed_bytes = result->compressed_bytes,
+                    .original_bytes = result->restored_bytes,
+                    .leaves = result->leaves,
+                    .dictionary_bytes = result->dictionary_bytes,
+                    .checked = result->checked,
+                    .shown_name = ShownName(route.shown)};
+  table.Add(row, result->codes);
   return true;
 }
 

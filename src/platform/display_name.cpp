@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 
 namespace huffman {
 namespace {
@@ -111,10 +112,8 @@ bool IsWide(char32_t code) {
       {0xA000, 0xA4CF}, {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},
       {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD},
   };
-  for (const Range& range : k_wide) {
-    if (code >= range.first && code <= range.last) return true;
-  }
-  return false;
+  return std::any_of(std::begin(k_wide), std::end(k_wide),
+                     [code](const Range& range) { return code >= range.first && code <= range.last; });
 }
 
 constexpr std::size_t k_tab_columns = 8;
