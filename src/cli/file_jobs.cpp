@@ -164,7 +164,7 @@ class Destination {
     if (!file_) {
       StandardOutput().flush();
       if (!StandardOutput()) {
-        ReportSystemError(k_standard_output_name, "write error", StandardOutput().Error());
+        ReportWriteError(k_standard_output_name, StandardOutput().Error());
         return false;
       }
       return true;
@@ -196,7 +196,7 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
       ReportSystemError(route.shown, "read error", error);
       return false;
     case CodecStatus::write_failed:
-      ReportSystemError(route.to_stdout ? k_standard_output_name : route.output, "write error", error);
+      ReportWriteError(route.to_stdout ? k_standard_output_name : route.output, error);
       return false;
     case CodecStatus::source_changed:
       ReportFileError(route.shown, "changed while it was being compressed");

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/display_name.h"
+#include "platform/system_errors.h"
 
 namespace huffman::cli {
 namespace {
@@ -23,6 +24,11 @@ void ReportFileError(std::string_view name, std::string_view reason) {
 
 void ReportSystemError(std::string_view name, std::string_view reason, int error) {
   ReportFileError(name, std::string(reason) + ": " + SystemReason(error));
+}
+
+void ReportWriteError(std::string_view name, int error) {
+  if (name == k_standard_output_name && IsBrokenPipe(error)) return;
+  ReportSystemError(name, "write error", error);
 }
 
 void ReportUsageError(std::string_view message) {

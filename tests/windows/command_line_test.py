@@ -1,0 +1,50 @@
+"""The Windows build's command line where Windows differs from POSIX: a
+closed pipe on standard output ends the program quietly (POSIX has SIGPIPE
+for that).
+
+Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
+"""
+import os
+import shlex
+import subprocess
+import sys
+import tempfile
+import unittest
+
+COMMAND = []
+TIMEOUT = 120
+
+
+def run(directory, *arguments):
+    return subprocess.run(COMMAND + list(arguments), cwd=directory, capture_output=True, timeout=TIMEOUT)
+
+
+class CommandLineTest(unittest.TestCase):
+
+    def setUp(self):
+        self.root = tempfile.TemporaryDirectory()
+        self.addCleanup(self.root.cleanup)
+        self.dir = self.root.name
+
+    def write(self, name, data):
+        with open(os.path.join(self.dir, name), "wb") as f:
+            f.write(data)
+
+    def test_a_closed_pipe_on_standard_output_ends_quietly(self):
+        # Far more than a pipe holds, so the program is still writing when
+        # the reader goes.
+        self.write("big", b"".join(b"line %d of something to restore\n" % n for n in range(400000)))
+        done = run(self.dir, "big")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        reader = subprocess.Popen(COMMAND + ["-dc", "big.huf"], cwd=self.dir, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE)
+        self.assertEqual(reader.stdout.read(4096)[:7], b"line 0 ")
+        reader.stdout.close()
+        self.assertEqual(reader.wait(timeout=TIMEOUT), 1)
+        self.assertEqual(reader.stderr.read(), b"")
+        reader.stderr.close()
+
+
+if __name__ == "__main__":
+    COMMAND = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", "")) + [os.path.abspath(sys.argv.pop(1))]
+    unittest.main()
