@@ -427,7 +427,7 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     return false;
   }
   if (!route.to_stdout && !preferences.output_name) {
-    if (route.source.ends_with(preferences.suffix) && !preferences.force) {
+    if (StemLength(route.source, preferences.suffix) && !preferences.force) {
       ReportFileError(route.shown,
                       "already has the " + ShownName(preferences.suffix) + " suffix; use -f to compress it again");
       return false;
@@ -496,12 +496,12 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!route.to_stdout && !preferences.output_name) {
     const std::string& suffix = preferences.suffix;
-    if (!route.source.ends_with(suffix) || route.source.size() == suffix.size() ||
-        route.source.ends_with("/" + suffix)) {
+    const std::optional<std::size_t> stem = StemLength(route.source, suffix);
+    if (!stem || *stem == 0 || route.source[*stem - 1] == '/') {
       ReportFileError(route.shown, "unknown suffix (expected " + ShownName(suffix) + "); use -c or -o to restore it");
       return false;
     }
-    route.output = route.source.substr(0, route.source.size() - suffix.size());
+    route.output = route.source.substr(0, *stem);
   }
   if (!CheckOutputName(preferences, route)) return false;
 

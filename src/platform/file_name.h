@@ -4,7 +4,9 @@
 // must stay a plain name in the directory it is made in.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,5 +24,10 @@ std::string NameOf(const std::filesystem::path& path);
 // of the characters it forbids in names (`\ / : * ? " < > |`, controls) and
 // no reserved device name (CON, NUL, COM1, LPT1... with any extension).
 bool IsPlainFileName(std::string_view name);
+
+// The length in bytes of `name` before `suffix` when `name` ends in it as the
+// system compares names: byte for byte on POSIX, without regard to case on
+// Windows (`A.HUF` ends in `.huf` there); nullopt when it does not.
+std::optional<std::size_t> StemLength(std::string_view name, std::string_view suffix);
 
 }  // namespace huffman

@@ -8,4 +8,9 @@ bool IsPlainFileName(std::string_view name) {
          name.find('\0') == std::string_view::npos;
 }
 
+std::optional<std::size_t> StemLength(std::string_view name, std::string_view suffix) {
+  if (!name.ends_with(suffix)) return std::nullopt;
+  return name.size() - suffix.size();
+}
+
 }  // namespace huffman

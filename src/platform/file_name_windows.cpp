@@ -4,6 +4,11 @@
 #include <array>
 #include <cctype>
 
+#include <windows.h>
+
+#include "platform/display_name.h"
+#include "platform/utf16_windows.h"
+
 namespace huffman {
 namespace {
 
@@ -35,6 +40,25 @@ bool IsPlainFileName(std::string_view name) {
   });
   // Windows drops a trailing dot or blank, so the file would get another name.
   return !forbidden_character && name.back() != '.' && name.back() != ' ' && !IsDeviceName(name);
+}
+
+// NTFS compares names by their UTF-16 units, each put in upper case, which
+// CompareStringOrdinal does too. A name that is not valid UTF-8 has no
+// UTF-16 form to compare, so its bytes are compared.
+std::optional<std::size_t> StemLength(std::string_view name, std::string_view suffix) {
+  if (!IsValidUtf8(name) || !IsValidUtf8(suffix)) {
+    if (!name.ends_with(suffix)) return std::nullopt;
+    return name.size() - suffix.size();
+  }
+  const std::wstring wide_name = WideFromUtf8(name);
+  const std::wstring wide_suffix = WideFromUtf8(suffix);
+  if (wide_suffix.size() > wide_name.size()) return std::nullopt;
+  const std::wstring_view ending = std::wstring_view(wide_name).substr(wide_name.size() - wide_suffix.size());
+  if (CompareStringOrdinal(ending.data(), static_cast<int>(ending.size()), wide_suffix.data(),
+                           static_cast<int>(wide_suffix.size()), TRUE) != CSTR_EQUAL) {
+    return std::nullopt;
+  }
+  return name.size() - Utf8FromWide(ending).size();
 }
 
 }  // namespace huffman

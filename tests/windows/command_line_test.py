@@ -1,6 +1,7 @@
 """The Windows build's command line where Windows differs from POSIX: a
 closed pipe on standard output ends the program quietly (POSIX has SIGPIPE
-for that).
+for that), and the suffix is matched without regard to case, as Windows
+matches names.
 
 Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -43,6 +44,20 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(reader.wait(timeout=TIMEOUT), 1)
         self.assertEqual(reader.stderr.read(), b"")
         reader.stderr.close()
+
+    def test_suffix_is_matched_without_regard_to_case(self):
+        self.write("a", b"abracadabra")
+        self.assertEqual(run(self.dir, "-o", "A.HUF", "a").returncode, 0)
+        os.remove(os.path.join(self.dir, "a"))
+        done = run(self.dir, "-d", "A.HUF")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        with open(os.path.join(self.dir, "A"), "rb") as f:
+            self.assertEqual(f.read(), b"abracadabra")
+        # The same match keeps a file from being compressed twice.
+        done = run(self.dir, "-k", "A.HUF")
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"A.HUF: already has the .huf suffix", done.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["A", "A.HUF"])
 
 
 if __name__ == "__main__":
