@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace huffman {
 
@@ -29,5 +30,12 @@ bool IsPlainFileName(std::string_view name);
 // system compares names: byte for byte on POSIX, without regard to case on
 // Windows (`A.HUF` ends in `.huf` there); nullopt when it does not.
 std::optional<std::size_t> StemLength(std::string_view name, std::string_view suffix);
+
+// The names a file operand stands for. POSIX shells expand `*` and `?`
+// themselves, so there it is the operand alone. Windows shells pass them
+// through, so there the names of its directory that match its last part,
+// sorted, each with the operand's directory part; the operand alone when it
+// holds no wildcard or nothing matches (it then fails as a missing file).
+std::vector<std::string> OperandNames(const std::string& operand);
 
 }  // namespace huffman

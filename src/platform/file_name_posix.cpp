@@ -13,4 +13,6 @@ std::optional<std::size_t> StemLength(std::string_view name, std::string_view su
   return name.size() - suffix.size();
 }
 
+std::vector<std::string> OperandNames(const std::string& operand) { return {operand}; }
+
 }  // namespace huffman

@@ -61,4 +61,27 @@ std::optional<std::size_t> StemLength(std::string_view name, std::string_view su
   return name.size() - Utf8FromWide(ending).size();
 }
 
+// The system matches the wildcards in the last part of the path only; the
+// names it finds are joined to the operand's own directory part, so
+// `sub\*.huf` gives `sub\a.huf`.
+std::vector<std::string> OperandNames(const std::string& operand) {
+  if (operand.find_first_of("*?") == std::string::npos) return {operand};
+  const std::size_t last_separator = operand.find_last_of("\\/:");
+  const std::string directory =
+      last_separator == std::string::npos ? std::string() : operand.substr(0, last_separator + 1);
+  WIN32_FIND_DATAW found{};
+  HANDLE search =
+      FindFirstFileExW(WideFromUtf8(operand).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) return {operand};
+  std::vector<std::string> names;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(directory + Utf8FromWide(name));
+  } while (FindNextFileW(search, &found) != 0);
+  FindClose(search);
+  if (names.empty()) return {operand};
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 }  // namespace huffman

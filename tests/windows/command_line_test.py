@@ -1,7 +1,8 @@
 """The Windows build's command line where Windows differs from POSIX: a
 closed pipe on standard output ends the program quietly (POSIX has SIGPIPE
-for that), and the suffix is matched without regard to case, as Windows
-matches names.
+for that), the suffix is matched without regard to case, as Windows matches
+names, and the program expands `*` and `?` in file operands itself, as
+Windows programs do (its shells pass them through).
 
 Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -58,6 +59,22 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(done.returncode, 1)
         self.assertIn(b"A.HUF: already has the .huf suffix", done.stderr)
         self.assertEqual(sorted(os.listdir(self.dir)), ["A", "A.HUF"])
+
+    def test_wildcards_in_operands_stand_for_the_names_they_match(self):
+        for name in ["a.txt", "zażółć.txt", "c.dat"]:
+            self.write(name, name.encode() * 100)
+        done = run(self.dir, "*.txt")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(sorted(os.listdir(self.dir)),
+                         ["a.txt", "a.txt.huf", "c.dat", "zażółć.txt", "zażółć.txt.huf"])
+        # An operand that matches nothing stays as given and fails alone.
+        done = run(self.dir, "-t", "-v", "*.huf", "*.zip")
+        self.assertEqual(done.returncode, 1)
+        lines = done.stderr.decode().splitlines()
+        self.assertEqual(len(lines), 3, lines)
+        self.assertTrue(lines[0].startswith("a.txt.huf:"), lines)
+        self.assertTrue(lines[1].startswith("zażółć.txt.huf:"), lines)
+        self.assertTrue(lines[2].startswith("huffman: *.zip: "), lines)
 
 
 if __name__ == "__main__":
