@@ -4,13 +4,14 @@
 #include <system_error>
 
 #include "platform/display_name.h"
+#include "platform/standard_streams.h"
 #include "platform/system_errors.h"
 
 namespace huffman::cli {
 namespace {
 
 void PrintLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stderr);
+  WriteText(StandardStream::error, line + "\n");
   std::fflush(stderr);
 }
 
