@@ -130,6 +130,18 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
   return true;
 }
 
+// With --rm the source must be removable, which is known before the work:
+// Windows removes no read-only file, and the output would be left beside
+// the source it was meant to replace.
+bool CheckRemovable(const Preferences& preferences, const Route& route) {
+  if (!preferences.remove_source || route.in_order || route.to_stdout) return true;
+  if (int error = RemovalBlocked(route.source)) {
+    ReportSystemError(route.shown, "--rm cannot remove it, nothing written", error);
+    return false;
+  }
+  return true;
+}
+
 // Where the output of one run goes, and what its end needs done. It is made
 // before the source is opened: the source's attributes are taken then, so
 // that the output gets the access time from before this run read it.
@@ -434,7 +446,7 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     route.output = route.source + preferences.suffix;
   }
-  if (!CheckOutputName(preferences, route)) return false;
+  if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
   Destination destination(route);
   // A regular file is read at offsets, on every core; any other input in
@@ -503,7 +515,7 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
     }
     route.output = route.source.substr(0, *stem);
   }
-  if (!CheckOutputName(preferences, route)) return false;
+  if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
   Destination destination(route);
   std::ifstream file;

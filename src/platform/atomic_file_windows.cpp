@@ -6,8 +6,8 @@
 #include <io.h>
 #include <windows.h>
 
-#include "platform/errno_windows.h"
 #include "platform/atomic_file_buffer.h"
+#include "platform/errno_windows.h"
 #include "platform/signals.h"
 #include "platform/utf16_windows.h"
 
@@ -89,10 +89,23 @@ int AtomicFile::Commit(bool durable) {
   // and the move itself is then written through.
   const std::wstring final_wide = WideFromUtf8(final_name);
   const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd())))) return ErrnoOf(GetLastError());
+  if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd()))))
+    return ErrnoOf(GetLastError());
   if (int close_error = buffer->Close()) return close_error;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
-  if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) return ErrnoOf(GetLastError());
+  // A read-only file is not replaced: its attribute is cleared for the
+  // replacement only (the caller allowed it), and given back if that fails.
+  const DWORD old_attributes = GetFileAttributesW(final_wide.c_str());
+  const bool read_only = old_attributes != INVALID_FILE_ATTRIBUTES && (old_attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                         (old_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (read_only && !SetFileAttributesW(final_wide.c_str(), old_attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    return ErrnoOf(GetLastError());
+  }
+  if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) {
+    const DWORD failure = GetLastError();
+    if (read_only) SetFileAttributesW(final_wide.c_str(), old_attributes);
+    return ErrnoOf(failure);
+  }
   ReleaseFile();
   committed = true;
   // Read-only only once in place: a read-only temporary file could be

@@ -101,4 +101,10 @@ int RemoveFile(const std::string& name) {
   return DeleteFileW(WideFromUtf8(name).c_str()) ? 0 : ErrnoOf(GetLastError());
 }
 
+int RemovalBlocked(const std::string& name) {
+  const DWORD attributes = GetFileAttributesW(WideFromUtf8(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoOf(GetLastError());
+  return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
+}
+
 }  // namespace huffman

@@ -2,7 +2,9 @@
 closed pipe on standard output ends the program quietly (POSIX has SIGPIPE
 for that), the suffix is matched without regard to case, as Windows matches
 names, and the program expands `*` and `?` in file operands itself, as
-Windows programs do (its shells pass them through).
+Windows programs do (its shells pass them through). Read-only files, which
+Windows neither removes nor replaces: --rm refuses such a source before any
+work, and -f replaces such an output.
 
 Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -75,6 +77,23 @@ class CommandLineTest(unittest.TestCase):
         self.assertTrue(lines[0].startswith("a.txt.huf:"), lines)
         self.assertTrue(lines[1].startswith("zażółć.txt.huf:"), lines)
         self.assertTrue(lines[2].startswith("huffman: *.zip: "), lines)
+
+    def test_read_only_files_with_rm_and_force(self):
+        self.write("a", b"abracadabra")
+        os.chmod(os.path.join(self.dir, "a"), 0o444)  # Wine shows it read-only
+        done = run(self.dir, "--rm", "a")
+        self.assertEqual(done.returncode, 1)
+        self.assertIn(b"a: --rm cannot remove it, nothing written", done.stderr)
+        self.assertEqual(os.listdir(self.dir), ["a"])
+        # The output took the source's read-only attribute; -f replaces it
+        # (Wine would replace it anyway; Windows refuses unless it is cleared).
+        self.assertEqual(run(self.dir, "a").returncode, 0)
+        os.chmod(os.path.join(self.dir, "a"), 0o644)
+        self.write("a", b"something else")
+        done = run(self.dir, "-f", "a")
+        self.assertEqual(done.returncode, 0, done.stderr)
+        done = run(self.dir, "-dc", "a.huf")
+        self.assertEqual(done.stdout, b"something else")
 
 
 if __name__ == "__main__":
