@@ -4,11 +4,13 @@ for that), the suffix is matched without regard to case, as Windows matches
 names, and the program expands `*` and `?` in file operands itself, as
 Windows programs do (its shells pass them through). Read-only files, which
 Windows neither removes nor replaces: --rm refuses such a source before any
-work, and -f replaces such an output.
+work, and -f replaces such an output. And the executable carries the
+manifest that asks Windows for long paths and UTF-8 as the ANSI code page.
 
 Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
 import os
+import re
 import shlex
 import subprocess
 import sys
@@ -94,6 +96,15 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         done = run(self.dir, "-dc", "a.huf")
         self.assertEqual(done.stdout, b"something else")
+
+    def test_the_executable_carries_its_manifest(self):
+        with open(COMMAND[-1], "rb") as f:
+            program = f.read()
+        manifests = re.findall(rb"<assembly .*?</assembly>", program, re.DOTALL)
+        self.assertEqual(len(manifests), 1)
+        for setting in [rb">true</longPathAware>", rb">UTF-8</activeCodePage>",
+                        rb'<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>']:
+            self.assertIn(setting, manifests[0])
 
 
 if __name__ == "__main__":
