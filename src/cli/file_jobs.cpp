@@ -251,7 +251,7 @@ class DiscardBuffer final : public std::streambuf {
 // the checksum of its content as it was read while compressing. False
 // (reported, the source kept) when it does not.
 bool CompressedReadsBack(const Route& route, const CompressResult& written) {
-  std::ifstream file(PathOf(route.output), std::ios::binary);
+  std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && written.source_checksum_known) {
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
@@ -270,7 +270,7 @@ bool CompressedReadsBack(const Route& route, const CompressResult& written) {
 // wrote, itself the trailer's for a checked file. False (reported, the
 // compressed file kept) when it does not.
 bool RestoredReadsBack(const Route& route, const DecompressResult& restored) {
-  std::ifstream file(PathOf(route.output), std::ios::binary);
+  std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && restored.restored_checksum_known) {
     const ChecksumResult back = ChecksumStream(file);
     if (back.checksum == restored.restored_checksum && back.bytes == restored.restored_bytes) return true;
@@ -304,7 +304,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
 std::istream* OpenSource(const Route& route, std::ifstream& file) {
   if (route.from_stdin) return &StandardInput();
   errno = 0;
-  file.open(PathOf(route.source), std::ios::binary);
+  file.open(OpenablePath(route.source), std::ios::binary);
   if (!file.is_open()) {
     ReportSystemError(route.shown, "cannot open", errno);
     return nullptr;

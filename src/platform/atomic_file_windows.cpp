@@ -48,7 +48,7 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
     // CREATE_NEW claims the name, so nothing that already exists is
     // overwritten. FILE_SHARE_DELETE lets the Ctrl-C handler remove the file
     // while this handle is still open.
-    file = CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    file = CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD failure = GetLastError();
@@ -76,7 +76,7 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
 AtomicFile::~AtomicFile() {
   buffer.reset();
   if (committed || temp_name.empty()) return;
-  DeleteFileW(WideFromUtf8(temp_name).c_str());
+  DeleteFileW(SystemPath(temp_name).c_str());
   ReleaseFile();
 }
 
@@ -87,7 +87,7 @@ int AtomicFile::Commit(bool durable) {
   // The data reach the disk before they replace an existing file (whose old
   // content a crash would otherwise lose) or when `durable` is asked for,
   // and the move itself is then written through.
-  const std::wstring final_wide = WideFromUtf8(final_name);
+  const std::wstring final_wide = SystemPath(final_name);
   const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd()))))
     return ErrnoOf(GetLastError());
@@ -101,7 +101,7 @@ int AtomicFile::Commit(bool durable) {
   if (read_only && !SetFileAttributesW(final_wide.c_str(), old_attributes & ~FILE_ATTRIBUTE_READONLY)) {
     return ErrnoOf(GetLastError());
   }
-  if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) {
+  if (!MoveFileExW(SystemPath(temp_name).c_str(), final_wide.c_str(), flags)) {
     const DWORD failure = GetLastError();
     if (read_only) SetFileAttributesW(final_wide.c_str(), old_attributes);
     return ErrnoOf(failure);

@@ -22,7 +22,7 @@ unsigned int Clamp(std::size_t count) {
 
 }  // namespace
 
-int OpenFdForReading(const std::string& name) { return _wopen(WideFromUtf8(name).c_str(), _O_RDONLY | _O_BINARY); }
+int OpenFdForReading(const std::string& name) { return _wopen(SystemPath(name).c_str(), _O_RDONLY | _O_BINARY); }
 
 // The descriptors are in binary mode (PrepareStandardStreams, _O_BINARY), so
 // the bytes pass unchanged.

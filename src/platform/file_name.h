@@ -17,6 +17,11 @@ namespace huffman {
 // gives an empty path, which opens nothing.
 std::filesystem::path PathOf(std::string_view name);
 
+// The path to open the UTF-8 `name` by (a std::ifstream's): PathOf(name),
+// on Windows with the `\\?\` prefix when its full path reaches 260
+// characters, which the system then takes where long paths are not enabled.
+std::filesystem::path OpenablePath(std::string_view name);
+
 // The UTF-8 name of `path`.
 std::string NameOf(const std::filesystem::path& path);
 

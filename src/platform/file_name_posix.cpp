@@ -2,6 +2,8 @@
 
 namespace huffman {
 
+std::filesystem::path OpenablePath(std::string_view name) { return PathOf(name); }
+
 // Any bytes but '/' and NUL make a name.
 bool IsPlainFileName(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&

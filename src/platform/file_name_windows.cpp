@@ -33,6 +33,11 @@ bool IsDeviceName(std::string_view name) {
 
 }  // namespace
 
+std::filesystem::path OpenablePath(std::string_view name) {
+  if (!IsValidUtf8(name)) return {};
+  return std::filesystem::path(SystemPath(name));
+}
+
 bool IsPlainFileName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
   const bool forbidden_character = std::any_of(name.begin(), name.end(), [](char c) {

@@ -5,7 +5,8 @@ names, and the program expands `*` and `?` in file operands itself, as
 Windows programs do (its shells pass them through). Read-only files, which
 Windows neither removes nor replaces: --rm refuses such a source before any
 work, and -f replaces such an output. And the executable carries the
-manifest that asks Windows for long paths and UTF-8 as the ANSI code page.
+manifest that asks Windows for long paths and UTF-8 as the ANSI code page,
+and a path past 260 characters is compressed and restored.
 
 Usage: command_line_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -96,6 +97,19 @@ class CommandLineTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         done = run(self.dir, "-dc", "a.huf")
         self.assertEqual(done.stdout, b"something else")
+
+    def test_a_path_past_260_characters_round_trips(self):
+        relative = os.path.join("a" * 100, "b" * 100, "ą" * 50 + "c" * 50)
+        os.makedirs(os.path.join(self.dir, relative))
+        name = os.path.join(relative, "file.txt")
+        self.assertGreater(len(name), 300)
+        self.write(name, b"far below\n" * 1000)
+        for arguments in [["--rm", name], ["--rm", "-d", name + ".huf"]]:
+            done = run(self.dir, *arguments)
+            self.assertEqual(done.returncode, 0, done.stderr)
+        self.assertEqual(os.listdir(os.path.join(self.dir, relative)), ["file.txt"])
+        with open(os.path.join(self.dir, name), "rb") as f:
+            self.assertEqual(f.read(), b"far below\n" * 1000)
 
     def test_the_executable_carries_its_manifest(self):
         with open(COMMAND[-1], "rb") as f:
