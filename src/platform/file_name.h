@@ -28,7 +28,7 @@ std::string NameOf(const std::filesystem::path& path);
 // Whether `name` names an entry of the directory it is made in and nothing
 // else: not empty, not "." or "..", no separator or NUL, and on Windows none
 // of the characters it forbids in names (`\ / : * ? " < > |`, controls) and
-// no reserved device name (CON, NUL, COM1, LPT1... with any extension).
+// no reserved device name (CON, NUL, COM1, LPT1, COM¹... with any extension).
 bool IsPlainFileName(std::string_view name);
 
 // The length in bytes of `name` before `suffix` when `name` ends in it as the

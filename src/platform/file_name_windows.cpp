@@ -26,9 +26,13 @@ bool IsDeviceName(std::string_view name) {
   while (!base.empty() && base.back() == ' ') base.pop_back();
   std::transform(base.begin(), base.end(), base.begin(), [](unsigned char c) { return std::toupper(c); });
   if (std::find(k_devices.begin(), k_devices.end(), base) != k_devices.end()) return true;
-  return base.size() == 4 && base[3] >= '1' && base[3] <= '9' &&
-         std::find(k_numbered_devices.begin(), k_numbered_devices.end(), std::string_view(base).substr(0, 3)) !=
-             k_numbered_devices.end();
+  // COM1 to COM9, and COM¹, COM², COM³ (superscript digits, two bytes in
+  // UTF-8), which Windows takes for the same ports; LPT alike.
+  const std::string_view number = std::string_view(base).substr(std::min<std::size_t>(3, base.size()));
+  const bool numbered = (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\u00b9" ||
+                        number == "\u00b2" || number == "\u00b3";
+  return numbered && std::find(k_numbered_devices.begin(), k_numbered_devices.end(),
+                               std::string_view(base).substr(0, 3)) != k_numbered_devices.end();
 }
 
 }  // namespace
