@@ -115,10 +115,10 @@ class ConsoleTest(unittest.TestCase):
         with open(os.path.join(self.dir, name + ".txt"), "wb") as f:
             f.write(b"text")
         menu = ConsoleSession(self.dir)
-        self.addCleanup(menu.close)
-        menu.wait_for(f"2 ) {name}.txt")
-        menu.send("0\r")
-        self.assertEqual(menu.process.wait(timeout=TIMEOUT), 0)
+        try:
+            menu.wait_for(f"2 ) {name}.txt")
+        finally:
+            menu.close()
         for arguments, shown in [(["-t", name + ".huf"], f"huffman: {name}.huf: No such file"),
                                  (["-v", "-k", name + ".txt"], f"{name}.txt: ")]:
             with self.subTest(arguments[0]):
