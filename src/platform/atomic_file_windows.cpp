@@ -48,8 +48,9 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
     // CREATE_NEW claims the name, so nothing that already exists is
     // overwritten. FILE_SHARE_DELETE lets the Ctrl-C handler remove the file
     // while this handle is still open.
+    // Hidden while it is written, like a dot file on POSIX; Commit shows it.
     file = CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                       CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD failure = GetLastError();
       ReleaseFile();
@@ -89,8 +90,13 @@ int AtomicFile::Commit(bool durable) {
   // and the move itself is then written through.
   const std::wstring final_wide = SystemPath(final_name);
   const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd()))))
-    return ErrnoOf(GetLastError());
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd()));
+  if (flushed && !FlushFileBuffers(handle)) return ErrnoOf(GetLastError());
+  // The hidden attribute goes before the file takes its final name, which
+  // would keep it; the zero times leave the times Carry gave unchanged.
+  FILE_BASIC_INFO shown{};
+  shown.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &shown, sizeof shown)) return ErrnoOf(GetLastError());
   if (int close_error = buffer->Close()) return close_error;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
   // A read-only file is not replaced: its attribute is cleared for the
