@@ -130,6 +130,18 @@ bool CheckOutputName(const Preferences& preferences, const Route& route) {
   return true;
 }
 
+// With --rm the source must be removable, which is known before the work:
+// Windows removes no read-only file, and the output would be left beside
+// the source it was meant to replace.
+bool CheckRemovable(const Preferences& preferences, const Route& route) {
+  if (!preferences.remove_source || route.in_order || route.to_stdout) return true;
+  if (int error = RemovalBlocked(route.source)) {
+    ReportSystemError(route.shown, "--rm cannot remove it, nothing written", error);
+    return false;
+  }
+  return true;
+}
+
 // Where the output of one run goes, and what its end needs done. It is made
 // before the source is opened: the source's attributes are taken then, so
 // that the output gets the access time from before this run read it.
@@ -164,7 +176,7 @@ class Destination {
     if (!file_) {
       StandardOutput().flush();
       if (!StandardOutput()) {
-        ReportSystemError(k_standard_output_name, "write error", StandardOutput().Error());
+        ReportWriteError(k_standard_output_name, StandardOutput().Error());
         return false;
       }
       return true;
@@ -196,7 +208,7 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
       ReportSystemError(route.shown, "read error", error);
       return false;
     case CodecStatus::write_failed:
-      ReportSystemError(route.to_stdout ? k_standard_output_name : route.output, "write error", error);
+      ReportWriteError(route.to_stdout ? k_standard_output_name : route.output, error);
       return false;
     case CodecStatus::source_changed:
       ReportFileError(route.shown, "changed while it was being compressed");
@@ -239,7 +251,7 @@ class DiscardBuffer final : public std::streambuf {
 // the checksum of its content as it was read while compressing. False
 // (reported, the source kept) when it does not.
 bool CompressedReadsBack(const Route& route, const CompressResult& written) {
-  std::ifstream file(PathOf(route.output), std::ios::binary);
+  std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && written.source_checksum_known) {
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
@@ -258,7 +270,7 @@ bool CompressedReadsBack(const Route& route, const CompressResult& written) {
 // wrote, itself the trailer's for a checked file. False (reported, the
 // compressed file kept) when it does not.
 bool RestoredReadsBack(const Route& route, const DecompressResult& restored) {
-  std::ifstream file(PathOf(route.output), std::ios::binary);
+  std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && restored.restored_checksum_known) {
     const ChecksumResult back = ChecksumStream(file);
     if (back.checksum == restored.restored_checksum && back.bytes == restored.restored_bytes) return true;
@@ -292,7 +304,7 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
 std::istream* OpenSource(const Route& route, std::ifstream& file) {
   if (route.from_stdin) return &StandardInput();
   errno = 0;
-  file.open(PathOf(route.source), std::ios::binary);
+  file.open(OpenablePath(route.source), std::ios::binary);
   if (!file.is_open()) {
     ReportSystemError(route.shown, "cannot open", errno);
     return nullptr;
@@ -427,14 +439,14 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     return false;
   }
   if (!route.to_stdout && !preferences.output_name) {
-    if (route.source.ends_with(preferences.suffix) && !preferences.force) {
+    if (StemLength(route.source, preferences.suffix) && !preferences.force) {
       ReportFileError(route.shown,
                       "already has the " + ShownName(preferences.suffix) + " suffix; use -f to compress it again");
       return false;
     }
     route.output = route.source + preferences.suffix;
   }
-  if (!CheckOutputName(preferences, route)) return false;
+  if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
   Destination destination(route);
   // A regular file is read at offsets, on every core; any other input in
@@ -496,14 +508,14 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   }
   if (!route.to_stdout && !preferences.output_name) {
     const std::string& suffix = preferences.suffix;
-    if (!route.source.ends_with(suffix) || route.source.size() == suffix.size() ||
-        route.source.ends_with("/" + suffix)) {
+    const std::optional<std::size_t> stem = StemLength(route.source, suffix);
+    if (!stem || *stem == 0 || route.source[*stem - 1] == '/') {
       ReportFileError(route.shown, "unknown suffix (expected " + ShownName(suffix) + "); use -c or -o to restore it");
       return false;
     }
-    route.output = route.source.substr(0, route.source.size() - suffix.size());
+    route.output = route.source.substr(0, *stem);
   }
-  if (!CheckOutputName(preferences, route)) return false;
+  if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
   Destination destination(route);
   std::ifstream file;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/ratio.h"
+#include "platform/standard_streams.h"
 
 namespace huffman::cli {
 namespace {
@@ -10,8 +11,10 @@ namespace {
 void PrintRow(const std::string& compressed, const std::string& original, const std::string& ratio,
               const std::string& values, const std::string& dictionary, const std::string& check,
               const std::string& name) {
-  std::printf("%12s %12s %8s %6s %10s %5s  %s\n", compressed.c_str(), original.c_str(), ratio.c_str(), values.c_str(),
-              dictionary.c_str(), check.c_str(), name.c_str());
+  char figures[128];
+  std::snprintf(figures, sizeof figures, "%12s %12s %8s %6s %10s %5s  ", compressed.c_str(), original.c_str(),
+                ratio.c_str(), values.c_str(), dictionary.c_str(), check.c_str());
+  WriteText(StandardStream::output, figures + name + "\n");
 }
 
 }  // namespace

@@ -4,12 +4,14 @@
 #include <system_error>
 
 #include "platform/display_name.h"
+#include "platform/standard_streams.h"
+#include "platform/system_errors.h"
 
 namespace huffman::cli {
 namespace {
 
 void PrintLine(const std::string& line) {
-  std::fputs((line + "\n").c_str(), stderr);
+  WriteText(StandardStream::error, line + "\n");
   std::fflush(stderr);
 }
 
@@ -23,6 +25,11 @@ void ReportFileError(std::string_view name, std::string_view reason) {
 
 void ReportSystemError(std::string_view name, std::string_view reason, int error) {
   ReportFileError(name, std::string(reason) + ": " + SystemReason(error));
+}
+
+void ReportWriteError(std::string_view name, int error) {
+  if (name == k_standard_output_name && IsBrokenPipe(error)) return;
+  ReportSystemError(name, "write error", error);
 }
 
 void ReportUsageError(std::string_view message) {

@@ -23,6 +23,10 @@ std::string ShownName(std::string_view name);
 void ReportFileError(std::string_view name, std::string_view reason);
 // "huffman: NAME: reason: the system's reason".
 void ReportSystemError(std::string_view name, std::string_view reason, int error);
+// "huffman: NAME: write error: the system's reason", but nothing when
+// standard output is a pipe whose reader has ended (`huffman -dc f | head`):
+// that is the end of the reader, which on POSIX SIGPIPE also ends quietly.
+void ReportWriteError(std::string_view name, int error);
 // "huffman: message" and the hint to --help.
 void ReportUsageError(std::string_view message);
 // A line without the program's name (-v's reports).

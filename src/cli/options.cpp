@@ -4,6 +4,9 @@
 #include <array>
 #include <charconv>
 #include <string_view>
+#include <utility>
+
+#include "platform/file_name.h"
 
 namespace huffman::cli {
 namespace {
@@ -204,7 +207,8 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i < arguments.size() && state.problem.empty(); ++i) {
     const std::string& argument = arguments[i];
     if (options_ended || argument == k_standard_input || !argument.starts_with('-')) {
-      state.preferences.files.push_back(argument);
+      // On Windows `*.huf` stands for the files it matches (file_name.h).
+      for (std::string& name : OperandNames(argument)) state.preferences.files.push_back(std::move(name));
       continue;
     }
     if (argument == "--") {

@@ -27,7 +27,7 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
       PrintVersion();
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-      ReportSystemError(k_standard_output_name, "write error", errno);
+      ReportWriteError(k_standard_output_name, errno);
       return k_exit_failure;
     }
     return k_exit_success;
@@ -62,7 +62,7 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
   if (preferences.operation == Operation::list) {
     table.Finish();
     if (std::fflush(stdout) != 0) {
-      ReportSystemError(k_standard_output_name, "write error", errno);
+      ReportWriteError(k_standard_output_name, errno);
       all_succeeded = false;
     }
   }

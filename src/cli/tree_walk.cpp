@@ -1,6 +1,7 @@
 #include "cli/tree_walk.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -26,11 +27,11 @@ bool ListSorted(const std::string& directory, std::vector<DirectoryEntry>& entri
 // Why a file of the tree is not taken, or nothing when it is.
 std::string SkipReason(const Preferences& preferences, const std::string& name) {
   const std::string& suffix = preferences.suffix;
-  const bool carries_suffix = name.ends_with(suffix);
+  const std::optional<std::size_t> stem = StemLength(name, suffix);
   if (preferences.operation == Operation::compress) {
-    return carries_suffix ? "already has the " + ShownName(suffix) + " suffix" : std::string();
+    return stem ? "already has the " + ShownName(suffix) + " suffix" : std::string();
   }
-  return carries_suffix && name.size() > suffix.size() ? std::string() : "no " + ShownName(suffix) + " suffix";
+  return stem && *stem > 0 ? std::string() : "no " + ShownName(suffix) + " suffix";
 }
 
 // One directory being walked: its sorted entries and the next one to take.

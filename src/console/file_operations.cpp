@@ -40,7 +40,7 @@ std::optional<Failure> OpenSource(const std::string& file_Name, std::ifstream& s
   }
   if (status.kind != FileKind::regular) return Failure{FailureKind::not_a_file, file_Name};
   errno = 0;
-  source.open(PathOf(file_Name), std::ios::binary);
+  source.open(OpenablePath(file_Name), std::ios::binary);
   if (!source.is_open()) return Failure{FailureKind::cannot_read, file_Name, errno};
   return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/display_name.h"
+#include "platform/standard_streams.h"
 #include "platform/terminal.h"
 
 namespace huffman {
@@ -18,10 +19,7 @@ constexpr std::uint64_t k_bytes_per_kb = 1000;
 
 }  // namespace
 
-void PrintName(std::string_view name) {
-  const std::string shown = DisplayName(name);
-  std::fwrite(shown.data(), 1, shown.size(), stdout);
-}
+void PrintName(std::string_view name) { WriteText(StandardStream::output, DisplayName(name)); }
 
 void ResetScreen() {
   ClearScreen();
@@ -61,9 +59,6 @@ void PrintSummary(const CompressResult& result) {
       bracket_figure);
 }
 
-void PrintFailureLine(const std::string& line) {
-  std::fputs("\n\n\t", stdout);
-  std::fwrite(line.data(), 1, line.size(), stdout);
-}
+void PrintFailureLine(const std::string& line) { WriteText(StandardStream::output, "\n\n\t" + line); }
 
 }  // namespace huffman

@@ -6,8 +6,8 @@
 #include <io.h>
 #include <windows.h>
 
-#include "platform/errno_windows.h"
 #include "platform/atomic_file_buffer.h"
+#include "platform/errno_windows.h"
 #include "platform/signals.h"
 #include "platform/utf16_windows.h"
 
@@ -48,8 +48,9 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
     // CREATE_NEW claims the name, so nothing that already exists is
     // overwritten. FILE_SHARE_DELETE lets the Ctrl-C handler remove the file
     // while this handle is still open.
-    file = CreateFileW(WideFromUtf8(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Hidden while it is written, like a dot file on POSIX; Commit shows it.
+    file = CreateFileW(SystemPath(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       CREATE_NEW, FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD failure = GetLastError();
       ReleaseFile();
@@ -76,7 +77,7 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
 AtomicFile::~AtomicFile() {
   buffer.reset();
   if (committed || temp_name.empty()) return;
-  DeleteFileW(WideFromUtf8(temp_name).c_str());
+  DeleteFileW(SystemPath(temp_name).c_str());
   ReleaseFile();
 }
 
@@ -87,12 +88,30 @@ int AtomicFile::Commit(bool durable) {
   // The data reach the disk before they replace an existing file (whose old
   // content a crash would otherwise lose) or when `durable` is asked for,
   // and the move itself is then written through.
-  const std::wstring final_wide = WideFromUtf8(final_name);
+  const std::wstring final_wide = SystemPath(final_name);
   const bool flushed = durable || GetFileAttributesW(final_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (flushed && !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd())))) return ErrnoOf(GetLastError());
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(buffer->Fd()));
+  if (flushed && !FlushFileBuffers(handle)) return ErrnoOf(GetLastError());
+  // The hidden attribute goes before the file takes its final name, which
+  // would keep it; the zero times leave the times Carry gave unchanged.
+  FILE_BASIC_INFO shown{};
+  shown.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handle, FileBasicInfo, &shown, sizeof shown)) return ErrnoOf(GetLastError());
   if (int close_error = buffer->Close()) return close_error;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
-  if (!MoveFileExW(WideFromUtf8(temp_name).c_str(), final_wide.c_str(), flags)) return ErrnoOf(GetLastError());
+  // A read-only file is not replaced: its attribute is cleared for the
+  // replacement only (the caller allowed it), and given back if that fails.
+  const DWORD old_attributes = GetFileAttributesW(final_wide.c_str());
+  const bool read_only = old_attributes != INVALID_FILE_ATTRIBUTES && (old_attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+                         (old_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  if (read_only && !SetFileAttributesW(final_wide.c_str(), old_attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    return ErrnoOf(GetLastError());
+  }
+  if (!MoveFileExW(SystemPath(temp_name).c_str(), final_wide.c_str(), flags)) {
+    const DWORD failure = GetLastError();
+    if (read_only) SetFileAttributesW(final_wide.c_str(), old_attributes);
+    return ErrnoOf(failure);
+  }
   ReleaseFile();
   committed = true;
   // Read-only only once in place: a read-only temporary file could be

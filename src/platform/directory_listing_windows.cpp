@@ -13,7 +13,7 @@ namespace huffman {
 // points (a cloud file's placeholder, a deduplicated file) are what their
 // attributes say.
 int ListDirectory(const std::string& directory, std::vector<DirectoryEntry>& entries) {
-  std::wstring pattern = WideFromUtf8(directory);
+  std::wstring pattern = SystemPath(directory);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found{};

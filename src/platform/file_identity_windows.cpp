@@ -11,7 +11,7 @@ namespace {
 // opened. No access is asked for, so a file open elsewhere is still seen.
 bool Identify(const std::string& name, BY_HANDLE_FILE_INFORMATION& info) {
   // FILE_FLAG_BACKUP_SEMANTICS lets a directory be opened too.
-  HANDLE file = CreateFileW(WideFromUtf8(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(SystemPath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const bool known = GetFileInformationByHandle(file, &info) != 0;

@@ -74,4 +74,9 @@ class SourceAttributes {
 // Removes the name `name`. 0 or the errno.
 int RemoveFile(const std::string& name);
 
+// 0 when nothing in the file `name` itself keeps RemoveFile from removing
+// it, or the errno RemoveFile would give: on Windows a read-only file is not
+// removed (EACCES); on POSIX the directory decides, which RemoveFile reports.
+int RemovalBlocked(const std::string& name);
+
 }  // namespace huffman

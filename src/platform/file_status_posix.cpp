@@ -97,4 +97,6 @@ int SourceAttributes::ApplyToPlaced(const std::string& /*name*/) const { return 
 
 int RemoveFile(const std::string& name) { return unlink(name.c_str()) == 0 ? 0 : errno; }
 
+int RemovalBlocked(const std::string& /*name*/) { return 0; }
+
 }  // namespace huffman

@@ -17,7 +17,7 @@ namespace huffman {
 // The file is opened without asking for access, so that devices (NUL,
 // CON) show as what they are and a file open elsewhere is still examined.
 FileStatus StatusOf(const std::string& name) {
-  HANDLE file = CreateFileW(WideFromUtf8(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE file = CreateFileW(SystemPath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {.kind = FileKind::missing, .error = ErrnoOf(GetLastError())};
   const DWORD type = GetFileType(file);
@@ -30,7 +30,7 @@ FileStatus StatusOf(const std::string& name) {
 }
 
 bool NameTaken(const std::string& name) {
-  return GetFileAttributesW(WideFromUtf8(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(SystemPath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 namespace {
@@ -52,7 +52,7 @@ FILETIME FileTimeOf(std::int64_t ticks) {
 // and last write.
 SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
   SourceAttributes attributes;
-  HANDLE from = CreateFileW(WideFromUtf8(name).c_str(), FILE_READ_ATTRIBUTES,
+  HANDLE from = CreateFileW(SystemPath(name).c_str(), FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (from == INVALID_HANDLE_VALUE) {
@@ -90,15 +90,19 @@ int SourceAttributes::ApplyToOpen(int fd) const {
 
 int SourceAttributes::ApplyToPlaced(const std::string& name) const {
   if (!carries || (mode & 0222) != 0) return 0;
-  const std::wstring wide = WideFromUtf8(name);
+  const std::wstring wide = SystemPath(name);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoOf(GetLastError());
   if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return 0;
   return SetFileAttributesW(wide.c_str(), attributes | FILE_ATTRIBUTE_READONLY) ? 0 : ErrnoOf(GetLastError());
 }
 
-int RemoveFile(const std::string& name) {
-  return DeleteFileW(WideFromUtf8(name).c_str()) ? 0 : ErrnoOf(GetLastError());
+int RemoveFile(const std::string& name) { return DeleteFileW(SystemPath(name).c_str()) ? 0 : ErrnoOf(GetLastError()); }
+
+int RemovalBlocked(const std::string& name) {
+  const DWORD attributes = GetFileAttributesW(SystemPath(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return ErrnoOf(GetLastError());
+  return (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
 }
 
 }  // namespace huffman

@@ -4,6 +4,7 @@
 
 #include "platform/errno_windows.h"
 #include "platform/file_name.h"
+#include "platform/utf16_windows.h"
 
 namespace huffman {
 namespace {
@@ -19,8 +20,8 @@ constexpr std::size_t k_max_transfer = 1u << 30;
 // stream has it open: a change shows as a source that read differently.
 PositionalFile::PositionalFile(const std::string& name) {
   const HANDLE file =
-      CreateFileW(PathOf(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileW(SystemPath(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = ErrnoOf(GetLastError());
     return;

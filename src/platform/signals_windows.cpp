@@ -1,5 +1,5 @@
-#include "platform/signals.h"
 #include "platform/signals_windows.h"
+#include "platform/signals.h"
 
 #include <atomic>
 #include <cerrno>
@@ -77,7 +77,7 @@ void GuardConsoleOutput(HANDLE output, DWORD saved_mode, UINT saved_code_page) {
 
 bool GuardFile(const std::string& path) {
   file_guarded = false;
-  const std::wstring wide = WideFromUtf8(path);
+  const std::wstring wide = SystemPath(path);
   if (wide.size() >= k_max_wide_path) return false;
   wide.copy(file_path, wide.size());
   file_path[wide.size()] = L'\0';

@@ -1,5 +1,7 @@
 #include "platform/standard_streams.h"
 
+#include <cstdio>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +34,10 @@ int StandardInputDescriptor() { return STDIN_FILENO; }
 FdOutputStream& StandardOutput() {
   static FdOutputStream output(STDOUT_FILENO);
   return output;
+}
+
+void WriteText(StandardStream stream, std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stream == StandardStream::error ? stderr : stdout);
 }
 
 }  // namespace huffman

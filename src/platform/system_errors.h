@@ -8,4 +8,8 @@ namespace huffman {
 // is used up.
 bool IsOutOfSpace(int error);
 
+// Whether `error` (an errno from a write) says the reader of a pipe has gone:
+// the end of the reader, not a fault of the data.
+bool IsBrokenPipe(int error);
+
 }  // namespace huffman

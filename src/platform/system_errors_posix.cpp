@@ -6,4 +6,6 @@ namespace huffman {
 
 bool IsOutOfSpace(int error) { return error == ENOSPC || error == EDQUOT; }
 
+bool IsBrokenPipe(int error) { return error == EPIPE; }
+
 }  // namespace huffman

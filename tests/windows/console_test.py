@@ -31,7 +31,7 @@ ESCAPE_CODE = re.compile(r"\x1b\[[0-9;?]*[A-Za-z]")
 
 class ConsoleSession:
 
-    def __init__(self, cwd):
+    def __init__(self, cwd, arguments=()):
         self.master, self.slave = os.openpty()
 
         def take_terminal():
@@ -39,7 +39,7 @@ class ConsoleSession:
             import fcntl
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
-        self.process = subprocess.Popen(COMMAND, cwd=cwd, stdin=self.slave, stdout=self.slave,
+        self.process = subprocess.Popen(COMMAND + list(arguments), cwd=cwd, stdin=self.slave, stdout=self.slave,
                                         stderr=self.slave, preexec_fn=take_terminal)
         self.seen = b""
 
@@ -107,6 +107,25 @@ class ConsoleTest(unittest.TestCase):
         session.wait_for("Wpisz numer pliku:")
         session.send("0\r")
         self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_polish_names_reach_the_console_whole(self):
+        # Handed over a byte at a time, each two-byte letter would show as
+        # two replacement characters, and the name would never come.
+        name = "zażółć gęślą"
+        with open(os.path.join(self.dir, name + ".txt"), "wb") as f:
+            f.write(b"text")
+        menu = ConsoleSession(self.dir)
+        try:
+            menu.wait_for(f"2 ) {name}.txt")
+        finally:
+            menu.close()
+        for arguments, shown in [(["-t", name + ".huf"], f"huffman: {name}.huf: No such file"),
+                                 (["-v", "-k", name + ".txt"], f"{name}.txt: ")]:
+            with self.subTest(arguments[0]):
+                session = ConsoleSession(self.dir, arguments)
+                self.addCleanup(session.close)
+                session.wait_for(shown)
+                session.process.wait(timeout=TIMEOUT)
 
     def test_key_wait_ends_on_one_key_without_enter(self):
         session = self.session

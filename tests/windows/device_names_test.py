@@ -1,5 +1,5 @@
 """The Windows build's command line refuses an output named for a device
-(CON, NUL.huf...), which would otherwise write into the device, and still
+(CON, NUL.huf, COM¹...), which would otherwise write into the device, and still
 writes a plain name.
 
 Usage: device_names_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
@@ -21,7 +21,7 @@ class DeviceNamesTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as directory:
             with open(os.path.join(directory, "a"), "wb") as f:
                 f.write(b"some text to pack\n")
-            for output in ["CON", "nul.huf", "Com1.txt"]:
+            for output in ["CON", "nul.huf", "Com1.txt", "lpt².huf", "COM¹"]:
                 with self.subTest(output):
                     done = subprocess.run(COMMAND + ["-o", output, "a"], cwd=directory, capture_output=True,
                                           timeout=TIMEOUT)
