@@ -31,7 +31,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # inputs by the *_large_fuzz targets.
 max_len=4096
 # Shares of the budget, in percent.
-declare -A share=([decoder_fast_fuzz]=60 [decoder_fuzz]=10 [decoder_large_fuzz]=10 [encoder_fuzz]=10
+declare -A share=([decoder_fast_fuzz]=65 [decoder_fuzz]=10 [decoder_large_fuzz]=5 [encoder_fuzz]=10
   [encoder_large_fuzz]=10)
 targets=${FUZZ_TARGETS:-decoder_fast_fuzz decoder_fuzz decoder_large_fuzz encoder_fuzz encoder_large_fuzz}
 processes=$(nproc 2>/dev/null || echo 1)
