@@ -15,11 +15,14 @@
 # direction, fuzz/corpus/decoder or encoder)
 #
 # Keeping the seed corpus small and covering: after a run, merge what the
-# scratch corpus found into the seeds, keeping only inputs that add coverage:
-#   build-fuzz/fuzz/decoder_fast_fuzz -merge=1 -max_len=4096 \
-#       fuzz/corpus/decoder build-fuzz/corpus/decoder_fast_fuzz
-# (the same with encoder_fuzz and fuzz/corpus/encoder), then run the replay
-# tests (ctest -R fuzz_inputs), which check every seed on every build.
+# scratch corpus found into the seeds, keeping only inputs that add code
+# edges (-use_counters=0: without it, every new hit count of an edge keeps
+# an input, five times as many):
+#   build-fuzz/fuzz/decoder_fast_fuzz -merge=1 -use_counters=0 -max_len=4096 \
+#       fuzz/corpus/decoder build-fuzz/corpus/decoder_fast_fuzz build-fuzz/corpus/decoder_fuzz
+# (the same with encoder_fuzz, fuzz/corpus/encoder and build-fuzz/corpus/encoder_fuzz),
+# then run the replay tests (ctest -R fuzz_inputs), which check every seed
+# on every build.
 set -euo pipefail
 build_dir=$(cd "${1:?build directory}" && pwd)
 budget=${2:-300}
