@@ -98,20 +98,20 @@ int main(int argc, char** argv) {
       census.Add({bytes, source.size()});
       Check(census.TotalBytes() == source.size());
     });
-    std::string compressed;
-    std::string restored;
-    StringWriteBuf keep_compressed(compressed);
-    StringWriteBuf keep_restored(restored);
-    Run(k_compress, source, keep_compressed);
-    Run(k_decompress, compressed, keep_restored);
-    Check(restored == source);
-    std::string checked;
-    std::string restored_checked;
-    StringWriteBuf keep_checked(checked);
-    StringWriteBuf keep_restored_checked(restored_checked);
-    Run(k_compress_checked, source, keep_checked);
-    Run(k_decompress, checked, keep_restored_checked);
-    Check(restored_checked == source && checked.size() >= compressed.size());
+    // The compressed file, once it is known to restore the source.
+    const auto compress_checking = [&source](const auto& compress) {
+      std::string compressed;
+      std::string restored;
+      StringWriteBuf keep_compressed(compressed);
+      StringWriteBuf keep_restored(restored);
+      Run(compress, source, keep_compressed);
+      Run(k_decompress, compressed, keep_restored);
+      Check(restored == source);
+      return compressed;
+    };
+    const std::string compressed = compress_checking(k_compress);
+    const std::string checked = compress_checking(k_compress_checked);
+    Check(checked.size() >= compressed.size());
     CountingWriteBuf discard;
     // One thread and every core, bare and checked, in turn, round after
     // round, so that a busy spell on a shared machine slows all alike; the
