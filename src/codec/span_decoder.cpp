@@ -1,0 +1,307 @@
+#include "codec/span_decoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+
+#include "codec/big_endian.h"
+
+namespace huffman {
+
+namespace {
+
+// A round loads 8 bytes once per lane and runs this many root windows from
+// them: the load, shifted to its first bit, holds at least 57 valid bits.
+constexpr int k_round_windows = 4;
+static_assert(k_round_windows * SpanDecoder::k_root_window_bits <= 64 - 7);
+// A window in which no code ends (a code longer than the window, or the
+// path into the dead end) leaves the lane where it stands for the rest of
+// the round; after the round the code is walked on through the walk's
+// window tables, this many lookups at most, before the lane leaves the
+// lockstep.
+constexpr int k_long_code_lookups = 3;
+// The most a round reads and writes past where it starts.  Each lookup
+// stores all k_max_bytes_per_window bytes of its entry where its first
+// byte goes and moves on by the bytes it reached, so a lane runs a round
+// only with k_round_most_bytes of room left (libdeflate's
+// FASTLOOP_MAX_BYTES_WRITTEN), and only where a load at any bit the round
+// may reach stays within the payload.
+constexpr std::uint64_t k_round_most_bits =
+    k_round_windows * SpanDecoder::k_root_window_bits + k_long_code_lookups * k_window_bits;
+constexpr std::size_t k_round_most_bytes = (k_round_windows + k_long_code_lookups) * k_max_bytes_per_window;
+constexpr std::size_t k_load_bytes = 8;
+
+std::uint64_t LoadBits(const std::uint8_t* base, std::uint64_t position) {
+  return LoadBigEndian64(base + position / 8) << (position % 8);
+}
+
+// The same where fewer than 8 bytes may follow: bytes past the payload read
+// as zero.
+std::uint64_t LoadBitsNearEnd(std::span<const std::uint8_t> payload, std::uint64_t position) {
+  std::uint64_t word = 0;
+  for (std::size_t k = 0; k < k_load_bytes; ++k) {
+    const std::size_t at = position / 8 + k;
+    word = word << 8 | (at < payload.size() ? payload[at] : 0U);
+  }
+  return word << (position % 8);
+}
+
+// A round's bits with a marker in their lowest bit, which no round reaches:
+// as the bits shift out, the marker's place counts them.
+std::uint64_t LoadMarked(const std::uint8_t* base, std::uint64_t position) { return LoadBits(base, position) | 1; }
+std::uint64_t ShiftedOut(std::uint64_t marked) { return static_cast<std::uint64_t>(std::countr_zero(marked)); }
+
+void StoreBytes(std::uint8_t* out, std::uint64_t entry) {
+  const std::uint32_t reached = EntryBytes(entry);
+  std::memcpy(out, &reached, sizeof reached);
+}
+
+}  // namespace
+
+// Fills the root table depth first over the window's bits, as
+// window_table.cpp fills the walk's tables: windows that share a prefix
+// share its steps.
+SpanDecoder::SpanDecoder(const WalkMachine& walk, WindowTables& tables) : machine(walk), windows(tables) {
+  struct Prefix {
+    int depth;  // bits walked
+    int bits;   // those bits, the first highest
+    int state;
+    RootWindow window;
+  };
+  std::array<Prefix, k_root_window_bits + 2> waiting;
+  int count = 0;
+  waiting[count++] = {0, 0, WalkMachine::k_root_state, {}};
+  while (count > 0) {
+    const Prefix at = waiting[--count];
+    if (at.depth == k_root_window_bits || at.window.count == k_max_bytes_per_window) {
+      const int free_bits = k_root_window_bits - at.depth;
+      std::fill_n(root.begin() + (at.bits << free_bits), 1 << free_bits, at.window);
+      continue;
+    }
+    for (int bit = 0; bit < 2; ++bit) {
+      const WalkMachine::Move& move = machine.Step(at.state, bit);
+      Prefix next{at.depth + 1, at.bits << 1 | bit, move.next, at.window};
+      if (move.emitted >= 0) {
+        next.window.bytes |= static_cast<std::uint32_t>(move.emitted) << (8 * next.window.count++);
+        next.window.consumed = static_cast<std::uint8_t>(next.depth);
+      }
+      waiting[count++] = next;
+    }
+  }
+}
+
+// A span being decoded.  In the lockstep a lane stands at the root state
+// between windows; one whose code outlasts its lookups stops where it
+// stands, and is finished on its own (Finish).
+struct SpanDecoder::Lane {
+  std::uint64_t position = 0;  // the next bit
+  std::uint8_t* out = nullptr;
+  int state = WalkMachine::k_root_state;
+  bool stopped = false;
+  std::uint8_t* out_end = nullptr;
+  std::uint64_t load_limit = 0;  // positions below it can load 8 bytes
+
+  // Rounds the lane can run with no check.
+  std::size_t Rounds() const {
+    if (stopped || position + k_round_most_bits > load_limit) return 0;
+    const auto by_bits = static_cast<std::size_t>((load_limit - position) / k_round_most_bits);
+    return std::min(by_bits, static_cast<std::size_t>(out_end - out) / k_round_most_bytes);
+  }
+};
+
+template <int lane_count>
+void SpanDecoder::RunLockstep(Lane* lanes, const std::uint8_t* base) const {
+  if (UseBmi2()) {
+    RunLockstepBmi2<lane_count>(lanes, base);
+  } else {
+    LockstepBody<lane_count>(lanes, base);
+  }
+}
+
+template <int lane_count>
+void SpanDecoder::RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const {
+  LockstepBody<lane_count>(lanes, base);
+}
+
+// The lanes in lockstep, all at the root state between windows, sharing
+// its table.  While a round runs a lane is only its bits and its output,
+// so that all stay in registers, and its window is a load, a store, an add
+// and a shift: no branch.  Rounds run in batches that every lane's bounds
+// allow (Lane::Rounds), so the loop checks nothing else but, once a round,
+// whether a lane's last window reached no byte: the lane then stands at
+// the start of a code longer than a window (or of the dead end), which
+// LongCode walks.  Returns when some lane has no round left, or stopped.
+template <int lane_count>
+inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) const {
+  const RootWindow* const table = root.data();
+  for (;;) {
+    std::size_t rounds = std::numeric_limits<std::size_t>::max();
+    for (int k = 0; k < lane_count; ++k) rounds = std::min(rounds, lanes[k].Rounds());
+    if (rounds == 0) return;
+    std::array<std::uint64_t, lane_count> position;
+    std::array<std::uint8_t*, lane_count> out;
+    for (int k = 0; k < lane_count; ++k) {
+      position[k] = lanes[k].position;
+      out[k] = lanes[k].out;
+    }
+    bool stopped = false;
+    do {
+      std::array<std::uint64_t, lane_count> bits;
+      std::array<unsigned, lane_count> last_count;
+#pragma GCC unroll 8
+      for (int k = 0; k < lane_count; ++k) bits[k] = LoadMarked(base, position[k]);
+#pragma GCC unroll k_round_windows
+      for (int window = 0; window < k_round_windows; ++window) {
+#pragma GCC unroll 8
+        for (int k = 0; k < lane_count; ++k) {
+          const RootWindow& entry = table[bits[k] >> (64 - k_root_window_bits)];
+          std::memcpy(out[k], &entry.bytes, sizeof entry.bytes);
+          out[k] += entry.count;
+          bits[k] <<= entry.consumed;
+          last_count[k] = entry.count;
+        }
+      }
+      unsigned long_codes = 0;  // a bit per lane
+#pragma GCC unroll 8
+      for (int k = 0; k < lane_count; ++k) {
+        position[k] += ShiftedOut(bits[k]);
+        long_codes |= static_cast<unsigned>(last_count[k] == 0) << k;
+      }
+      if (long_codes != 0) [[unlikely]] {
+        for (int k = 0; k < lane_count; ++k) {
+          if ((long_codes >> k & 1U) == 0) continue;
+          lanes[k].position = position[k];
+          lanes[k].out = out[k];
+          stopped |= !LongCode(lanes[k], base);
+          position[k] = lanes[k].position;
+          out[k] = lanes[k].out;
+        }
+      }
+    } while (--rounds > 0 && !stopped);
+    for (int k = 0; k < lane_count; ++k) {
+      lanes[k].position = position[k];
+      lanes[k].out = out[k];
+    }
+    if (stopped) return;
+  }
+}
+
+// Walks the code that starts at `lane`'s position, at the root state,
+// through the walk's window tables until a byte is reached; false, with
+// the lane stopped where it stands, if k_long_code_lookups do not reach
+// one (a longer code, or the dead end).
+bool SpanDecoder::LongCode(Lane& lane, const std::uint8_t* base) const {
+  int state = WalkMachine::k_root_state;
+  for (int lookup = 0; lookup < k_long_code_lookups && !machine.Absorbing(state); ++lookup) {
+    const std::uint64_t e = windows.For(state)[LoadBits(base, lane.position) >> (64 - k_window_bits)];
+    StoreBytes(lane.out, e);
+    lane.out += EntryCount(e);
+    lane.position += static_cast<std::uint64_t>(EntryConsumed(e));
+    if (e & k_state_changes) state = EntryNext(e);
+    if (EntryCount(e) > 0) return true;  // back at the root state
+  }
+  lane.state = state;
+  lane.stopped = true;
+  return false;
+}
+
+// Decodes the rest of `lane`'s span from wherever it stands: whole windows
+// where their bytes fit the span and their bits end within `end_bit`, else
+// single bits, until the span is full, its bits run out or the walk is in
+// a dead end.
+void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const {
+  const std::uint8_t* const base = payload.data();
+  std::uint64_t position = lane.position;
+  std::uint8_t* out = lane.out;
+  int state = lane.state;
+  while (out < lane.out_end && position < end_bit && !machine.Absorbing(state)) {
+    const std::uint64_t bits =
+        position < lane.load_limit ? LoadBits(base, position) : LoadBitsNearEnd(payload, position);
+    const std::uint64_t e = windows.For(state)[bits >> (64 - k_window_bits)];
+    const auto room = static_cast<std::size_t>(lane.out_end - out);
+    const auto count = static_cast<std::size_t>(EntryCount(e));
+    if (count <= room && position + static_cast<std::uint64_t>(EntryConsumed(e)) <= end_bit) {
+      if (room >= k_max_bytes_per_window) {
+        StoreBytes(out, e);
+      } else {
+        for (std::size_t k = 0; k < count; ++k) out[k] = static_cast<std::uint8_t>(EntryBytes(e) >> (8 * k));
+      }
+      out += count;
+      position += static_cast<std::uint64_t>(EntryConsumed(e));
+      if (e & k_state_changes) state = EntryNext(e);
+    } else {
+      const WalkMachine::Move& move = machine.Step(state, static_cast<int>(bits >> 63));
+      if (move.emitted >= 0) *out++ = static_cast<std::uint8_t>(move.emitted);
+      state = move.next;
+      ++position;
+    }
+  }
+  lane.position = position;
+  lane.out = out;
+  lane.state = state;
+}
+
+void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
+                         std::span<SpanOutcome> outcomes) const {
+  const int count = static_cast<int>(tasks.size());
+  const std::uint64_t load_limit = payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0;
+  std::array<Lane, k_side_by_side> lanes;
+  for (int k = 0; k < count; ++k) {
+    const SpanTask& task = tasks[static_cast<std::size_t>(k)];
+    lanes[k].position = task.first_bit;
+    lanes[k].out = task.out;
+    lanes[k].out_end = task.out + task.bytes;
+    lanes[k].load_limit = load_limit;
+  }
+  // The lanes in lockstep while every one has rounds left; one that has
+  // none leaves it (near its span's end, or stopped), and the rest go on
+  // side by side.
+  std::array<int, k_side_by_side> active{};
+  int active_count = 0;
+  for (int k = 0; k < count; ++k) {
+    if (lanes[k].Rounds() > 0) active[active_count++] = k;
+  }
+  while (active_count > 0) {
+    std::array<Lane, k_side_by_side> group;
+    for (int k = 0; k < active_count; ++k) group[k] = lanes[active[k]];
+    static_assert(k_side_by_side == 6);
+    switch (active_count) {
+      case 6:
+        RunLockstep<6>(group.data(), payload.data());
+        break;
+      case 5:
+        RunLockstep<5>(group.data(), payload.data());
+        break;
+      case 4:
+        RunLockstep<4>(group.data(), payload.data());
+        break;
+      case 3:
+        RunLockstep<3>(group.data(), payload.data());
+        break;
+      case 2:
+        RunLockstep<2>(group.data(), payload.data());
+        break;
+      default:
+        RunLockstep<1>(group.data(), payload.data());
+        break;
+    }
+    int kept = 0;
+    for (int k = 0; k < active_count; ++k) {
+      lanes[active[k]] = group[k];
+      if (group[k].Rounds() > 0) active[kept++] = active[k];
+    }
+    active_count = kept;
+  }
+  for (int k = 0; k < count; ++k) {
+    const SpanTask& task = tasks[static_cast<std::size_t>(k)];
+    Lane& lane = lanes[k];
+    Finish(lane, payload, task.end_bit);
+    outcomes[static_cast<std::size_t>(k)] = {
+        .whole = lane.out == lane.out_end &&
+                 (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit),
+        .end_bit = lane.position};
+  }
+}
+
+}  // namespace huffman

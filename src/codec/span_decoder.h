@@ -1,0 +1,89 @@
+// The decoder of a checked file's spans.  The trailer gives, for every span
+// of the original (check_trailer.h), the payload bit where its first code
+// starts, so each span is decoded from a known code start (the root state)
+// straight into its own place in the output, to exactly its length: no
+// lane starts on a guess and none is joined to another (decoder.h).
+// Several spans run side by side on one thread, independent chains of
+// lookups that the processor overlaps.  A span that does not decode to its
+// length, or whose codes do not end where the next span starts, is
+// reported, never taken.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "codec/cpu_features.h"
+#include "codec/walk_machine.h"
+#include "codec/window_table.h"
+
+namespace huffman {
+
+// One span to decode: where its codes lie in the payload bytes handed to
+// the decoder (bit 0 = bit 7 of the first byte), and where its bytes go.
+struct SpanTask {
+  std::uint64_t first_bit = 0;
+  // Where its codes end: the next span's sync point.  For the file's last
+  // span, whose codes are followed by the path into the dead end, only a
+  // bound: the payload's last bit.
+  std::uint64_t end_bit = 0;
+  bool ends_at_sync_point = true;
+  std::uint8_t* out = nullptr;
+  std::size_t bytes = 0;
+};
+
+struct SpanOutcome {
+  // Exactly `bytes` bytes decoded, the last code ending at the task's
+  // end_bit (within it, for the last span).
+  bool whole = false;
+  std::uint64_t end_bit = 0;  // where the codes decoded ended
+};
+
+class SpanDecoder {
+ public:
+  // Spans decoded side by side on one thread: as many as keep each one's
+  // bits and output in registers.
+  static constexpr int k_side_by_side = 6;
+
+  // `windows` is `machine`'s, shared with other threads; the decoder's own
+  // root table is built here.
+  SpanDecoder(const WalkMachine& machine, WindowTables& windows);
+
+  // Decodes each of `tasks` (k_side_by_side at most) from `payload`, which
+  // holds every bit up to each task's end_bit, into its place, and notes
+  // how it went in the outcome of the same index.  Writes nothing outside
+  // the tasks' places, whatever the bits.  May run on several threads at
+  // once.
+  void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
+              std::span<SpanOutcome> outcomes) const;
+
+  // The root state's window of k_root_window_bits bits: the bytes reached
+  // (up to four, the first lowest), how many, and the bits up to the last
+  // of them.  A window in which no code ends has both counts 0.  Fields
+  // the hot loop reads as they are, with no shift.
+  static constexpr int k_root_window_bits = 12;
+  struct RootWindow {
+    std::uint32_t bytes = 0;
+    std::uint8_t consumed = 0;
+    std::uint8_t count = 0;
+    std::uint16_t unused = 0;
+  };
+  static_assert(sizeof(RootWindow) == 8);
+
+ private:
+  struct Lane;
+  template <int lane_count>
+  void RunLockstep(Lane* lanes, const std::uint8_t* base) const;
+  template <int lane_count>
+  HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const;
+  template <int lane_count>
+  [[gnu::always_inline]] void LockstepBody(Lane* lanes, const std::uint8_t* base) const;
+  bool LongCode(Lane& lane, const std::uint8_t* base) const;
+  void Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const;
+
+  const WalkMachine& machine;
+  WindowTables& windows;
+  std::array<RootWindow, std::size_t{1} << k_root_window_bits> root;
+};
+
+}  // namespace huffman
