@@ -3,6 +3,7 @@ through files, -c, -o and pipes; every refusal and error leaving nothing
 written, no temporary file and every source intact; --rm; what -l shows of a
 file built here; -t passing and failing hand-made files and naming the check;
 and exit statuses over a mix of good and bad files."""
+import errno
 import os
 import re
 import shutil
@@ -18,6 +19,8 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import harness  # noqa: E402  (the program suites' harness, shared)
 
 MIB = 1024 * 1024
+# The preloaded library that makes chosen system calls fail (tests/faults).
+SHIM = os.environ.get("HUFFMAN_FAULT_SHIM")
 # Larger than what standard input is held in memory before it spills.
 SPILLING_SIZE = 6 * MIB
 SPILLING = bytes(range(256)) * (SPILLING_SIZE // 256) + b"tail"
@@ -375,24 +378,38 @@ class RefusalTest(CliTest):
     @harness.not_on_windows("a Windows program gets no POSIX signal; its console events (Ctrl-C, "
                             "closing the window) need a console, which a pipe is not")
     def test_a_signal_while_writing_leaves_no_file(self):
-        process = subprocess.Popen(harness.program("-o", "out.huf"), cwd=self.dir, stdin=subprocess.PIPE,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        try:
-            process.stdin.write(SPILLING)
-            process.stdin.flush()
-            time.sleep(0.3)
-            process.send_signal(signal.SIGTERM)
-            # The end of the input afterwards: a sanitizer that holds a signal
-            # back while the program waits in a system call it does not watch
-            # (splice) delivers it once that call returns.
-            process.stdin.close()
-            self.assertEqual(process.wait(timeout=harness.TIMEOUT), -signal.SIGTERM)
-        finally:
-            process.stdin.close()
-            process.stdout.close()
-            process.stderr.close()
-        self.assert_entries([])
-
+        # The output as the file system allows (unnamed, O_TMPFILE, where it
+        # can), and named, which only the signal handler removes: the fault
+        # shim refuses O_TMPFILE as a file system without it does.
+        for output, fault in (("unnamed where it can be", None), ("named", f"tmpfile:{errno.EOPNOTSUPP}")):
+            with self.subTest(output):
+                if fault is not None and SHIM is None:
+                    self.skipTest("HUFFMAN_FAULT_SHIM names no fault shim")
+                self.new_dir()
+                env = None if fault is None else dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+                process = subprocess.Popen(harness.program("-o", "out.huf"), cwd=self.dir, stdin=subprocess.PIPE,
+                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+                try:
+                    # Returns once the program has read most of it, its output open.
+                    process.stdin.write(SPILLING)
+                    process.stdin.flush()
+                    time.sleep(0.3)
+                    if fault is not None:
+                        self.assertEqual(len(self.entries()), 1, "the output has no name")
+                    process.send_signal(signal.SIGTERM)
+                    # The end of the input afterwards: a sanitizer that holds a
+                    # signal back while the program waits in a system call it
+                    # does not watch (splice) delivers it once that call returns.
+                    process.stdin.close()
+                    self.assertEqual(process.wait(timeout=harness.TIMEOUT), -signal.SIGTERM)
+                finally:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait()
+                    process.stdin.close()
+                    process.stdout.close()
+                    process.stderr.close()
+                self.assert_entries([])
 
     @harness.not_on_windows("no /dev/full, and TMPDIR is not where a Windows build spills")
     def test_write_and_spill_errors_name_what_failed(self):

@@ -7,6 +7,7 @@ program must have left no partial output and no temporary file, kept the
 chosen file and any older file of the new name intact, and either gone on
 with a new level (ending with status 0) or died of the signal with the
 terminal's settings restored."""
+import errno
 import os
 import re
 import resource
@@ -221,17 +222,22 @@ def unnamed_files_supported(directory):
 class SignalDuringOperationTest(harness.WorkDirTest):
     """SIGINT (Ctrl-C typed), SIGTERM or SIGKILL while a long operation
     writes: the program dies of the signal and leaves neither the new file
-    nor a temporary file, and the terminal's settings are as before.  SIGKILL
-    cannot be caught, so nothing can be cleaned up after it: it leaves
-    nothing only where the output has no name until it is complete, which
-    needs a file system with O_TMPFILE under the test's temporary directory
-    (the SIGKILL cases are skipped elsewhere)."""
+    nor a temporary file, and the terminal's settings are as before.  Each
+    runs twice: with the output as the file system allows it (without a name,
+    O_TMPFILE, where it can), and as a named temporary file (the preloaded
+    shim refuses O_TMPFILE, as a file system without it does), which only the
+    signal handler removes.  SIGKILL cannot be caught, so nothing can be
+    cleaned up after it: it leaves nothing only where the output has no name
+    until it is complete, which needs a file system with O_TMPFILE under the
+    test's temporary directory (the SIGKILL cases are skipped elsewhere)."""
 
     WAYS = [
         ("Ctrl-C typed", signal.SIGINT, lambda s: s.send("\x03")),
         ("SIGTERM sent", signal.SIGTERM, lambda s: s.process.send_signal(signal.SIGTERM)),
         ("SIGKILL sent", signal.SIGKILL, lambda s: s.process.kill()),
     ]
+    # The output as the file system allows, and named (the fault shim's mode).
+    OUTPUTS = [("unnamed where it can be", None), ("named", f"tmpfile:{errno.EOPNOTSUPP}")]
 
     def output_size(self, pid):
         """The size of the output being written: a file in the working
@@ -259,25 +265,31 @@ class SignalDuringOperationTest(harness.WorkDirTest):
         self.fail("the operation never started writing")
 
     def interrupt(self, number_and_choice, progress, make_source):
-        for label, number, deliver in self.WAYS:
-            with self.subTest(label):
-                self.new_dir()
-                if number == signal.SIGKILL and not unnamed_files_supported(self.dir):
-                    self.skipTest("no O_TMPFILE on the file system of " + self.dir)
-                make_source()
-                self.write("out.txt", "older file of the new name")
-                self.kept = set(self.entries())
-                session = PtySession(self.dir)
-                self.addCleanup(session.close)
-                # Lines typed ahead wait in the terminal until they are read.
-                session.send(number_and_choice + "out\n")
-                session.expect(progress.split("\n")[-1])
-                self.wait_until_writing(session)
-                deliver(session)
-                self.assertEqual(session.wait(), -number)
-                self.assertEqual(session.settings(), session.initial_settings)
-                self.assert_entries(sorted(self.kept))
-                self.assertEqual(self.read("out.txt"), b"older file of the new name")
+        for output, fault in self.OUTPUTS:
+            env = None if fault is None else dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+            for label, number, deliver in self.WAYS:
+                if fault is not None and number == signal.SIGKILL:
+                    continue  # a named file outlives SIGKILL: nothing can remove it
+                with self.subTest(label, output=output):
+                    self.new_dir()
+                    if number == signal.SIGKILL and not unnamed_files_supported(self.dir):
+                        self.skipTest("no O_TMPFILE on the file system of " + self.dir)
+                    make_source()
+                    self.write("out.txt", "older file of the new name")
+                    self.kept = set(self.entries())
+                    session = PtySession(self.dir, env=env)
+                    self.addCleanup(session.close)
+                    # Lines typed ahead wait in the terminal until they are read.
+                    session.send(number_and_choice + "out\n")
+                    session.expect(progress.split("\n")[-1])
+                    self.wait_until_writing(session)
+                    if fault is not None:
+                        self.assertNotEqual(self.entries(), sorted(self.kept), "the output has no name")
+                    deliver(session)
+                    self.assertEqual(session.wait(), -number)
+                    self.assertEqual(session.settings(), session.initial_settings)
+                    self.assert_entries(sorted(self.kept))
+                    self.assertEqual(self.read("out.txt"), b"older file of the new name")
 
     def test_signal_while_compressing(self):
         # 4 GiB of zeros, sparse: the census reads it all before the first

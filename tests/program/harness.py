@@ -215,9 +215,10 @@ class PtySession(Session):
     """The program on a new pseudo-terminal that is its controlling terminal,
     so Ctrl-C typed on it sends SIGINT as in a real console.  With
     `under_parent` the session leader is a parent that runs the program as a
-    shell runs a job (see JOB_PARENT), and `program_pid` is the program's."""
+    shell runs a job (see JOB_PARENT), and `program_pid` is the program's.
+    `env` is the program's environment (the suites' own when None)."""
 
-    def __init__(self, cwd, under_parent=False):
+    def __init__(self, cwd, under_parent=False, env=None):
         self.master, self.slave = os.openpty()
         self.initial_settings = termios.tcgetattr(self.slave)
 
@@ -234,7 +235,7 @@ class PtySession(Session):
         try:
             process = subprocess.Popen(command, cwd=cwd, stdin=self.slave, stdout=self.slave,
                                        stderr=self.slave, preexec_fn=take_terminal,
-                                       pass_fds=pass_fds)
+                                       pass_fds=pass_fds, env=env)
         finally:
             if under_parent:
                 os.close(pid_write)
