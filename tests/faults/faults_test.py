@@ -1,12 +1,12 @@
 """Faults injected into the running program: writes refused part-way by a
 file-size limit, the chosen file removed or replaced between the listing and
 the operation, signals in the middle of a long operation, system calls that fail
-inside an operation, and an input that is closed or hung up at every prompt
-and key wait.  After each one the
+inside an operation (the command line's commit too), and an input that is
+closed or hung up at every prompt and key wait.  After each one the
 program must have left no partial output and no temporary file, kept the
 chosen file and any older file of the new name intact, and either gone on
-with a new level (ending with status 0) or died of the signal with the
-terminal's settings restored."""
+with a new level (ending with status 0; the command line with status 1) or
+died of the signal with the terminal's settings restored."""
 import errno
 import os
 import re
@@ -152,6 +152,39 @@ class SystemErrorTest(harness.WorkDirTest):
                 self.assert_entries(names)
                 self.assertEqual(self.read("src"), self.SOURCE)
                 self.assertEqual(self.read("packed.txt"), packed)
+
+
+class CommandLineCommitTest(harness.WorkDirTest):
+    """The command line's complete output cannot be put in place (linkat or
+    rename fails, as in a directory that is full): the run fails naming the
+    output and the reason, leaves no output and no temporary file, and --rm
+    keeps the source, its only copy."""
+
+    # The output unnamed until it is linked into place, and named (O_TMPFILE
+    # refused), renamed into place.
+    WAYS = [("linked", f"commit:{errno.ENOSPC}"),
+            ("renamed", f"tmpfile:{errno.EOPNOTSUPP},commit:{errno.ENOSPC}")]
+
+    def test_a_failed_commit_fails_the_run_and_keeps_the_source(self):
+        source = b"abracadabra" * 1000
+        self.write("a", source)
+        subprocess.run(harness.program("a"), cwd=self.dir, check=True, timeout=harness.TIMEOUT)
+        packed = self.read("a.huf")
+        # Without --rm the run's status alone tells that nothing was written.
+        cases = [(["a"], "a", source, "a.huf"), (["--rm", "a"], "a", source, "a.huf"),
+                 (["-d", "a.huf"], "a.huf", packed, "a"), (["-d", "--rm", "a.huf"], "a.huf", packed, "a")]
+        for way, fault in self.WAYS:
+            for args, kept, data, output in cases:
+                with self.subTest(way, args=args):
+                    self.new_dir()
+                    self.write(kept, data)
+                    env = dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+                    done = subprocess.run(harness.program(*args), cwd=self.dir, env=env, stdout=subprocess.PIPE,
+                                          stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+                    self.assertEqual((done.returncode, done.stdout, harness.decode(done.stderr)),
+                                     (1, b"", f"huffman: {output}: cannot write: {os.strerror(errno.ENOSPC)}\n"))
+                    self.assert_entries([kept])
+                    self.assertEqual(self.read(kept), data)
 
 
 class ChosenFileChangedTest(harness.WorkDirTest):
