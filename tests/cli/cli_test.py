@@ -169,6 +169,11 @@ class RoundTripTest(CliTest):
         self.write("b", b"second")
         self.run_ok("-S", ".hz", "a", "--suffix=.hz", "b")
         self.assertEqual(self.run_ok("-dcS.hz", "a.hz", "b.hz").out, b"first second")
+        # A long option's value as the next argument is taken, not an operand.
+        self.run_ok("--suffix", ".hy", "--threads", "2", "a")
+        self.run_ok("--output", "x", "b")
+        self.assertEqual(self.run_ok("-dc", "a.hy", "x").out, b"first second")
+        self.assert_entries(["a", "a.hy", "a.hz", "b", "b.hz", "x"])
 
     @harness.not_on_windows("Windows has no named pipes in its file names, nor /dev/stdin")
     def test_pipes_and_descriptors_named_as_inputs_are_read_in_order(self):
