@@ -184,8 +184,6 @@ class RoundTripTest(CliTest):
                                   cwd=self.dir, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
             self.assertEqual((done.returncode, done.stderr), (0, b""), line)
             return done.stdout
-        umask = os.umask(0o22)
-        os.umask(umask)
         for label, data in (("short", b"abracadabra\n" * 9), ("spilling", SPILLING)):
             with self.subTest(label):
                 self.new_dir()
@@ -198,8 +196,6 @@ class RoundTripTest(CliTest):
                 self.assertEqual(bash("HUFFMAN -c <(cat f)"), packed)
                 self.assertEqual(bash("cat f | HUFFMAN -c /dev/stdin"), packed)
                 self.assertEqual(bash("cat f.huf | HUFFMAN -d -o g /dev/fd/0 && cat g"), data)
-                # The output follows the umask: a pipe has no mode to give it.
-                self.assertEqual(os.stat(self.path("g")).st_mode & 0o777, 0o666 & ~umask)
                 # A FIFO with its writer, as the output of -o; without -c or
                 # -o it is refused before it is opened (which would wait for
                 # a writer).
@@ -258,6 +254,27 @@ class CarriedAttributesTest(CliTest):
                 self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o7777, output_mode)
                 self.run_ok("-d", "-o", "back", "f.huf")
                 self.assertEqual(os.stat(self.path("back")).st_mode & 0o7777, output_mode)
+
+    @harness.not_on_windows("Windows files have no permission bits")
+    def test_an_output_with_no_source_file_follows_the_umask(self):
+        # Standard input and a pipe named as an input have no mode to give:
+        # the output is made 0666 less the umask, unnamed or (O_TMPFILE
+        # refused) named.
+        data = b"abracadabra" * 100
+        packed = self.run_ok("-c", stdin=data).out
+        cases = [(["-o", "out"], data), (["-d", "-o", "out"], packed), (["-d", "-o", "out", "/dev/stdin"], packed)]
+        for output, fault in (("unnamed where it can be", None), ("named", f"tmpfile:{errno.EOPNOTSUPP}")):
+            env = None if fault is None else dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+            for umask in (0o022, 0o027):
+                for args, stdin in cases:
+                    with self.subTest(output, args=args, umask=oct(umask)):
+                        if fault is not None and SHIM is None:
+                            self.skipTest("HUFFMAN_FAULT_SHIM names no fault shim")
+                        self.new_dir()
+                        result = huffman(self.dir, *args, stdin=stdin, env=env, preexec_fn=lambda: os.umask(umask))
+                        self.assertEqual((result.status, result.err), (0, ""))
+                        self.assertEqual(oct(os.stat(self.path("out")).st_mode & 0o777), oct(0o666 & ~umask))
+                        self.assert_entries(["out"])
 
     @harness.not_on_windows("Windows files have no owner to give")
     def test_owner_and_group_are_copied_where_the_process_may(self):
