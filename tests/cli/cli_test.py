@@ -76,7 +76,7 @@ class CliTest(harness.WorkDirTest):
         self.assertIn(message, result.err)
         self.assert_entries(list(files) + list(others))
         for name, data in files.items():
-            self.assertEqual(self.read(name), data, name)
+            self.assert_data(self.read(name), data, name)
 
 
 class RoundTripTest(CliTest):
@@ -90,7 +90,7 @@ class RoundTripTest(CliTest):
                 self.write("f", data)
                 # --no-check writes the menu's file, byte for byte.
                 harness.run(self.dir, "1\n1\nmenu\n\n0\n")
-                self.assertEqual(self.run_ok("--no-check", "-c", "f").out, self.read("menu.txt"))
+                self.assert_data(self.run_ok("--no-check", "-c", "f").out, self.read("menu.txt"))
                 os.remove(self.path("menu.txt"))
                 # -v says why a file carries no check data.
                 note = (", no check data: the source is empty" if not data
@@ -105,29 +105,30 @@ class RoundTripTest(CliTest):
                 self.assertEqual(os.stat(self.path("f.huf")).st_mtime, 1_000_000_000)
                 if not harness.ON_WINDOWS:  # Windows files have no permission bits
                     self.assertEqual(os.stat(self.path("f.huf")).st_mode & 0o777, 0o640)
-                self.assertEqual(self.run_ok("-c", "f").out, packed)
-                self.assertEqual(self.run_ok("-o", "-", "f").out, packed)
+                self.assert_data(self.run_ok("-c", "f").out, packed)
+                self.assert_data(self.run_ok("-o", "-", "f").out, packed)
                 tmp = os.path.join(self.root.name, "spill")
                 os.mkdir(tmp)
                 piped = huffman(self.dir, "-c", stdin=data, env=dict(os.environ, TMPDIR=tmp))
-                self.assertEqual((piped.status, piped.out), (0, packed))
+                self.assertEqual(piped.status, 0)
+                self.assert_data(piped.out, packed)
                 # A Windows build spills into %TEMP%, deleted by the system on
                 # close, and Wine keeps files of its own under TMPDIR.
                 if not harness.ON_WINDOWS:
                     self.assertEqual(os.listdir(tmp), [], "the spill file was left")
                 shutil.rmtree(tmp)
-                self.assertEqual(self.run_ok("-dc", stdin=packed).out, data)
-                self.assertEqual(self.run_ok("-d", "-", stdin=packed).out, data)
-                self.assertEqual(self.run_ok("-dc", "f.huf").out, data)
+                self.assert_data(self.run_ok("-dc", stdin=packed).out, data)
+                self.assert_data(self.run_ok("-d", "-", stdin=packed).out, data)
+                self.assert_data(self.run_ok("-dc", "f.huf").out, data)
                 # -dcf restores compressed data, from the start it read to judge it on.
-                self.assertEqual(self.run_ok("-dcf", stdin=packed).out, data)
+                self.assert_data(self.run_ok("-dcf", stdin=packed).out, data)
                 self.run_ok("-o", "g.huf", stdin=data)
-                self.assertEqual(self.read("g.huf"), packed)
+                self.assert_data(self.read("g.huf"), packed)
                 self.run_ok("-d", "-o", "g", "g.huf")
-                self.assertEqual(self.read("g"), data)
+                self.assert_data(self.read("g"), data)
                 os.remove(self.path("f"))
                 self.run_ok("-d", "f.huf")
-                self.assertEqual(self.read("f"), data)
+                self.assert_data(self.read("f"), data)
                 if not harness.ON_WINDOWS:
                     self.assertEqual(os.stat(self.path("f")).st_mode & 0o777, 0o640)
                 self.assert_entries(["f", "f.huf", "g", "g.huf"])
@@ -149,8 +150,8 @@ class RoundTripTest(CliTest):
         self.write("f", data)
         self.run_ok("-T", "1", "f")
         packed = self.read("f.huf")
-        self.assertEqual(self.run_ok("-c", "-T", "3", stdin=data).out, packed)
-        self.assertEqual(self.run_ok("-dc", "--threads=3", stdin=packed).out, data)
+        self.assert_data(self.run_ok("-c", "-T", "3", stdin=data).out, packed)
+        self.assert_data(self.run_ok("-dc", "--threads=3", stdin=packed).out, data)
 
     def test_level_options_change_no_byte(self):
         data = b"abracadabra" * 50
@@ -191,11 +192,11 @@ class RoundTripTest(CliTest):
                 os.chmod(self.path("f"), 0o600)
                 self.run_ok("f")
                 packed = self.read("f.huf")
-                self.assertEqual(bash("HUFFMAN -dc <(cat f.huf)"), data)
+                self.assert_data(bash("HUFFMAN -dc <(cat f.huf)"), data)
                 self.assertEqual(bash("HUFFMAN -t <(cat f.huf) && HUFFMAN -l <(cat f.huf) | wc -l"), b"2\n")
-                self.assertEqual(bash("HUFFMAN -c <(cat f)"), packed)
-                self.assertEqual(bash("cat f | HUFFMAN -c /dev/stdin"), packed)
-                self.assertEqual(bash("cat f.huf | HUFFMAN -d -o g /dev/fd/0 && cat g"), data)
+                self.assert_data(bash("HUFFMAN -c <(cat f)"), packed)
+                self.assert_data(bash("cat f | HUFFMAN -c /dev/stdin"), packed)
+                self.assert_data(bash("cat f.huf | HUFFMAN -d -o g /dev/fd/0 && cat g"), data)
                 # A FIFO with its writer, as the output of -o; without -c or
                 # -o it is refused before it is opened (which would wait for
                 # a writer).
@@ -206,7 +207,7 @@ class RoundTripTest(CliTest):
                 writer.start()
                 self.run_ok("--rm", "-o", "h.huf", "fifo")
                 writer.join()
-                self.assertEqual(self.read("h.huf"), packed)
+                self.assert_data(self.read("h.huf"), packed)
                 self.assert_entries(["f", "f.huf", "g", "fifo", "h.huf"])
         # A character device named as a descriptor is read; named as itself it
         # is refused (RefusalTest).
@@ -442,7 +443,7 @@ class RefusalTest(CliTest):
             self.assertEqual((done.returncode, done.stderr.decode()),
                              (1, "huffman: (stdout): write error: No space left on device\n"))
         result = huffman(self.dir, "-c", stdin=SPILLING, env=dict(os.environ, TMPDIR=self.path("gone")))
-        self.assertEqual((result.status, result.out), (1, b""))
+        self.assertEqual((result.status, len(result.out)), (1, 0))
         self.assertIn("temporary file in " + self.path("gone") + ": No such file or directory", result.err)
 
 
@@ -611,7 +612,7 @@ class CheckTest(CliTest):
         flipped[0] ^= 1
         self.write("large.huf", bytes(flipped))
         result = huffman(self.dir, "-dcf", "large.huf")
-        self.assertEqual((result.status, result.out), (1, b""))
+        self.assertEqual((result.status, len(result.out)), (1, 0))
         self.assertRegex(result.err, refused)
 
     def test_force_restores_no_text_or_program_and_dcf_copies_them(self):
@@ -627,9 +628,9 @@ class CheckTest(CliTest):
                     self.assertEqual(result.status, 1, args)
                     self.assertIn("x.huf: not a valid compressed file", result.err)
                     self.assert_entries(["x.huf"])
-                self.assertEqual(self.run_ok("-dcf", "x.huf").out, data)
-                self.assertEqual(self.run_ok("-dcf", stdin=data).out, data)
-                self.assertEqual(self.read("x.huf"), data)
+                self.assert_data(self.run_ok("-dcf", "x.huf").out, data)
+                self.assert_data(self.run_ok("-dcf", stdin=data).out, data)
+                self.assert_data(self.read("x.huf"), data)
 
 
 class ListTest(CliTest):

@@ -83,7 +83,7 @@ class WriteFailureTest(harness.WorkDirTest):
         for label, limit in self.limits(compressed_size):
             with self.subTest(label, limit=limit):
                 self.assert_refused("3\n1\nout\nk\n0\n", limit, "src", names, "out.txt")
-                self.assertEqual(self.read("src"), self.SOURCE)
+                self.assert_data(self.read("src"), self.SOURCE)
                 self.assertEqual(self.read("out.txt"), b"older file of the new name")
 
     def test_restore_refused_part_way_leaves_nothing(self):
@@ -94,7 +94,7 @@ class WriteFailureTest(harness.WorkDirTest):
             with self.subTest(label, limit=limit):
                 self.assert_refused("1\n2\nback\nk\n0\n", limit, "packed.txt",
                                     ["packed.txt", "src"], "back.txt")
-                self.assertEqual(self.read("packed.txt"), packed)
+                self.assert_data(self.read("packed.txt"), packed)
 
     def test_output_exactly_at_the_limit_succeeds(self):
         # The boundary next to the refusals above: nothing is written beyond
@@ -105,10 +105,10 @@ class WriteFailureTest(harness.WorkDirTest):
         result = run_with_file_size_limit(self.dir, "2\n1\nout\nk\n0\n", len(reference))
         self.assertEqual(result.status, 0)
         self.assertIn("Kompresja zakonczona!", result.out)
-        self.assertEqual(self.read("out.txt"), reference)
+        self.assert_data(self.read("out.txt"), reference)
         result = run_with_file_size_limit(self.dir, "1\n2\nback\nk\n0\n", len(self.SOURCE))
         self.assertEqual(result.status, 0)
-        self.assertEqual(self.read("back.txt"), self.SOURCE)
+        self.assert_data(self.read("back.txt"), self.SOURCE)
         self.assert_entries(["back.txt", "out.txt", "reference.txt", "src"])
 
 
@@ -150,8 +150,8 @@ class SystemErrorTest(harness.WorkDirTest):
                 self.assertIsNotNone(failure, result.out[-600:])
                 self.assertEqual(failure.group(1), line)
                 self.assert_entries(names)
-                self.assertEqual(self.read("src"), self.SOURCE)
-                self.assertEqual(self.read("packed.txt"), packed)
+                self.assert_data(self.read("src"), self.SOURCE)
+                self.assert_data(self.read("packed.txt"), packed)
 
 
 class CommandLineCommitTest(harness.WorkDirTest):

@@ -9,6 +9,7 @@ Linux; empty on Windows itself), and the tests that cannot hold there skip
 themselves (not_on_windows).
 """
 import functools
+import hashlib
 import os
 import select
 import shlex
@@ -97,6 +98,13 @@ def not_on_windows(reason):
 
 def decode(data):
     return data.decode("utf-8", "surrogateescape")
+
+
+def digest(data):
+    """The length and SHA-256 of `data`: what a test compares of an output
+    that may be megabytes long, so that a mismatch fails at once with a
+    short message (unittest's diff of two such byte strings takes minutes)."""
+    return len(data), hashlib.sha256(data).hexdigest()
 
 
 class Result:
@@ -300,6 +308,10 @@ class WorkDirTest(unittest.TestCase):
 
     def entries(self):
         return sorted(os.listdir(self.dir))
+
+    def assert_data(self, got, expected, msg=None):
+        """`got` holds the bytes of `expected`, compared as digests."""
+        self.assertEqual(digest(got), digest(expected), msg)
 
     def assert_entries(self, names):
         """The directory holds exactly `names`: no partial and no temporary file."""
