@@ -15,6 +15,7 @@
 #include "codec/byte_sink.h"
 #include "codec/census.h"
 #include "codec/check_trailer.h"
+#include "codec/checked_file.h"
 #include "codec/checksum.h"
 #include "codec/cpu_features.h"
 #include "codec/decoder.h"
@@ -187,12 +188,6 @@ CompressResult CompressFrom(const SourceAccess& access, WorkerSet& workers, bool
   return result;
 }
 
-// The parts of a restore a test also needs: the dictionary as read.
-struct Restore {
-  DecompressResult result;
-  DictionaryTable table;
-};
-
 // The last bytes of the input: from where the walk stepped into a dead end
 // on, or from where the longest check data could start in an input whose
 // size is known, every byte (a checked file's last payload byte, trailer and
@@ -244,61 +239,6 @@ class KeptTail {
   std::uint64_t start = 0;
 };
 
-// What a checked file's restore found, beside the restored bytes.
-struct CheckedRestore {
-  bool marked = false;  // the dictionary carries the check mark
-  std::uint64_t dictionary_bytes = 0;
-  std::uint64_t dictionary_checksum = 0;
-  bool stopped = false;  // the walk ended in a dead end
-  const std::vector<std::uint64_t>* restored_spans = nullptr;
-};
-
-void SetDamage(DecompressResult& result, Damage damage, std::uint64_t from = 0, std::uint64_t to = 0) {
-  result.status = CodecStatus::damaged;
-  result.damage = damage;
-  result.damaged_from = from;
-  result.damaged_to = to;
-}
-
-// Verifies a checked file's restore against its trailer (null: none found
-// at the end), in the order of what each check relies on: the trailer, the
-// dictionary the codes were read with, the content, then the codes' end.
-void VerifyChecked(DecompressResult& result, const std::optional<Trailer>& trailer, std::uint64_t body_bytes,
-                   const CheckedRestore& restore, const KeptTail& tail) {
-  result.checked = true;
-  if (!trailer || !ConsistentTrailer(*trailer)) return SetDamage(result, Damage::trailer);
-  if (!restore.marked || trailer->dictionary_checksum != restore.dictionary_checksum) {
-    return SetDamage(result, Damage::dictionary);
-  }
-  const std::vector<std::uint64_t>& spans = *restore.restored_spans;
-  const std::uint64_t length = trailer->length;
-  const std::size_t common = std::min(spans.size(), trailer->spans.size());
-  for (std::size_t k = 0; k < common; ++k) {
-    if (spans[k] != trailer->spans[k].checksum) {
-      return SetDamage(result, Damage::content, k * k_span_bytes, std::min((k + 1) * k_span_bytes, length) - 1);
-    }
-  }
-  if (result.restored_bytes < length) {
-    // Every span restored matches, so the restore stopped at a span's end.
-    return SetDamage(result, Damage::content, result.restored_bytes,
-                     std::min(result.restored_bytes + k_span_bytes, length) - 1);
-  }
-  if (result.restored_bytes > length) return SetDamage(result, Damage::length, length, result.restored_bytes - 1);
-  if (WholeChecksum(spans) != trailer->whole_checksum) return SetDamage(result, Damage::trailer);
-  // The content and the dictionary are the writer's, so the codes read were
-  // its codes; with the walk in the dead end, the bits after them were its
-  // path into the dead end.  It must end in the byte before the trailer,
-  // and the bits after it there must be zero.
-  const std::uint64_t trailer_start = result.compressed_bytes - k_footer_bytes - body_bytes;
-  const std::uint64_t bits = trailer->payload_bits;
-  const std::optional<std::uint8_t> last = tail.At(trailer_start - 1);
-  const int fill = static_cast<int>((8 - bits % 8) % 8);
-  if (!restore.stopped || bits == 0 || trailer_start < restore.dictionary_bytes ||
-      (bits + 7) / 8 != trailer_start - restore.dictionary_bytes || !last || (*last & ((1U << fill) - 1)) != 0) {
-    return SetDamage(result, Damage::payload_end);
-  }
-}
-
 // `workers` also read `compressed`'s blocks ahead where it is a stream.
 Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostream& restored,
                        const ProgressFn& progress, const DecompressOptions& options) {
@@ -327,7 +267,9 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
   CheckedRestore checked{.marked = CarriesCheckMark(table),
                          .dictionary_bytes = dictionary_bytes,
-                         .dictionary_checksum = Checksum(block.first(std::min(dictionary_bytes, block.size())))};
+                         .dictionary_checksum = Checksum(block.first(std::min(dictionary_bytes, block.size()))),
+                         .stopped = false,
+                         .restored_spans = {}};
   if (check_format) {
     if (const FormatCheck check = CheckDictionary(table, dictionary_bytes); check.fault != FormatFault::none) {
       if (checked.marked) {
@@ -381,15 +323,15 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   if (sink.Failed()) return refuse({.status = CodecStatus::write_failed, .system_error = sink.Error()});
   result.restored_bytes = sink.BytesCommitted();
   if (sums) {
-    checked.restored_spans = &sums->Finish();
+    checked.restored_spans = sums->Finish();
     result.restored_checksum_known = true;
-    result.restored_checksum = WholeChecksum(*checked.restored_spans);
+    result.restored_checksum = WholeChecksum(checked.restored_spans);
   }
   std::uint64_t body_bytes = 0;
   const std::optional<Trailer> trailer = ReadTrailer(tail.Bytes(), body_bytes);
   if (checked.marked || trailer) {
     checked.stopped = decoder.Stopped();
-    VerifyChecked(result, trailer, body_bytes, checked, tail);
+    VerifyChecked(result, trailer, body_bytes, checked, [&tail](std::uint64_t offset) { return tail.At(offset); });
     return restore;
   }
   if (check_format && table.dictionary_lenght >= 1) {
@@ -488,41 +430,21 @@ ChecksumResult ChecksumStream(std::istream& source) {
 }
 
 Summary Codec::Summarize(Source& compressed) {
-  Summary summary;
-  if (!compressed.ReadsAtOffsets() || !compressed.Size()) return summary;
-  const std::uint64_t size = *compressed.Size();
-  summary.compressed_bytes = size;
-  const auto read = [&](std::uint64_t offset, std::vector<std::uint8_t>& into) {
-    const std::int64_t got = compressed.ReadAt(offset, into, summary.system_error);
-    if (got < 0) summary.status = CodecStatus::read_failed;
-    return got >= 0 && static_cast<std::uint64_t>(got) == into.size();
-  };
-  if (size < k_footer_bytes) return summary;
-  std::vector<std::uint8_t> footer(k_footer_bytes);
-  if (!read(size - k_footer_bytes, footer)) return summary;
-  std::uint64_t body_bytes = 0;
-  for (int k = 7; k >= 0; --k) body_bytes = body_bytes << 8 | footer[static_cast<std::size_t>(k)];
-  if (body_bytes > k_max_trailer_body_bytes || body_bytes > size - k_footer_bytes) return summary;
-  std::vector<std::uint8_t> end(static_cast<std::size_t>(body_bytes) + k_footer_bytes);
-  if (!read(size - end.size(), end)) return summary;
-  const std::optional<Trailer> trailer = ReadTrailer(end, body_bytes);
-  if (!trailer || !ConsistentTrailer(*trailer)) return summary;
-  summary.ends_in_check_data = true;
-
-  std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(size, k_max_dictionary_bytes)));
-  if (!read(0, start)) return summary;
-  DictionaryTable table;
-  const std::size_t dictionary_bytes = ReadDictionary(start, table);
-  if (CheckDictionary(table, dictionary_bytes).fault != FormatFault::none || !CarriesCheckMark(table) ||
-      Checksum(std::span(start).first(dictionary_bytes)) != trailer->dictionary_checksum ||
-      dictionary_bytes + (trailer->payload_bits + 7) / 8 + end.size() != size) {
-    return summary;
-  }
-  summary.checked = true;
-  summary.original_bytes = trailer->length;
-  summary.dictionary_bytes = dictionary_bytes;
-  summary.leaves = CountLeaves(table);
-  summary.codes = ListCodes(table);
+  const CheckData data = ReadCheckData(compressed);
+  Summary summary{.status = data.status,
+                  .system_error = data.system_error,
+                  .checked = data.checked,
+                  .ends_in_check_data = data.ends_in_check_data,
+                  .compressed_bytes = data.size,
+                  .original_bytes = 0,
+                  .dictionary_bytes = 0,
+                  .leaves = 0,
+                  .codes = {}};
+  if (!data.checked) return summary;
+  summary.original_bytes = data.trailer.length;
+  summary.dictionary_bytes = data.dictionary_bytes;
+  summary.leaves = CountLeaves(data.table);
+  summary.codes = ListCodes(data.table);
   return summary;
 }
 
