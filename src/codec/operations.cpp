@@ -23,6 +23,7 @@
 #include "codec/format.h"
 #include "codec/format_check.h"
 #include "codec/positional_passes.h"
+#include "codec/span_restore.h"
 #include "codec/split_work.h"
 #include "codec/tree.h"
 #include "codec/worker.h"
@@ -361,6 +362,7 @@ class DiscardBuffer final : public std::streambuf {
 struct CodecState {
   unsigned threads = 1;
   bool bmi2 = false;
+  SpanRestore spans;  // checked files read at offsets
 };
 
 Codec::Codec(const CodecSettings& settings) : state(std::make_unique<CodecState>()) {
@@ -386,6 +388,9 @@ CompressResult Codec::Compress(Source& source, std::ostream& compressed, const P
 DecompressResult Codec::Decompress(Source& compressed, std::ostream& restored, const ProgressFn& progress,
                                    const DecompressOptions& options) {
   WorkerSet workers(state->threads);
+  if (std::optional<Restore> spans = state->spans.Run(compressed, workers, state->bmi2, &restored, progress)) {
+    return spans->result;
+  }
   return DecompressFrom(compressed, workers, state->bmi2, restored, progress, options).result;
 }
 
@@ -393,7 +398,9 @@ TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
   WorkerSet workers(state->threads);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  const Restore restore = DecompressFrom(compressed, workers, state->bmi2, nowhere, progress, {});
+  std::optional<Restore> spans = state->spans.Run(compressed, workers, state->bmi2, nullptr, progress);
+  const Restore restore =
+      spans ? std::move(*spans) : DecompressFrom(compressed, workers, state->bmi2, nowhere, progress, {});
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,

@@ -17,19 +17,20 @@ constexpr int k_round_windows = 4;
 static_assert(k_round_windows * SpanDecoder::k_root_window_bits <= 64 - 7);
 // A window in which no code ends (a code longer than the window, or the
 // path into the dead end) leaves the lane where it stands for the rest of
-// the round; after the round the code is walked on through the walk's
-// window tables, this many lookups at most, before the lane leaves the
-// lockstep.
-constexpr int k_long_code_lookups = 3;
-// The most a round reads and writes past where it starts.  Each lookup
+// the round; after the round the code is walked on from the state the
+// window ends in, a bit at a time, this many bits at most, before the lane
+// leaves the lockstep.
+constexpr int k_long_code_bits = 36;
+static_assert(SpanDecoder::k_root_window_bits + k_long_code_bits <= 64 - 7, "one load holds a long code");
+// The most a round reads and writes past where it starts.  Each window
 // stores all k_max_bytes_per_window bytes of its entry where its first
-// byte goes and moves on by the bytes it reached, so a lane runs a round
-// only with k_round_most_bytes of room left (libdeflate's
-// FASTLOOP_MAX_BYTES_WRITTEN), and only where a load at any bit the round
-// may reach stays within the payload.
+// byte goes and moves on by the bytes it reached, and a long code's walk
+// writes one byte, so a lane runs a round only with k_round_most_bytes of
+// room left (libdeflate's FASTLOOP_MAX_BYTES_WRITTEN), and only where a
+// load at any bit the round may reach stays within the payload.
 constexpr std::uint64_t k_round_most_bits =
-    k_round_windows * SpanDecoder::k_root_window_bits + k_long_code_lookups * k_window_bits;
-constexpr std::size_t k_round_most_bytes = (k_round_windows + k_long_code_lookups) * k_max_bytes_per_window;
+    k_round_windows * SpanDecoder::k_root_window_bits + SpanDecoder::k_root_window_bits + k_long_code_bits;
+constexpr std::size_t k_round_most_bytes = k_round_windows * k_max_bytes_per_window + 1;
 constexpr std::size_t k_load_bytes = 8;
 
 std::uint64_t LoadBits(const std::uint8_t* base, std::uint64_t position) {
@@ -52,17 +53,12 @@ std::uint64_t LoadBitsNearEnd(std::span<const std::uint8_t> payload, std::uint64
 std::uint64_t LoadMarked(const std::uint8_t* base, std::uint64_t position) { return LoadBits(base, position) | 1; }
 std::uint64_t ShiftedOut(std::uint64_t marked) { return static_cast<std::uint64_t>(std::countr_zero(marked)); }
 
-void StoreBytes(std::uint8_t* out, std::uint64_t entry) {
-  const std::uint32_t reached = EntryBytes(entry);
-  std::memcpy(out, &reached, sizeof reached);
-}
-
 }  // namespace
 
 // Fills the root table depth first over the window's bits, as
 // window_table.cpp fills the walk's tables: windows that share a prefix
 // share its steps.
-SpanDecoder::SpanDecoder(const WalkMachine& walk, WindowTables& tables) : machine(walk), windows(tables) {
+SpanDecoder::SpanDecoder(const WalkMachine& walk, bool bmi2) : machine(walk), use_bmi2(bmi2) {
   struct Prefix {
     int depth;  // bits walked
     int bits;   // those bits, the first highest
@@ -75,8 +71,10 @@ SpanDecoder::SpanDecoder(const WalkMachine& walk, WindowTables& tables) : machin
   while (count > 0) {
     const Prefix at = waiting[--count];
     if (at.depth == k_root_window_bits || at.window.count == k_max_bytes_per_window) {
+      RootWindow window = at.window;
+      if (window.count == 0) window.state_after = static_cast<std::uint16_t>(at.state);
       const int free_bits = k_root_window_bits - at.depth;
-      std::fill_n(root.begin() + (at.bits << free_bits), 1 << free_bits, at.window);
+      std::fill_n(root.begin() + (at.bits << free_bits), 1 << free_bits, window);
       continue;
     }
     for (int bit = 0; bit < 2; ++bit) {
@@ -112,7 +110,7 @@ struct SpanDecoder::Lane {
 
 template <int lane_count>
 void SpanDecoder::RunLockstep(Lane* lanes, const std::uint8_t* base) const {
-  if (UseBmi2()) {
+  if (use_bmi2) {
     RunLockstepBmi2<lane_count>(lanes, base);
   } else {
     LockstepBody<lane_count>(lanes, base);
@@ -188,25 +186,31 @@ inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) con
 }
 
 // Walks the code that starts at `lane`'s position, at the root state,
-// through the walk's window tables until a byte is reached; false, with
-// the lane stopped where it stands, if k_long_code_lookups do not reach
-// one (a longer code, or the dead end).
+// where its first root window reached no byte: from the state that window
+// ends in, a bit at a time, until the code's byte is reached; false, with
+// the lane stopped where it stands, if k_long_code_bits do not reach one
+// (a longer code, or the dead end).
 bool SpanDecoder::LongCode(Lane& lane, const std::uint8_t* base) const {
-  int state = WalkMachine::k_root_state;
-  for (int lookup = 0; lookup < k_long_code_lookups && !machine.Absorbing(state); ++lookup) {
-    const std::uint64_t e = windows.For(state)[LoadBits(base, lane.position) >> (64 - k_window_bits)];
-    StoreBytes(lane.out, e);
-    lane.out += EntryCount(e);
-    lane.position += static_cast<std::uint64_t>(EntryConsumed(e));
-    if (e & k_state_changes) state = EntryNext(e);
-    if (EntryCount(e) > 0) return true;  // back at the root state
+  std::uint64_t bits = LoadBits(base, lane.position);
+  int state = root[bits >> (64 - k_root_window_bits)].state_after;
+  bits <<= k_root_window_bits;
+  lane.position += k_root_window_bits;
+  for (int step = 0; step < k_long_code_bits && !machine.Absorbing(state); ++step) {
+    const WalkMachine::Move& move = machine.Step(state, static_cast<int>(bits >> 63));
+    bits <<= 1;
+    ++lane.position;
+    state = move.next;
+    if (move.emitted >= 0) {
+      *lane.out++ = static_cast<std::uint8_t>(move.emitted);
+      return true;
+    }
   }
   lane.state = state;
   lane.stopped = true;
   return false;
 }
 
-// Decodes the rest of `lane`'s span from wherever it stands: whole windows
+// Decodes the rest of `lane`'s span from wherever it stands: root windows
 // where their bytes fit the span and their bits end within `end_bit`, else
 // single bits, until the span is full, its bits run out or the walk is in
 // a dead end.
@@ -218,24 +222,18 @@ void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std:
   while (out < lane.out_end && position < end_bit && !machine.Absorbing(state)) {
     const std::uint64_t bits =
         position < lane.load_limit ? LoadBits(base, position) : LoadBitsNearEnd(payload, position);
-    const std::uint64_t e = windows.For(state)[bits >> (64 - k_window_bits)];
-    const auto room = static_cast<std::size_t>(lane.out_end - out);
-    const auto count = static_cast<std::size_t>(EntryCount(e));
-    if (count <= room && position + static_cast<std::uint64_t>(EntryConsumed(e)) <= end_bit) {
-      if (room >= k_max_bytes_per_window) {
-        StoreBytes(out, e);
-      } else {
-        for (std::size_t k = 0; k < count; ++k) out[k] = static_cast<std::uint8_t>(EntryBytes(e) >> (8 * k));
+    if (state == WalkMachine::k_root_state) {
+      const RootWindow& window = root[bits >> (64 - k_root_window_bits)];
+      if (window.count > 0 && window.count <= lane.out_end - out && position + window.consumed <= end_bit) {
+        for (int k = 0; k < window.count; ++k) *out++ = static_cast<std::uint8_t>(window.bytes >> (8 * k));
+        position += window.consumed;
+        continue;
       }
-      out += count;
-      position += static_cast<std::uint64_t>(EntryConsumed(e));
-      if (e & k_state_changes) state = EntryNext(e);
-    } else {
-      const WalkMachine::Move& move = machine.Step(state, static_cast<int>(bits >> 63));
-      if (move.emitted >= 0) *out++ = static_cast<std::uint8_t>(move.emitted);
-      state = move.next;
-      ++position;
     }
+    const WalkMachine::Move& move = machine.Step(state, static_cast<int>(bits >> 63));
+    if (move.emitted >= 0) *out++ = static_cast<std::uint8_t>(move.emitted);
+    state = move.next;
+    ++position;
   }
   lane.position = position;
   lane.out = out;

@@ -9,6 +9,10 @@
 // reported, never taken.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/span_decoder.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -45,9 +49,9 @@ class SpanDecoder {
   // bits and output in registers.
   static constexpr int k_side_by_side = 6;
 
-  // `windows` is `machine`'s, shared with other threads; the decoder's own
-  // root table is built here.
-  SpanDecoder(const WalkMachine& machine, WindowTables& windows);
+  // The root table of `machine` is built here.  With `bmi2`, the loops for
+  // processors with BMI2 run.
+  SpanDecoder(const WalkMachine& machine, bool bmi2);
 
   // Decodes each of `tasks` (k_side_by_side at most) from `payload`, which
   // holds every bit up to each task's end_bit, into its place, and notes
@@ -59,14 +63,15 @@ class SpanDecoder {
 
   // The root state's window of k_root_window_bits bits: the bytes reached
   // (up to four, the first lowest), how many, and the bits up to the last
-  // of them.  A window in which no code ends has both counts 0.  Fields
-  // the hot loop reads as they are, with no shift.
+  // of them, fields the hot loop reads as they are, with no shift.  A
+  // window in which no code ends has both counts 0 and names the state the
+  // walk stands in after it.
   static constexpr int k_root_window_bits = 12;
   struct RootWindow {
     std::uint32_t bytes = 0;
     std::uint8_t consumed = 0;
     std::uint8_t count = 0;
-    std::uint16_t unused = 0;
+    std::uint16_t state_after = WalkMachine::k_root_state;
   };
   static_assert(sizeof(RootWindow) == 8);
 
@@ -82,7 +87,7 @@ class SpanDecoder {
   void Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const;
 
   const WalkMachine& machine;
-  WindowTables& windows;
+  bool use_bmi2;
   std::array<RootWindow, std::size_t{1} << k_root_window_bits> root;
 };
 

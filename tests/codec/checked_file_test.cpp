@@ -1,9 +1,10 @@
 // Checked files: every decoder of the format restores them (the literal
-// record walk of tests/reference included), their sync points start their
-// spans, and a restore refuses every truncation, altered bit and
-// concatenation, while a bare file that merely ends in bytes like a footer
-// stays a bare file.  Bare files are byte for byte the literal encoder's
-// (differential_test.cpp).
+// record walk of tests/reference included, and the restore span by span of
+// a file read at offsets), their sync points start their spans, and a
+// restore refuses every truncation, altered bit and concatenation, and a
+// sync point inside a code, while a bare file that merely ends in bytes
+// like a footer stays a bare file.  Bare files are byte for byte the
+// literal encoder's (differential_test.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -34,19 +35,51 @@ Trailer TrailerOf(const Bytes& file) {
   return trailer.value_or(Trailer{});
 }
 
-// Every restore, checked and walked, and one told the input's size ahead
-// (as a progress display asks), refuses `file`.
+// Restores `file` read at offsets, as a regular file is: a checked one
+// span by span, its payload read a group of spans at a time.
+Bytes RestoreAtOffsets(const Bytes& file, DecompressResult* result, Codec& codec) {
+  OffsetSource source(
+      [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
+        if (offset >= file.size()) return 0;
+        const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
+        std::memcpy(into.data(), file.data() + offset, count);
+        return static_cast<std::int64_t>(count);
+      },
+      file.size());
+  std::ostringstream out;
+  const DecompressResult r = codec.Decompress(source, out);
+  if (result != nullptr) *result = r;
+  return out.str();
+}
+
+// The same from memory read in place.
+Bytes RestoreInPlace(const Bytes& file, DecompressResult* result = nullptr) {
+  MemorySource source(AsBytes(file));
+  std::ostringstream out;
+  const DecompressResult r = SharedCodec().Decompress(source, out);
+  if (result != nullptr) *result = r;
+  return out.str();
+}
+
+// Every restore, checked and walked, one told the input's size ahead (as a
+// progress display asks), and the restore and the test of the file read at
+// offsets, refuse `file`.
 ::testing::AssertionResult Refused(const Bytes& file) {
   DecompressResult checked;
   DecompressResult walked;
+  DecompressResult at_offsets;
   Decompress(file, &checked, true);
   Decompress(file, &walked, false);
+  RestoreInPlace(file, &at_offsets);
   const TestResult tested = TestFile(file);
+  MemorySource in_place(AsBytes(file));
+  const TestResult tested_at_offsets = SharedCodec().Test(in_place);
   std::istringstream sized(file);
   StreamSource sized_source(sized);
   std::ostringstream restored;
   const DecompressResult piped = SharedCodec().Decompress(sized_source, restored, [](std::uint64_t, std::uint64_t) {});
-  if (checked.status == CodecStatus::ok || tested.status == CodecStatus::ok || piped.status == CodecStatus::ok) {
+  if (checked.status == CodecStatus::ok || tested.status == CodecStatus::ok || piped.status == CodecStatus::ok ||
+      at_offsets.status == CodecStatus::ok || tested_at_offsets.status == CodecStatus::ok) {
     return ::testing::AssertionFailure() << "restored as whole";
   }
   if (walked.status == CodecStatus::ok && walked.checked) return ::testing::AssertionFailure() << "walk took it";
@@ -63,6 +96,16 @@ Summary SummaryOf(const Bytes& file) {
 Bytes LargeSource() {
   std::mt19937_64 rng(5);
   return RandomSource(rng, 4 * k_span_bytes + 12345, 90, 1.5, 32);
+}
+
+// A source of 30 spans and a short one, more than a group of spans at any
+// thread count, whose rarest values have codes longer than a root window.
+const Bytes& ManySpans() {
+  static const Bytes source = [] {
+    std::mt19937_64 rng(6);
+    return RandomSource(rng, 30 * k_span_bytes + 777, 200, 3.0, 20);
+  }();
+  return source;
 }
 
 TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
@@ -82,6 +125,7 @@ TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
       {"all but one byte value: the dead end names 255", all_but_one, true},
       {"all 256 values: stays bare", all_but_one + "\xFF", false},
       {"several spans", LargeSource(), true},
+      {"several groups of spans", ManySpans(), true},
   };
   for (const Case& c : cases) {
     CompressResult written;
@@ -89,6 +133,7 @@ TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
     ASSERT_EQ(written.checked, c.checked) << c.name;
     EXPECT_EQ(LiteralDecompress(file), c.source) << c.name;
     EXPECT_TRUE(SameAtEveryThreadCount(testing::DecompressChecked, file, c.source)) << c.name;
+    EXPECT_TRUE(SameAtEveryThreadCount(RestoreAtOffsets, file, c.source)) << c.name;
     EXPECT_TRUE(SameAtEveryThreadCount(
         [](const Bytes& source, DecompressResult*, Codec& codec) { return CompressChecked(source, nullptr, codec); },
         c.source, file))
@@ -176,21 +221,75 @@ TEST(CheckedFileTest, EveryTruncationFlipAndConcatenationIsRefused) {
 }
 
 TEST(CheckedFileTest, DamageNamesTheFirstDamagedSpan) {
-  const Bytes source = LargeSource();
+  const Bytes& source = ManySpans();
   Bytes file = CompressChecked(source);
   const Trailer trailer = TrailerOf(file);
   const std::size_t dictionary_bytes = 1 + 6 * static_cast<std::size_t>(static_cast<unsigned char>(file[0]));
-  const std::uint64_t bit = (trailer.spans[2].bit_offset + trailer.spans[3].bit_offset) / 2;
+  const std::uint64_t bit = (trailer.spans[26].bit_offset + trailer.spans[27].bit_offset) / 2;
   file[dictionary_bytes + bit / 8] = static_cast<char>(file[dictionary_bytes + bit / 8] ^ 0x10);
-  DecompressResult restored;
-  Decompress(file, &restored, true);
-  EXPECT_EQ(restored.status, CodecStatus::damaged);
-  EXPECT_EQ(restored.damage, Damage::content);
-  EXPECT_EQ(restored.damaged_from, 2 * k_span_bytes);
-  EXPECT_EQ(restored.damaged_to, 3 * k_span_bytes - 1);
+  struct Way {
+    const char* name;
+    Bytes (*restore)(const Bytes&, DecompressResult*);
+  };
+  const Way restores[] = {
+      {"in order", [](const Bytes& f, DecompressResult* r) { return Decompress(f, r, true); }},
+      {"span by span", [](const Bytes& f, DecompressResult* r) { return RestoreInPlace(f, r); }},
+  };
+  for (const Way& restore : restores) {
+    DecompressResult restored;
+    const Bytes out = restore.restore(file, &restored);
+    EXPECT_EQ(restored.status, CodecStatus::damaged) << restore.name;
+    EXPECT_EQ(restored.damage, Damage::content) << restore.name;
+    EXPECT_EQ(restored.damaged_from, 26 * k_span_bytes) << restore.name;
+    EXPECT_EQ(restored.damaged_to, 27 * k_span_bytes - 1) << restore.name;
+  }
+  // Span by span, nothing of the damaged span's group is written.
+  const Bytes written = RestoreInPlace(file);
+  EXPECT_LE(written.size(), 26 * k_span_bytes);
+  EXPECT_TRUE(source.compare(0, written.size(), written) == 0) << "what was written is not the source's start";
   // A file cut inside its codes lost its trailer.
+  DecompressResult restored;
   Decompress(CompressChecked(source).substr(0, file.size() / 2), &restored, true);
   EXPECT_EQ(restored.damage, Damage::trailer);
+}
+
+// The restore in order reads no sync point, but the restore span by span
+// starts each span at its own: a table that puts one inside a code (its
+// trailer rebuilt, so that the footer's checksum holds) is refused there,
+// naming the span whose codes do not end where the next one starts, and
+// no byte of it is written.
+TEST(CheckedFileTest, ASyncPointInsideACodeIsRefused) {
+  const Bytes& source = ManySpans();
+  const Bytes file = CompressChecked(source);
+  const Trailer trailer = TrailerOf(file);
+  const std::size_t check_data_bytes = EncodeTrailer(trailer).size();
+  struct Case {
+    const char* name;
+    std::size_t span;  // whose sync point moves
+    std::int64_t bits;
+    std::size_t named;  // the span named damaged
+  };
+  const Case cases[] = {
+      {"the first span starts after bit 0", 0, 1, 0},
+      {"a span starts a bit late", 27, 1, 26},
+      {"a span starts a bit early", 13, -1, 12},
+      {"the last span starts past the codes", 30, static_cast<std::int64_t>(trailer.payload_bits), 29},
+  };
+  for (const Case& c : cases) {
+    Trailer moved = trailer;
+    moved.spans[c.span].bit_offset += static_cast<std::uint64_t>(c.bits);
+    const std::vector<std::uint8_t> check_data = EncodeTrailer(moved);
+    const Bytes rebuilt = file.substr(0, file.size() - check_data_bytes) + Bytes(check_data.begin(), check_data.end());
+    DecompressResult restored;
+    const Bytes written = RestoreInPlace(rebuilt, &restored);
+    EXPECT_EQ(restored.status, CodecStatus::damaged) << c.name;
+    EXPECT_EQ(restored.damage, Damage::content) << c.name;
+    EXPECT_EQ(restored.damaged_from, c.named * k_span_bytes) << c.name;
+    EXPECT_TRUE(source.compare(0, written.size(), written) == 0) << c.name;
+    EXPECT_LE(written.size(), c.named * k_span_bytes) << c.name;
+    MemorySource tested(AsBytes(rebuilt));
+    EXPECT_EQ(SharedCodec().Test(tested).damaged_from, c.named * k_span_bytes) << c.name;
+  }
 }
 
 TEST(CheckedFileTest, ABareFileEndingInFooterLikeBytesStaysBare) {

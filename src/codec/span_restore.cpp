@@ -1,0 +1,248 @@
+#include "codec/span_restore.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "codec/byte_sink.h"
+#include "codec/checksum.h"
+#include "codec/span_decoder.h"
+#include "codec/walk_machine.h"
+
+namespace huffman {
+
+namespace {
+
+// A part of a group's job: the spans one thread decodes side by side.
+constexpr std::size_t k_spans_per_part = SpanDecoder::k_side_by_side;
+// Parts per thread, so that a thread the system holds back takes fewer.
+constexpr std::size_t k_group_parts_per_thread = 2;
+// The most spans a group holds.  A restore's memory is a group's output
+// twice (one decoded into, the one before written out) and its payload
+// twice (one decoded, the next read), 24 MiB at most: with the rest of the
+// program, within 32 MiB.  So at most four parts run at once.
+constexpr std::size_t k_max_group_spans = 24;
+// A group takes spans while its payload stays within 8 bits per original
+// byte (as much as its output), one span at least; a span whose codes take
+// more than this is left to the restore in order.
+constexpr std::uint64_t k_max_span_payload_bytes = 4 * k_span_bytes;
+
+// Spans [first, first + count), whose codes lie in payload bytes
+// [first_byte, end_byte).
+struct Group {
+  std::size_t first = 0;
+  std::size_t count = 0;
+  std::uint64_t first_byte = 0;
+  std::uint64_t end_byte = 0;
+  std::uint64_t out_bytes = 0;
+};
+
+// Where the codes of the spans lie: span k from its sync point to the next
+// span's, the last to the payload's end.
+class SpanLayout {
+ public:
+  explicit SpanLayout(const Trailer& trailer) : trailer(trailer) {}
+  std::size_t Count() const { return trailer.spans.size(); }
+  std::uint64_t StartBit(std::size_t k) const { return trailer.spans[k].bit_offset; }
+  std::uint64_t EndBit(std::size_t k) const {
+    return k + 1 < Count() ? trailer.spans[k + 1].bit_offset : trailer.payload_bits;
+  }
+  std::uint64_t Bytes(std::size_t k) const { return std::min(k_span_bytes, trailer.length - k * k_span_bytes); }
+  // Whether span k's codes can hold it where the table puts them: from bit
+  // 0 for the first span, within the payload, and at least a bit a byte.
+  bool Holds(std::size_t k) const {
+    const std::uint64_t start = StartBit(k);
+    const std::uint64_t end = EndBit(k);
+    return (k > 0 || start == 0) && start <= end && end <= trailer.payload_bits && end - start >= Bytes(k);
+  }
+  // The group from span `first` on, of `most` spans at most, before span
+  // `usable`.
+  Group GroupFrom(std::size_t first, std::size_t most, std::size_t usable) const {
+    Group group{.first = first, .first_byte = StartBit(first) / 8};
+    const std::uint64_t budget = most * k_span_bytes;
+    while (group.count < most && first + group.count < usable) {
+      const std::uint64_t end_byte = (EndBit(first + group.count) + 7) / 8;
+      if (group.count > 0 && end_byte - group.first_byte > budget) break;
+      group.end_byte = end_byte;
+      group.out_bytes += Bytes(first + group.count);
+      ++group.count;
+    }
+    return group;
+  }
+
+ private:
+  const Trailer& trailer;
+};
+
+}  // namespace
+
+std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
+                                        const ProgressFn& progress) {
+  CheckData data = ReadCheckData(compressed);
+  if (!data.checked) return std::nullopt;
+  const Trailer& trailer = data.trailer;
+  const SpanLayout layout(trailer);
+  // The spans before the first whose sync points cannot hold it: that one
+  // is damaged, once those before it are found whole.
+  std::size_t usable = 0;
+  while (usable < layout.Count() && layout.Holds(usable)) {
+    if ((layout.EndBit(usable) - layout.StartBit(usable)) / 8 + 1 > k_max_span_payload_bytes) return std::nullopt;
+    ++usable;
+  }
+
+  Restore restore{.result = {.compressed_bytes = data.size}, .table = data.table};
+  DecompressResult& result = restore.result;
+  const std::uint64_t dictionary_bytes = data.dictionary_bytes;
+  const auto report = [&progress, &data](std::uint64_t done) {
+    if (progress) progress(done, data.size);
+  };
+  report(dictionary_bytes);
+
+  const unsigned threads =
+      workers.ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(trailer.length, k_large_block_bytes)));
+  const std::size_t group_spans = std::min(k_max_group_spans, k_spans_per_part * k_group_parts_per_thread * threads);
+  const WalkMachine machine(data.table);
+  const SpanDecoder decoder(machine, bmi2);
+
+  // The payload where the source holds it, else read a group at a time.
+  const std::span<const std::uint8_t> held = compressed.Held();
+  const std::uint64_t group_payload_bytes =
+      std::max<std::uint64_t>(group_spans * k_span_bytes, k_max_span_payload_bytes);
+  if (held.empty()) {
+    for (RawBuffer& payload : payloads) {
+      if (payload.size() < group_payload_bytes) payload = RawBuffer(static_cast<std::size_t>(group_payload_bytes));
+    }
+  }
+  struct Read {
+    std::int64_t got = 0;
+    int error = 0;
+  };
+  std::array<Read, 2> reads;
+  const auto read_group = [&](const Group& group, std::size_t slot) {
+    const std::span<std::uint8_t> into(payloads[slot].data(), group.end_byte - group.first_byte);
+    reads[slot].error = 0;
+    reads[slot].got = compressed.ReadAt(dictionary_bytes + group.first_byte, into, reads[slot].error);
+  };
+  const auto payload_of = [&](const Group& group, std::size_t slot) -> std::span<const std::uint8_t> {
+    const auto bytes = static_cast<std::size_t>(group.end_byte - group.first_byte);
+    if (!held.empty()) return held.subspan(static_cast<std::size_t>(dictionary_bytes + group.first_byte), bytes);
+    return {payloads[slot].data(), bytes};
+  };
+
+  std::optional<ByteSink> sink;
+  if (restored != nullptr) {
+    sink.emplace(*restored, workers, group_spans * k_span_bytes);
+  } else if (unwritten.size() < group_spans * k_span_bytes) {
+    unwritten = RawBuffer(group_spans * k_span_bytes);
+  }
+  std::vector<std::uint64_t> sums(usable);
+  std::vector<SpanTask> tasks(group_spans);
+  std::vector<SpanOutcome> outcomes(group_spans);
+  std::vector<char> whole(group_spans);
+
+  // The first span found damaged (`usable` if none), where the last
+  // span's codes ended, and the payload they lie in.
+  std::size_t damaged = usable;
+  std::uint64_t codes_end = 0;
+  std::span<const std::uint8_t> last_payload;
+  std::uint64_t last_first_byte = 0;
+  std::size_t slot = 0;
+  Group group = layout.GroupFrom(0, group_spans, usable);
+  if (held.empty() && usable > 0) read_group(group, slot);
+  while (group.count > 0) {
+    const Read& read = reads[slot];
+    if (held.empty() && static_cast<std::uint64_t>(read.got) != group.end_byte - group.first_byte) {
+      workers.Settle();
+      restore.result = {.status = CodecStatus::read_failed, .system_error = read.got < 0 ? read.error : 0};
+      return restore;
+    }
+    const Group next = layout.GroupFrom(group.first + group.count, group_spans, usable);
+    if (next.count > 0 && held.empty()) workers.Beside([&read_group, next, slot] { read_group(next, 1 - slot); });
+    std::uint8_t* const out = sink ? sink->Reserve(group.out_bytes) : unwritten.data();
+    const std::span<const std::uint8_t> payload = payload_of(group, slot);
+    const std::uint64_t base_bit = group.first_byte * 8;
+    for (std::size_t j = 0; j < group.count; ++j) {
+      const std::size_t k = group.first + j;
+      tasks[j] = {.first_bit = layout.StartBit(k) - base_bit,
+                  .end_bit = layout.EndBit(k) - base_bit,
+                  .ends_at_sync_point = k + 1 < layout.Count(),
+                  .out = out + j * k_span_bytes,
+                  .bytes = static_cast<std::size_t>(layout.Bytes(k))};
+    }
+    const auto parts = static_cast<unsigned>((group.count + k_spans_per_part - 1) / k_spans_per_part);
+    workers.Run(parts, [&](unsigned part) {
+      const std::size_t from = part * k_spans_per_part;
+      const std::size_t count = std::min(k_spans_per_part, group.count - from);
+      decoder.Decode(payload, std::span(tasks).subspan(from, count), std::span(outcomes).subspan(from, count));
+      // Each span's checksum while its bytes are in this thread's cache.
+      for (std::size_t j = from; j < from + count; ++j) {
+        const std::size_t k = group.first + j;
+        if (outcomes[j].whole) sums[k] = Checksum({tasks[j].out, tasks[j].bytes});
+        whole[j] = static_cast<char>(outcomes[j].whole && sums[k] == trailer.spans[k].checksum);
+      }
+    });
+    const auto first_broken = static_cast<std::size_t>(
+        std::find(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(group.count), 0) - whole.begin());
+    if (first_broken < group.count) {
+      damaged = group.first + first_broken;
+      break;
+    }
+    if (sink) {
+      sink->Commit(out + group.out_bytes);
+      if (sink->Failed()) break;
+    }
+    codes_end = base_bit + outcomes[group.count - 1].end_bit;
+    last_payload = payload;
+    last_first_byte = group.first_byte;
+    report(dictionary_bytes + group.end_byte);
+    group = next;
+    slot = 1 - slot;
+  }
+  workers.Settle();
+  if (sink) {
+    sink->Flush();
+    if (sink->Failed()) {
+      restore.result = {.status = CodecStatus::write_failed, .system_error = sink->Error()};
+      return restore;
+    }
+  }
+
+  // After the last span's codes, the path into the dead end, entered at
+  // the payload's last bit and restoring nothing.
+  bool stopped = false;
+  std::uint64_t beyond = 0;  // bytes the codes restore past the original's length
+  const bool all_whole = damaged == layout.Count();
+  if (all_whole) {
+    int state = WalkMachine::k_root_state;
+    for (std::uint64_t position = codes_end; position < trailer.payload_bits;) {
+      const std::uint64_t at = position - last_first_byte * 8;
+      const int bit = last_payload[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1;
+      const WalkMachine::Move& move = machine.Step(state, bit);
+      if (move.emitted >= 0) ++beyond;
+      state = move.next;
+      ++position;
+      if (machine.Absorbing(state)) {
+        stopped = position == trailer.payload_bits;
+        break;
+      }
+    }
+  }
+  result.restored_bytes = all_whole ? trailer.length + beyond : damaged * k_span_bytes;
+  const CheckedRestore checked{.marked = true,
+                               .dictionary_bytes = dictionary_bytes,
+                               .dictionary_checksum = data.dictionary_checksum,
+                               .stopped = stopped,
+                               .restored_spans = std::span(sums).first(std::min(damaged, usable))};
+  VerifyChecked(result, trailer, data.body_bytes, checked, [&](std::uint64_t offset) -> std::optional<std::uint8_t> {
+    const std::uint64_t first = dictionary_bytes + last_first_byte;
+    if (offset < first || offset - first >= last_payload.size()) return std::nullopt;
+    return last_payload[static_cast<std::size_t>(offset - first)];
+  });
+  if (all_whole) {
+    result.restored_checksum_known = true;
+    result.restored_checksum = WholeChecksum(sums);
+  }
+  report(data.size);
+  return restore;
+}
+
+}  // namespace huffman
