@@ -40,6 +40,7 @@ CheckData ReadCheckData(Source& compressed) {
                  dictionary_bytes + (trailer->payload_bits + 7) / 8 + end.size() == size;
   data.trailer = std::move(*trailer);
   data.body_bytes = body_bytes;
+  data.check_bytes = std::move(end);
   return data;
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "codec/check_trailer.h"
 #include "codec/format.h"
@@ -39,7 +40,8 @@ struct CheckData {
   // a decode verifies.
   bool checked = false;
   Trailer trailer;
-  std::uint64_t body_bytes = 0;  // the trailer's, without the footer
+  std::uint64_t body_bytes = 0;           // the trailer's, without the footer
+  std::vector<std::uint8_t> check_bytes;  // the trailer and the footer as read
   DictionaryTable table;
   std::uint64_t dictionary_bytes = 0;
   std::uint64_t dictionary_checksum = 0;

@@ -143,6 +143,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
   // span's codes ended, and the payload they lie in.
   std::size_t damaged = usable;
   std::uint64_t codes_end = 0;
+  std::uint64_t verified_bytes = 0;
   std::span<const std::uint8_t> last_payload;
   std::uint64_t last_first_byte = 0;
   std::size_t slot = 0;
@@ -191,6 +192,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
       if (sink->Failed()) break;
     }
     codes_end = base_bit + outcomes[group.count - 1].end_bit;
+    verified_bytes += group.out_bytes;
     last_payload = payload;
     last_first_byte = group.first_byte;
     report(dictionary_bytes + group.end_byte);
@@ -206,25 +208,27 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
     }
   }
 
-  // After the last span's codes, the path into the dead end, entered at
-  // the payload's last bit and restoring nothing.
+  // After the last span's codes, the walk goes on as a restore in order
+  // goes on, over the rest of the file (the path into the dead end, the
+  // zero fill, the check data) until it is in the dead end, so that the
+  // verification sees what that restore would: whether the walk stopped,
+  // and any bytes restored past the original's length.
   bool stopped = false;
-  std::uint64_t beyond = 0;  // bytes the codes restore past the original's length
+  std::uint64_t beyond = 0;
   const bool all_whole = damaged == layout.Count();
   if (all_whole) {
     int state = WalkMachine::k_root_state;
-    for (std::uint64_t position = codes_end; position < trailer.payload_bits;) {
-      const std::uint64_t at = position - last_first_byte * 8;
-      const int bit = last_payload[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1;
-      const WalkMachine::Move& move = machine.Step(state, bit);
-      if (move.emitted >= 0) ++beyond;
-      state = move.next;
-      ++position;
-      if (machine.Absorbing(state)) {
-        stopped = position == trailer.payload_bits;
-        break;
+    const auto walk = [&](std::span<const std::uint8_t> bytes, std::uint64_t from_bit) {
+      for (std::uint64_t at = from_bit; at < 8 * bytes.size() && !stopped; ++at) {
+        const WalkMachine::Move& move =
+            machine.Step(state, bytes[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1);
+        if (move.emitted >= 0) ++beyond;
+        state = move.next;
+        stopped = machine.Absorbing(state);
       }
-    }
+    };
+    walk(last_payload, codes_end - last_first_byte * 8);
+    walk(data.check_bytes, 0);
   }
   result.restored_bytes = all_whole ? trailer.length + beyond : damaged * k_span_bytes;
   const CheckedRestore checked{.marked = true,
@@ -241,6 +245,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
     result.restored_checksum_known = true;
     result.restored_checksum = WholeChecksum(sums);
   }
+  // The bytes restored are those written: on damage, the groups before the
+  // damaged span's.
+  result.restored_bytes = verified_bytes;
   report(data.size);
   return restore;
 }
