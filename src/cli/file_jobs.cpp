@@ -520,9 +520,22 @@ bool DecompressOne(Codec& codec, const Preferences& preferences, const std::stri
   if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
   Destination destination(route);
+  // A regular file is read at offsets (a checked one is restored span by
+  // span, on every core), unless -dcf first reads its start in order.
+  const bool judges_start = preferences.force && route.to_stdout;
+  std::optional<PositionalFile> positional;
   std::ifstream file;
-  std::istream* source = OpenSource(route, file);
-  if (source == nullptr) return false;
+  std::istream* source = nullptr;
+  if (!route.in_order && !judges_start) {
+    positional.emplace(route.source);
+    if (!positional->IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", positional->Error());
+      return false;
+    }
+  } else {
+    source = OpenSource(route, file);
+    if (source == nullptr) return false;
+  }
   if (!destination.Open()) return false;
 
   // -dcf reads the input's start first and judges it: data that is not
@@ -531,7 +544,7 @@ bool DecompressOne(Codec& codec, const Preferences& preferences, const std::stri
   std::string start;
   std::optional<RejoinedBuffer> rejoined;
   std::optional<std::istream> rejoined_stream;
-  if (preferences.force && route.to_stdout) {
+  if (judges_start) {
     start.resize(k_start_bytes);
     start.resize(
         static_cast<std::size_t>(source->rdbuf()->sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
@@ -571,7 +584,14 @@ bool DecompressOne(Codec& codec, const Preferences& preferences, const std::stri
   // The checks of -t come first: a failing file is refused, its output
   // discarded.
   const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
-  StreamSource compressed(*source);
+  std::optional<OffsetSource> at_offsets;
+  std::optional<StreamSource> in_order;
+  if (positional) {
+    at_offsets.emplace(positional->Reader(), positional->Size());
+  } else {
+    in_order.emplace(*source);
+  }
+  Source& compressed = at_offsets ? static_cast<Source&>(*at_offsets) : *in_order;
   const DecompressResult result =
       codec.Decompress(compressed, destination.Stream(), meter.Callback(), {.restored_checksum = removes});
   meter.Erase();
@@ -582,6 +602,7 @@ bool DecompressOne(Codec& codec, const Preferences& preferences, const std::stri
   if (!ReportRestoreStatus(route, result)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   file.close();  // Windows removes no file that is open
+  positional.reset();
   if (removes && !RestoredReadsBack(route, result)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
 }
@@ -593,11 +614,25 @@ std::optional<TestResult> CheckOne(Codec& codec, const Preferences& preferences,
                                    Route& route) {
   route = BaseRoute(preferences, operand);
   if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return std::nullopt;
+  // A regular file is read at offsets, as -d reads it.
+  std::optional<PositionalFile> positional;
+  std::optional<OffsetSource> at_offsets;
   std::ifstream file;
-  std::istream* source = OpenSource(route, file);
-  if (source == nullptr) return std::nullopt;
+  std::optional<StreamSource> in_order;
+  if (!route.in_order) {
+    positional.emplace(route.source);
+    if (!positional->IsOpen()) {
+      ReportSystemError(route.shown, "cannot open", positional->Error());
+      return std::nullopt;
+    }
+    at_offsets.emplace(positional->Reader(), positional->Size());
+  } else {
+    std::istream* source = OpenSource(route, file);
+    if (source == nullptr) return std::nullopt;
+    in_order.emplace(*source);
+  }
+  Source& compressed = at_offsets ? static_cast<Source&>(*at_offsets) : *in_order;
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  StreamSource compressed(*source);
   const TestResult result = codec.Test(compressed, meter.Callback());
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {

@@ -151,8 +151,12 @@ bool CompressFile(Codec& codec, const std::string& file_Name) {
 bool DeCompressFile(Codec& codec, const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
-      [&codec](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
-        StreamSource source(compressed);
+      [&codec, &file_Name](std::istream& /*compressed*/, std::ostream& restored, const ProgressFn& progress) {
+        // The file is read again at offsets: a checked one is restored span
+        // by span, on every core.
+        const PositionalFile file(file_Name);
+        if (!file.IsOpen()) return CodecOutcome{CodecStatus::read_failed, file.Error()};
+        OffsetSource source(file.Reader(), file.Size());
         const DecompressResult result = codec.Decompress(source, restored, progress);
         return CodecOutcome{result.status, result.system_error, result.fault,
                             result.damage, result.damaged_from, result.damaged_to};
