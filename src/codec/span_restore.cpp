@@ -103,13 +103,21 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
   const WalkMachine machine(data.table);
   const SpanDecoder decoder(machine, bmi2);
 
+  // The largest group's payload and output: what the buffers take, so
+  // that a small file costs only its own size.
+  std::uint64_t most_payload_bytes = 0;
+  std::size_t most_out_bytes = 0;
+  for (std::size_t first = 0; first < usable;) {
+    const Group group = layout.GroupFrom(first, group_spans, usable);
+    most_payload_bytes = std::max(most_payload_bytes, group.end_byte - group.first_byte);
+    most_out_bytes = std::max(most_out_bytes, static_cast<std::size_t>(group.out_bytes));
+    first += group.count;
+  }
   // The payload where the source holds it, else read a group at a time.
   const std::span<const std::uint8_t> held = compressed.Held();
-  const std::uint64_t group_payload_bytes =
-      std::max<std::uint64_t>(group_spans * k_span_bytes, k_max_span_payload_bytes);
   if (held.empty()) {
     for (RawBuffer& payload : payloads) {
-      if (payload.size() < group_payload_bytes) payload = RawBuffer(static_cast<std::size_t>(group_payload_bytes));
+      if (payload.size() < most_payload_bytes) payload = RawBuffer(static_cast<std::size_t>(most_payload_bytes));
     }
   }
   struct Read {
@@ -130,9 +138,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
 
   std::optional<ByteSink> sink;
   if (restored != nullptr) {
-    sink.emplace(*restored, workers, group_spans * k_span_bytes);
-  } else if (unwritten.size() < group_spans * k_span_bytes) {
-    unwritten = RawBuffer(group_spans * k_span_bytes);
+    sink.emplace(*restored, workers, most_out_bytes);
+  } else if (unwritten.size() < most_out_bytes) {
+    unwritten = RawBuffer(most_out_bytes);
   }
   std::vector<std::uint64_t> sums(usable);
   std::vector<SpanTask> tasks(group_spans);
