@@ -87,6 +87,28 @@ SpanDecoder::SpanDecoder(const WalkMachine& walk, bool bmi2) : machine(walk), us
       waiting[count++] = next;
     }
   }
+  FillCodeEnds();
+}
+
+// The code ends after the root windows in which no code ends: a code a
+// little longer than a root window then takes one lookup more.
+void SpanDecoder::FillCodeEnds() {
+  code_ends_of.assign(static_cast<std::size_t>(machine.StateCount()), -1);
+  for (const RootWindow& window : root) {
+    const int from = window.state_after;
+    if (window.count > 0 || code_ends_of[from] >= 0 || machine.Absorbing(from)) continue;
+    code_ends_of[from] = static_cast<std::int16_t>(code_ends.size() >> k_code_end_bits);
+    for (int bits = 0; bits < 1 << k_code_end_bits; ++bits) {
+      CodeEnd end;
+      int state = from;
+      for (int depth = 1; depth <= k_code_end_bits && end.consumed == 0; ++depth) {
+        const WalkMachine::Move& move = machine.Step(state, bits >> (k_code_end_bits - depth) & 1);
+        state = move.next;
+        if (move.emitted >= 0) end = {static_cast<std::uint8_t>(move.emitted), static_cast<std::uint8_t>(depth)};
+      }
+      code_ends.push_back(end);
+    }
+  }
 }
 
 // A span being decoded.  In the lockstep a lane stands at the root state
@@ -195,6 +217,15 @@ bool SpanDecoder::LongCode(Lane& lane, const std::uint8_t* base) const {
   int state = root[bits >> (64 - k_root_window_bits)].state_after;
   bits <<= k_root_window_bits;
   lane.position += k_root_window_bits;
+  if (const int at = code_ends_of[static_cast<std::size_t>(state)]; at >= 0) {
+    const CodeEnd& end =
+        code_ends[(static_cast<std::size_t>(at) << k_code_end_bits) + (bits >> (64 - k_code_end_bits))];
+    if (end.consumed > 0) {
+      *lane.out++ = end.byte;
+      lane.position += end.consumed;
+      return true;
+    }
+  }
   for (int step = 0; step < k_long_code_bits && !machine.Absorbing(state); ++step) {
     const WalkMachine::Move& move = machine.Step(state, static_cast<int>(bits >> 63));
     bits <<= 1;
@@ -242,27 +273,48 @@ void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std:
 
 void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
                          std::span<SpanOutcome> outcomes) const {
-  const int count = static_cast<int>(tasks.size());
   const std::uint64_t load_limit = payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0;
   std::array<Lane, k_side_by_side> lanes;
-  for (int k = 0; k < count; ++k) {
-    const SpanTask& task = tasks[static_cast<std::size_t>(k)];
-    lanes[k].position = task.first_bit;
-    lanes[k].out = task.out;
-    lanes[k].out_end = task.out + task.bytes;
-    lanes[k].load_limit = load_limit;
-  }
+  std::array<std::size_t, k_side_by_side> task_of{};  // each lane's task
+  std::size_t next_task = 0;
+  // Finishes lane k's task on its own and notes how it went.
+  const auto conclude = [&](int k) {
+    const SpanTask& task = tasks[task_of[k]];
+    Lane& lane = lanes[k];
+    Finish(lane, payload, task.end_bit);
+    outcomes[task_of[k]] = {
+        .whole = lane.out == lane.out_end &&
+                 (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit),
+        .end_bit = lane.position};
+  };
+  // Gives lane k the next task that has rounds to run (concluding at once
+  // those too short for one); false when none is left.
+  const auto take = [&](int k) {
+    while (next_task < tasks.size()) {
+      const SpanTask& task = tasks[next_task];
+      task_of[k] = next_task++;
+      lanes[k] = {.position = task.first_bit,
+                  .out = task.out,
+                  .state = WalkMachine::k_root_state,
+                  .stopped = false,
+                  .out_end = task.out + task.bytes,
+                  .load_limit = load_limit};
+      if (lanes[k].Rounds() > 0) return true;
+      conclude(k);
+    }
+    return false;
+  };
   // The lanes in lockstep while every one has rounds left; one that has
-  // none leaves it (near its span's end, or stopped), and the rest go on
-  // side by side.
+  // none (near its span's end, or stopped) is concluded and takes the next
+  // task, and when no task is left the rest go on side by side.
   std::array<int, k_side_by_side> active{};
   int active_count = 0;
-  for (int k = 0; k < count; ++k) {
-    if (lanes[k].Rounds() > 0) active[active_count++] = k;
+  for (int k = 0; k < k_side_by_side; ++k) {
+    if (take(k)) active[active_count++] = k;
   }
   while (active_count > 0) {
     std::array<Lane, k_side_by_side> group;
-    for (int k = 0; k < active_count; ++k) group[k] = lanes[active[k]];
+    for (int j = 0; j < active_count; ++j) group[j] = lanes[active[j]];
     static_assert(k_side_by_side == 6);
     switch (active_count) {
       case 6:
@@ -285,20 +337,17 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
         break;
     }
     int kept = 0;
-    for (int k = 0; k < active_count; ++k) {
-      lanes[active[k]] = group[k];
-      if (group[k].Rounds() > 0) active[kept++] = active[k];
+    for (int j = 0; j < active_count; ++j) {
+      const int k = active[j];
+      lanes[k] = group[j];
+      if (lanes[k].Rounds() > 0) {
+        active[kept++] = k;
+        continue;
+      }
+      conclude(k);
+      if (take(k)) active[kept++] = k;
     }
     active_count = kept;
-  }
-  for (int k = 0; k < count; ++k) {
-    const SpanTask& task = tasks[static_cast<std::size_t>(k)];
-    Lane& lane = lanes[k];
-    Finish(lane, payload, task.end_bit);
-    outcomes[static_cast<std::size_t>(k)] = {
-        .whole = lane.out == lane.out_end &&
-                 (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit),
-        .end_bit = lane.position};
   }
 }
 

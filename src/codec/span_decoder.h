@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "codec/cpu_features.h"
 #include "codec/walk_machine.h"
@@ -53,11 +54,11 @@ class SpanDecoder {
   // processors with BMI2 run.
   SpanDecoder(const WalkMachine& machine, bool bmi2);
 
-  // Decodes each of `tasks` (k_side_by_side at most) from `payload`, which
-  // holds every bit up to each task's end_bit, into its place, and notes
-  // how it went in the outcome of the same index.  Writes nothing outside
-  // the tasks' places, whatever the bits.  May run on several threads at
-  // once.
+  // Decodes each of `tasks` from `payload`, which holds every bit up to
+  // each task's end_bit, into its place, and notes how it went in the
+  // outcome of the same index: k_side_by_side at a time, a lane whose task
+  // ends taking the next.  Writes nothing outside the tasks' places,
+  // whatever the bits.  May run on several threads at once.
   void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
               std::span<SpanOutcome> outcomes) const;
 
@@ -84,11 +85,23 @@ class SpanDecoder {
   template <int lane_count>
   [[gnu::always_inline]] void LockstepBody(Lane* lanes, const std::uint8_t* base) const;
   bool LongCode(Lane& lane, const std::uint8_t* base) const;
+  void FillCodeEnds();
   void Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const;
 
   const WalkMachine& machine;
   bool use_bmi2;
   std::array<RootWindow, std::size_t{1} << k_root_window_bits> root;
+  // For each state a root window can end in, the next k_code_end_bits
+  // bits' first code end: its byte and its bits, 0 where no code ends in
+  // them.  Placed at code_ends_of[state] * 2^k_code_end_bits, -1 for the
+  // other states.
+  static constexpr int k_code_end_bits = 8;
+  struct CodeEnd {
+    std::uint8_t byte = 0;
+    std::uint8_t consumed = 0;
+  };
+  std::vector<std::int16_t> code_ends_of;
+  std::vector<CodeEnd> code_ends;
 };
 
 }  // namespace huffman

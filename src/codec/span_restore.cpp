@@ -12,15 +12,21 @@ namespace huffman {
 
 namespace {
 
-// A part of a group's job: the spans one thread decodes side by side.
-constexpr std::size_t k_spans_per_part = SpanDecoder::k_side_by_side;
-// Parts per thread, so that a thread the system holds back takes fewer.
+// A group's spans are cut into parts, the threads' share of its job, each
+// decoded k_side_by_side at a time (SpanDecoder::Decode): on one thread one
+// part, so that a lane whose span ends takes the next; on several, this
+// many parts per thread, so that a thread the system holds back takes
+// fewer, of at least k_min_part_spans spans, so that each still overlaps a
+// few chains of lookups.
 constexpr std::size_t k_group_parts_per_thread = 2;
-// The most spans a group holds.  A restore's memory is a group's output
+constexpr std::size_t k_min_part_spans = 4;
+// The most spans a group holds: a thread's share of two parts of
+// k_side_by_side spans, up to this.  A restore's memory is a group's output
 // twice (one decoded into, the one before written out) and its payload
-// twice (one decoded, the next read), 24 MiB at most: with the rest of the
-// program, within 32 MiB.  So at most four parts run at once.
+// twice (one decoded, the next read), 24 MiB at most, and 17 MiB for text:
+// with the rest of the program, within 32 MiB.
 constexpr std::size_t k_max_group_spans = 24;
+
 // A group takes spans while its payload stays within 8 bits per original
 // byte (as much as its output), one span at least; a span whose codes take
 // more than this is left to the restore in order.
@@ -99,7 +105,8 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
 
   const unsigned threads =
       workers.ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(trailer.length, k_large_block_bytes)));
-  const std::size_t group_spans = std::min(k_max_group_spans, k_spans_per_part * k_group_parts_per_thread * threads);
+  const std::size_t group_spans =
+      std::min(k_max_group_spans, SpanDecoder::k_side_by_side * k_group_parts_per_thread * threads);
   const WalkMachine machine(data.table);
   const SpanDecoder decoder(machine, bmi2);
 
@@ -177,10 +184,14 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
                   .out = out + j * k_span_bytes,
                   .bytes = static_cast<std::size_t>(layout.Bytes(k))};
     }
-    const auto parts = static_cast<unsigned>((group.count + k_spans_per_part - 1) / k_spans_per_part);
+    const std::size_t part_spans =
+        threads == 1 ? group.count
+                     : std::max(k_min_part_spans, (group.count + k_group_parts_per_thread * threads - 1) /
+                                                      (k_group_parts_per_thread * threads));
+    const auto parts = static_cast<unsigned>((group.count + part_spans - 1) / part_spans);
     workers.Run(parts, [&](unsigned part) {
-      const std::size_t from = part * k_spans_per_part;
-      const std::size_t count = std::min(k_spans_per_part, group.count - from);
+      const std::size_t from = part * part_spans;
+      const std::size_t count = std::min(part_spans, group.count - from);
       decoder.Decode(payload, std::span(tasks).subspan(from, count), std::span(outcomes).subspan(from, count));
       // Each span's checksum while its bytes are in this thread's cache.
       for (std::size_t j = from; j < from + count; ++j) {
