@@ -16,14 +16,15 @@ namespace {
 // Home the cursor, then erase the whole screen.
 constexpr char k_clear_sequence[] = "\033[H\033[2J";
 
-// UTF-16 units asked of the console per read: one typed line at most.
+// UTF-16 units asked of the console per read; a longer line takes more
+// reads.
 constexpr DWORD k_console_read_units = 1024;
 
 // Bytes asked of a pipe or file per read.
 constexpr unsigned k_stream_read_bytes = 64 * 1024;
 
 // Ctrl-Z at the start of a typed line ends the input on a Windows console.
-constexpr char k_end_of_input = '\x1a';
+constexpr wchar_t k_end_of_input = L'\x1a';
 
 constexpr std::size_t k_unknown_columns = 80;
 
@@ -52,18 +53,26 @@ class ConsoleLines {
   }
 
  private:
+  // One whole line. A line longer than one read comes in several, so the
+  // units are gathered until a read ends the line (one that leaves the
+  // buffer room, or ends in LF) and converted together: a surrogate pair or
+  // a CR LF split between two reads stays whole.
   bool ReadMore(HANDLE input) {
-    wchar_t units[k_console_read_units];
-    DWORD got = 0;
-    if (!ReadConsoleW(input, units, k_console_read_units, &got, nullptr) || got == 0) return false;
-    text_ = Utf8FromWide(std::wstring_view(units, got));
-    next_ = 0;
-    if (text_[0] == k_end_of_input) {
-      text_.clear();
-      return false;
+    std::wstring units;
+    for (;;) {
+      const std::size_t had = units.size();
+      units.resize(had + k_console_read_units);
+      DWORD got = 0;
+      const bool read = ReadConsoleW(input, units.data() + had, k_console_read_units, &got, nullptr) != 0;
+      units.resize(had + (read ? got : 0));
+      if (!read || got < k_console_read_units || units.back() == L'\n') break;
     }
+    next_ = 0;
+    text_.clear();
+    if (units.empty() || units.front() == k_end_of_input) return false;
     // A console line ends in CR LF; the menu reads "\n" as on Linux.
-    if (text_.size() >= 2 && text_.ends_with("\r\n")) text_.erase(text_.size() - 2, 1);
+    if (units.ends_with(L"\r\n")) units.erase(units.size() - 2, 1);
+    text_ = Utf8FromWide(units);
     return true;
   }
 
@@ -145,7 +154,8 @@ bool IsKeyPress(const INPUT_RECORD& record) {
 class KeyMode {
  public:
   KeyMode(HANDLE input, DWORD saved) : input_(input), saved_(saved) {
-    const DWORD key_mode = (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+    const DWORD key_mode =
+        (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
     GuardConsoleInput(input_, saved_);
     SetConsoleMode(input_, key_mode);
   }

@@ -80,6 +80,10 @@ class ConsoleSession:
 class ConsoleTest(unittest.TestCase):
 
     def setUp(self):
+        self.new_session()
+
+    def new_session(self):
+        """A new directory holding `a`, and the menu started in it."""
         self.root = tempfile.TemporaryDirectory()
         self.addCleanup(self.root.cleanup)
         self.dir = self.root.name
@@ -98,15 +102,22 @@ class ConsoleTest(unittest.TestCase):
         self.session.wait_for("--->")
         self.session.send(name + "\r")
 
-    def test_polish_name_typed_names_the_new_file(self):
-        session = self.session
-        self.compress_first_file_to("żółw")
-        session.wait_for("Nacisnij dowolny klawisz")
-        self.assertEqual(sorted(os.listdir(self.dir)), ["a", "żółw.txt"])
-        session.send("x")
-        session.wait_for("Wpisz numer pliku:")
-        session.send("0\r")
-        self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+    def test_typed_name_names_the_new_file_whole(self):
+        # The console hands a line over in reads of 1024 UTF-16 units; a
+        # Polish letter is one unit, but a character beyond the BMP is two (a
+        # surrogate pair), and the long line puts its pair across the first
+        # read's end. Converted a read at a time, it became two U+FFFD.
+        for typed in ["żółw", " " * 1023 + "\U0001d538żółw"]:
+            with self.subTest(len(typed)):
+                self.new_session()
+                session = self.session
+                self.compress_first_file_to(typed)
+                session.wait_for("Nacisnij dowolny klawisz")
+                self.assertEqual(sorted(os.listdir(self.dir)), ["a", typed.strip() + ".txt"])
+                session.send("x")
+                session.wait_for("Wpisz numer pliku:")
+                session.send("0\r")
+                self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
 
     def test_polish_names_reach_the_console_whole(self):
         # Handed over a byte at a time, each two-byte letter would show as
