@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <io.h>
 #include <windows.h>
 
+#include "platform/piped_text_windows.h"
 #include "platform/signals_windows.h"
 #include "platform/utf16_windows.h"
 
@@ -210,10 +212,11 @@ std::optional<std::string> ReadLine() {
       if (byte == '\n') return line;
       line.push_back(byte);
     }
-  } else if (stream_lines.TakeLine(line)) {
-    return line;
+    if (!line.empty()) return line;
+  } else if (stream_lines.TakeLine(line) || !line.empty()) {
+    // What cmd and PowerShell 5.1 pipe comes in the console's code page.
+    return Utf8FromPipedLine(std::move(line), PipedTextCodePage());
   }
-  if (!line.empty()) return line;
   // A shell's prompt that follows starts on its own line.
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (ConsoleMode(output, mode)) std::fputc('\n', stdout);

@@ -3,9 +3,11 @@ pseudo-terminal a console of its own, so the console side of the terminal
 service runs here (GetConsoleMode succeeds, lines come from ReadConsoleW, a
 key wait from ReadConsoleInputW). Wine draws the console's screen in its own
 way, so the screens are not compared; what the program does is: a name typed
-in Polish letters names the new file, a key wait ends on one key, without
-Enter, and Ctrl-C during an operation ends the program without leaving its
-temporary file (the console's event handler removes it).
+in Polish letters names the new file, also at the end of a line longer than
+one console read, a name piped in the console's code page does too, a key
+wait ends on one key, without Enter, and Ctrl-C during an operation ends the
+program without leaving its temporary file (the console's event handler
+removes it).
 
 Usage: console_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
 """
@@ -118,6 +120,25 @@ class ConsoleTest(unittest.TestCase):
                 session.wait_for("Wpisz numer pliku:")
                 session.send("0\r")
                 self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_piped_name_in_the_consoles_code_page_names_the_new_file(self):
+        # cmd's echo pipes text in the console's code page (437 under Wine),
+        # not in UTF-8: "\xa2w" is "ów" there. Read as UTF-8, it was refused
+        # as data (status 2).
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        process = subprocess.Popen(COMMAND, cwd=self.dir, stdin=subprocess.PIPE, stdout=slave, stderr=slave,
+                                   start_new_session=True)
+        self.addCleanup(process.kill)
+        process.stdin.write(b"1\n1\n\xa2w\nk\n0\n")
+        process.stdin.close()
+        deadline = time.monotonic() + TIMEOUT
+        while process.poll() is None and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.1)[0]:
+                os.read(master, 4096)
+        self.assertEqual(process.wait(timeout=TIMEOUT), 0)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a", "ów.txt"])
 
     def test_polish_names_reach_the_console_whole(self):
         # Handed over a byte at a time, each two-byte letter would show as
