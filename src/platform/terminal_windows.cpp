@@ -65,9 +65,15 @@ class ConsoleLines {
       const std::size_t had = units.size();
       units.resize(had + k_console_read_units);
       DWORD got = 0;
+      SetLastError(ERROR_SUCCESS);
       const bool read = ReadConsoleW(input, units.data() + had, k_console_read_units, &got, nullptr) != 0;
-      units.resize(had + (read ? got : 0));
-      if (!read || got < k_console_read_units || units.back() == L'\n') break;
+      if (!read || got == 0) {
+        StopIfEndingFollows(GetLastError());
+        units.resize(had);
+        break;
+      }
+      units.resize(had + got);
+      if (got < k_console_read_units || units.back() == L'\n') break;
     }
     next_ = 0;
     text_.clear();
@@ -152,25 +158,17 @@ bool IsKeyPress(const INPUT_RECORD& record) {
 // The console input without line editing and echo for the length of one key
 // wait, with Ctrl-C left to the system (so it still interrupts); the event
 // handler puts the saved mode back if Ctrl-C or closing the window ends the
-// program meanwhile.
+// program meanwhile, and this or the handler puts it back, never both.
 class KeyMode {
  public:
-  KeyMode(HANDLE input, DWORD saved) : input_(input), saved_(saved) {
+  KeyMode(HANDLE input, DWORD saved) {
     const DWORD key_mode =
         (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
-    GuardConsoleInput(input_, saved_);
-    SetConsoleMode(input_, key_mode);
+    ChangeConsoleInput(input, saved, key_mode);
   }
-  ~KeyMode() {
-    SetConsoleMode(input_, saved_);
-    ReleaseConsoleInput();
-  }
+  ~KeyMode() { RestoreConsoleInput(); }
   KeyMode(const KeyMode&) = delete;
   KeyMode& operator=(const KeyMode&) = delete;
-
- private:
-  HANDLE input_;
-  DWORD saved_;
 };
 
 // Clears through the console API where the console takes no escape codes
@@ -185,14 +183,20 @@ void ClearThroughConsoleApi(HANDLE output) {
   SetConsoleCursorPosition(output, COORD{0, 0});
 }
 
+// A mode the handler puts back (the output's mode as found) is changed in
+// a step, never after the handler has put it back.
+bool EnableEscapeCodes(HANDLE output, DWORD mode) {
+  EndingStep step;
+  return SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 }  // namespace
 
 void ClearScreen() {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   if (!ConsoleMode(output, mode)) return;
-  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
-      SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 || EnableEscapeCodes(output, mode)) {
     std::fputs(k_clear_sequence, stdout);
     return;
   }
