@@ -32,8 +32,9 @@ namespace huffman {
 
 class Decoder {
  public:
-  // Large blocks are shared among `workers`' threads.
-  Decoder(const DictionaryTable& table, WorkerSet& workers);
+  // Large blocks are shared among `workers`' threads; with `bmi2`, the loops
+  // built for processors with BMI2 run (cpu_features.h).
+  Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2 = false);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -103,6 +104,7 @@ class Decoder {
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;
+  bool use_bmi2;
 
   // The block's lanes, where they start, what the guessing ones reached, and
   // where they stood at the root.

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/format.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman {
 

@@ -13,11 +13,7 @@ namespace {
 using testing::Compress;
 using testing::Decompress;
 using testing::FromHex;
-
-TestResult TestFile(const std::string& file) {
-  std::istringstream in(file);
-  return TestStream(in);
-}
+using testing::TestFile;
 
 TEST(FormatCheckTest, NamesTheFirstFaultAndWhereItIs) {
   struct Case {
@@ -41,8 +37,7 @@ TEST(FormatCheckTest, NamesTheFirstFaultAndWhereItIs) {
       {"dictionary, no payload", FromHex("01 00 62 00 00 61 00"), FormatFault::empty_payload, 7},
       // The dead end absorbs every bit after the padding: a byte added after
       // it holds no code.
-      {"a byte after the last code's byte", Compress("a") + "\x55", FormatFault::trailing_bits,
-       Compress("a").size()},
+      {"a byte after the last code's byte", Compress("a") + "\x55", FormatFault::trailing_bits, Compress("a").size()},
   };
   for (const auto& c : cases) {
     const TestResult tested = TestFile(c.file);
