@@ -4,6 +4,10 @@
 // last, so a block boundary never depends on how the input arrived.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/block_source.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <span>

@@ -5,6 +5,10 @@
 // where the plain ones take two or three and need the count in CL.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/cpu_features.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 namespace huffman {
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))

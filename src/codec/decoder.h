@@ -16,6 +16,10 @@
 // The walk's state carries across blocks.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/decoder.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <memory>

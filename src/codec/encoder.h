@@ -3,6 +3,10 @@
 // shift and an OR per byte, two bytes per lookup for large sources.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/encoder.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <memory>

@@ -11,6 +11,10 @@
 // that the source ends there.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/positional_passes.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstdint>
 #include <functional>
 

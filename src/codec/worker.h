@@ -12,6 +12,10 @@
 // coding of another on the same threads, with no thread of its own to wake.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/worker.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <atomic>
 #include <condition_variable>

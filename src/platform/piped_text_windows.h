@@ -5,6 +5,10 @@
 // tested on its own.
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/piped_text_windows.h is private to the platform layer: include its service's header"
+#endif
+
 #include <string>
 
 #include <windows.h>

@@ -7,6 +7,10 @@
 // next step once the handler has begun.
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/signals_windows.h is private to the platform layer: include its service's header"
+#endif
+
 #include <string>
 
 #include <windows.h>

@@ -47,9 +47,12 @@ CompressResult CompressReadAt(Codec& codec, const Bytes& source, const ReadAtFn&
 TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
   std::mt19937_64 rng(11);
   // Values first met at the very end of a later chunk, two of them in one
-  // chunk in the order opposite to their values, and lengths that end on
-  // a chunk, on a round and just past one.
+  // chunk in the order opposite to their values, one new in two chunks of a
+  // round (each chunk's new values are found before the round's are added),
+  // and lengths that end on a chunk, on a round and just past one.
   Bytes late = RandomSource(rng, k_round, 20, -1.0, 'a');
+  late[2 * k_chunk + 50] = '~';
+  late[3 * k_chunk + 10] = '~';
   late[5 * k_chunk - 1] = '!';
   late[9 * k_chunk + 100] = 'Z';
   late[9 * k_chunk + 7] = '#';
