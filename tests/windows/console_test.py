@@ -92,13 +92,17 @@ class ConsoleTest(unittest.TestCase):
     def setUp(self):
         self.new_session()
 
-    def new_session(self):
-        """A new directory holding `a`, and the menu started in it."""
+    def new_dir(self):
+        """A new directory holding `a`."""
         self.root = tempfile.TemporaryDirectory()
         self.addCleanup(self.root.cleanup)
         self.dir = self.root.name
         with open(os.path.join(self.dir, "a"), "wb") as f:
             f.write(b"abracadabra")
+
+    def new_session(self):
+        """A new directory holding `a`, and the menu started in it."""
+        self.new_dir()
         self.session = ConsoleSession(self.dir)
         self.addCleanup(self.session.close)
 
@@ -190,7 +194,7 @@ class ConsoleTest(unittest.TestCase):
                  ("Ctrl-C while compressing", "1|1|out|", "temp-file", 0xC000013A)]
         for label, keys, when, status in cases:
             with self.subTest(label):
-                self.new_session()
+                self.new_dir()
                 if when == "temp-file":
                     with open(os.path.join(self.dir, "a"), "wb") as f:
                         block = bytes(range(256)) * 4096
@@ -214,6 +218,7 @@ class ConsoleTest(unittest.TestCase):
                     found, left = state[kept].split("/")
                     self.assertEqual(left, found, kept)
                 self.assertEqual(os.listdir(self.dir), ["a"])
+
 
 if __name__ == "__main__":
     launcher = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", ""))
