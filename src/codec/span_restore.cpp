@@ -23,7 +23,7 @@ constexpr std::size_t k_min_part_spans = 4;
 // The most spans a group holds: a thread's share of two parts of
 // k_side_by_side spans, up to this.  A restore's memory is a group's output
 // twice (one decoded into, the one before written out) and its payload
-// twice (one decoded, the next read), 24 MiB at most, and 17 MiB for text:
+// twice (one decoded, the next read), 24 MiB at most, and 20 MiB for text:
 // with the rest of the program, within 32 MiB.
 constexpr std::size_t k_max_group_spans = 24;
 
