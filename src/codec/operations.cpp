@@ -362,7 +362,6 @@ class DiscardBuffer final : public std::streambuf {
 struct CodecState {
   unsigned threads = 1;
   bool bmi2 = false;
-  SpanRestore spans;  // checked files read at offsets
 };
 
 Codec::Codec(const CodecSettings& settings) : state(std::make_unique<CodecState>()) {
@@ -388,7 +387,7 @@ CompressResult Codec::Compress(Source& source, std::ostream& compressed, const P
 DecompressResult Codec::Decompress(Source& compressed, std::ostream& restored, const ProgressFn& progress,
                                    const DecompressOptions& options) {
   WorkerSet workers(state->threads);
-  if (std::optional<Restore> spans = state->spans.Run(compressed, workers, state->bmi2, &restored, progress)) {
+  if (std::optional<Restore> spans = RestoreSpans(compressed, workers, state->bmi2, &restored, progress)) {
     return spans->result;
   }
   return DecompressFrom(compressed, workers, state->bmi2, restored, progress, options).result;
@@ -398,7 +397,7 @@ TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
   WorkerSet workers(state->threads);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  std::optional<Restore> spans = state->spans.Run(compressed, workers, state->bmi2, nullptr, progress);
+  std::optional<Restore> spans = RestoreSpans(compressed, workers, state->bmi2, nullptr, progress);
   const Restore restore =
       spans ? std::move(*spans) : DecompressFrom(compressed, workers, state->bmi2, nowhere, progress, {});
   const DecompressResult& restored = restore.result;

@@ -1,10 +1,12 @@
 #include "codec/span_restore.h"
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "codec/byte_sink.h"
 #include "codec/checksum.h"
+#include "codec/raw_buffer.h"
 #include "codec/span_decoder.h"
 #include "codec/walk_machine.h"
 
@@ -81,8 +83,8 @@ class SpanLayout {
 
 }  // namespace
 
-std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
-                                        const ProgressFn& progress) {
+std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
+                                    const ProgressFn& progress) {
   CheckData data = ReadCheckData(compressed);
   if (!data.checked) return std::nullopt;
   const Trailer& trailer = data.trailer;
@@ -122,10 +124,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
   }
   // The payload where the source holds it, else read a group at a time.
   const std::span<const std::uint8_t> held = compressed.Held();
+  std::array<RawBuffer, 2> payloads;  // a group's, and the next one's, read beside its decoding
   if (held.empty()) {
-    for (RawBuffer& payload : payloads) {
-      if (payload.size() < most_payload_bytes) payload = RawBuffer(static_cast<std::size_t>(most_payload_bytes));
-    }
+    for (RawBuffer& payload : payloads) payload = RawBuffer(static_cast<std::size_t>(most_payload_bytes));
   }
   struct Read {
     std::int64_t got = 0;
@@ -144,9 +145,10 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, WorkerSet& workers, 
   };
 
   std::optional<ByteSink> sink;
+  RawBuffer unwritten;  // where a test decodes a group
   if (restored != nullptr) {
     sink.emplace(*restored, workers, most_out_bytes);
-  } else if (unwritten.size() < most_out_bytes) {
+  } else {
     unwritten = RawBuffer(most_out_bytes);
   }
   std::vector<std::uint64_t> sums(usable);

@@ -13,31 +13,20 @@
 #error "codec/span_restore.h is private to the codec: include <huffman/codec.h>"
 #endif
 
-#include <array>
 #include <optional>
 #include <ostream>
 
 #include "codec/checked_file.h"
-#include "codec/raw_buffer.h"
 #include "codec/worker.h"
 #include "huffman/codec.h"
 
 namespace huffman {
 
-class SpanRestore {
- public:
-  // Restores `compressed` to `restored` (none: decodes and verifies it,
-  // writing nothing) on `workers`' threads, with the BMI2 loops if
-  // `bmi2`; nothing if it is not a file this restore takes.  Output stops
-  // before the first damaged group of spans.
-  std::optional<Restore> Run(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
-                             const ProgressFn& progress);
-
- private:
-  // A group's payload, and the next group's, read beside its decoding;
-  // kept from file to file, as is the room a test decodes a group into.
-  std::array<RawBuffer, 2> payloads;
-  RawBuffer unwritten;
-};
+// Restores `compressed` to `restored` (none: decodes and verifies it,
+// writing nothing) on `workers`' threads, with the BMI2 loops if `bmi2`;
+// nothing if it is not a file this restore takes.  Output stops before the
+// first damaged group of spans.
+std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
+                                    const ProgressFn& progress);
 
 }  // namespace huffman
