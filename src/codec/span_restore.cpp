@@ -63,8 +63,9 @@ class SpanLayout {
     return (k > 0 || start == 0) && start <= end && end <= trailer.payload_bits && end - start >= Bytes(k);
   }
   // The group from span `first` on, of `most` spans at most, before span
-  // `usable`.
+  // `usable` (none from there on).
   Group GroupFrom(std::size_t first, std::size_t most, std::size_t usable) const {
+    if (first >= usable) return {.first = first};
     Group group{.first = first, .first_byte = StartBit(first) / 8};
     const std::uint64_t budget = most * k_span_bytes;
     while (group.count < most && first + group.count < usable) {
