@@ -70,8 +70,14 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2)
-    : machine(table), windows(machine), workers(workers), use_bmi2(bmi2) {}
+Decoder::Decoder(WorkerSet& workers, bool bmi2) : windows(machine), workers(workers), use_bmi2(bmi2) {}
+
+void Decoder::Reset(const DictionaryTable& table) {
+  machine = WalkMachine(table);
+  windows.Reset();
+  windows_used = false;
+  state = WalkMachine::k_root_state;
+}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores all of its

@@ -37,8 +37,12 @@ namespace huffman {
 class Decoder {
  public:
   // Large blocks are shared among `workers`' threads; with `bmi2`, the loops
-  // built for processors with BMI2 run (cpu_features.h).
-  Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2 = false);
+  // built for processors with BMI2 run (cpu_features.h).  Made once, Reset
+  // for each file: its window tables, lane rooms and checkpoints serve them
+  // all.
+  Decoder(WorkerSet& workers, bool bmi2);
+  // Starts on a file of dictionary `table`, at the walk's root state.
+  void Reset(const DictionaryTable& table);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 

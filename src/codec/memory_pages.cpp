@@ -109,9 +109,10 @@ class PageRegion {
   std::map<std::size_t, std::size_t> free_extents;  // offset -> length
 };
 
+// Never destroyed: a Codec made static may give its buffers back at exit.
 PageRegion& Region() {
-  static PageRegion region;
-  return region;
+  static PageRegion* const region = new PageRegion;
+  return *region;
 }
 #endif
 

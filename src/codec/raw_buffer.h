@@ -28,6 +28,12 @@ class RawBuffer {
   const std::uint8_t* data() const { return bytes.get(); }
   std::size_t size() const { return length; }
 
+  // At least `size` bytes, their content not kept: made anew at that size
+  // (mapped in advance, as the constructor's) only where it is smaller.
+  void Reserve(std::size_t size) {
+    if (size > length) *this = RawBuffer(size);
+  }
+
   // Grows to at least `size` bytes, keeping the first `keep` of them.
   void Grow(std::size_t size, std::size_t keep = 0) {
     if (size <= length) return;

@@ -71,6 +71,10 @@ class WindowTables {
   explicit WindowTables(const WalkMachine& walk)
       : machine(walk), published(walk.StateCount()), tables(walk.StateCount()) {}
 
+  // Starts afresh for the states `machine` has now (a new file's): no table
+  // built yet, the slabs kept to be cut again.
+  void Reset();
+
   // The table of `state`; safe to call from several threads at once.
   const std::uint64_t* For(int state) {
     const std::uint64_t* table = published[state].load(std::memory_order_acquire);
@@ -90,6 +94,7 @@ class WindowTables {
   // Under `building`: each state's table, and the slabs they are cut from.
   std::vector<std::uint64_t*> tables;
   std::vector<PageArray<std::uint64_t>> slabs;
+  std::size_t slabs_used = 0;
   int free_in_slab = 0;
 };
 
