@@ -11,7 +11,7 @@ void BlockSource::Open(Source& source, std::size_t bytes, bool at_offsets) {
   way = held.data() != nullptr ? Way::in_place : at_offsets && source.ReadsAtOffsets() ? Way::by_pieces : Way::ahead;
   size_ahead = source.Size().value_or(0);
   block_bytes = bytes;
-  if (way != Way::in_place) slots[0].Reserve(block_bytes);
+  if (way != Way::in_place) slots[0].Reserve(block_bytes, arena);
   offset = 0;
   next_slot = 0;
   started = ended = failed = false;
@@ -25,7 +25,7 @@ void BlockSource::Close() {
 }
 
 void BlockSource::ReadInto(std::size_t slot) {
-  slots[slot].Reserve(block_bytes);
+  slots[slot].Reserve(block_bytes, arena);
   const std::int64_t got = in->Read({slots[slot].data(), block_bytes}, error);
   failed = got < 0;
   lengths[slot] = got > 0 ? static_cast<std::size_t>(got) : 0;

@@ -46,7 +46,8 @@ struct PieceRead {
 
 class BlockSource {
  public:
-  explicit BlockSource(WorkerSet& set) : workers(set) {}
+  // Reads beside the coding on `set`'s threads, into buffers from `buffers`.
+  BlockSource(WorkerSet& set, BufferArena* buffers) : workers(set), arena(buffers) {}
   ~BlockSource() { Close(); }
   BlockSource(const BlockSource&) = delete;
   BlockSource& operator=(const BlockSource&) = delete;
@@ -85,6 +86,7 @@ class BlockSource {
   void ReadInto(std::size_t slot);
 
   WorkerSet& workers;
+  BufferArena* arena;
   Source* in = nullptr;
   Way way = Way::ahead;
   std::span<const std::uint8_t> held;

@@ -31,11 +31,12 @@ class ByteSink {
  public:
   // Full buffers are written beside the coding on `workers`' threads, to
   // the stream each Open names.
-  explicit ByteSink(WorkerSet& workers);
+  // Its buffers come from `arena`.
+  ByteSink(WorkerSet& workers, BufferArena* arena);
   // Full buffers are written at once, on the caller's thread.
   ByteSink(std::ostream& out, std::size_t capacity);
   // A sink that keeps its bytes: see Kept() and Clear().
-  explicit ByteSink(std::size_t capacity);
+  explicit ByteSink(std::size_t capacity, BufferArena* arena = nullptr);
   ~ByteSink();
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
@@ -85,6 +86,7 @@ class ByteSink {
   std::ostream* out;
   WorkerSet* workers = nullptr;  // null: buffers are written at once
   SpanChecksums* observer = nullptr;
+  BufferArena* arena = nullptr;
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;

@@ -5,8 +5,9 @@
 
 namespace huffman {
 
-PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& pieces, Census& census,
+PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& pieces, PartOwners& owners, Census& census,
                      const std::function<void(std::uint64_t)>& done) {
+  std::array<PieceRead, k_max_parts> reads{};
   bool ended = false;
   while (!ended) {
     const Block block = blocks.Next(k_compress_block_bytes);
@@ -17,7 +18,7 @@ PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& piec
         parts,
         [&](unsigned part) {
           const auto piece = Piece(block.bytes, part, parts);
-          PieceRead& read = pieces.reads[part];
+          PieceRead& read = reads[part];
           read = blocks.ReadPiece(block, piece);
           if (read.count <= 0) return;
           const auto bytes = piece.first(static_cast<std::size_t>(read.count));
@@ -25,12 +26,12 @@ PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& piec
           [[maybe_unused]] const bool all_found = census.FindNew(bytes, pieces.counts[part], pieces.new_values[part]);
           assert(all_found);  // counted from the same bytes
         },
-        pieces.owners);
+        owners);
     // In order: the first short piece ends the source, and any piece after
     // it that read bytes means the source grew while it was counted.
     std::uint64_t block_bytes = 0;
     for (unsigned part = 0; part < parts; ++part) {
-      const PieceRead& read = pieces.reads[part];
+      const PieceRead& read = reads[part];
       if (read.count < 0) return {.status = CodecStatus::read_failed, .system_error = read.error};
       if (ended) {
         if (read.count > 0) return {.status = CodecStatus::source_changed};

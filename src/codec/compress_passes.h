@@ -36,19 +36,18 @@ struct PassStatus {
 };
 
 // What the census keeps of each piece of a block between its count on the
-// threads and the merge: made once, with the Codec.
+// threads and the merge: made once, with the Codec.  Uninitialised until
+// counted.
 struct CensusPieces {
   std::array<Histogram, k_max_parts> counts;
   // The values in each piece the census had not met when it was counted.
   std::array<FirstOccurrences, k_max_parts> new_values;
-  std::array<PieceRead, k_max_parts> reads;
-  // Which thread counted each piece of the block before.
-  PartOwners owners;
 };
 
 // Counts the source from its start to its end into `census`, on `workers`'
-// threads; `done(bytes)` is called on this thread as the count goes on.
-PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& pieces, Census& census,
+// threads, each piece best on the thread that counted it in the block before
+// (`owners`); `done(bytes)` is called on this thread as the count goes on.
+PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& pieces, PartOwners& owners, Census& census,
                      const std::function<void(std::uint64_t)>& done);
 
 // Codes the census's `length` bytes of the source, read again from its

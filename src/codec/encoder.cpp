@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "codec/memory_pages.h"
+#include "platform/large_buffer.h"
 
 namespace huffman {
 
@@ -106,12 +106,13 @@ void Encoder::Prepare(const CodeTable& code_table, const Census& census, WorkerS
   // Every entry is written below, a part of the pairs' second bytes on each
   // thread (the table is half a megabyte; the coding waits for it).  The
   // table is made once and serves every file after.
-  if (!pair_entries) pair_entries = MakePageArray<std::uint64_t>(k_alphabet * k_alphabet);
+  const bool made = !pair_entries;
+  if (made) pair_entries = MakeArenaArray<std::uint64_t>(buffers, k_alphabet * k_alphabet);
   const unsigned parts = workers != nullptr ? workers->PartsFor(k_alphabet * k_alphabet * sizeof(std::uint64_t)) : 1;
   const auto fill = [&](unsigned part) {
     const auto begin = static_cast<int>(k_alphabet * part / parts);
     const auto end = static_cast<int>(k_alphabet * (part + 1) / parts);
-    PrefaultPages(&pair_entries[PairAt(0, begin)], (end - begin) * k_alphabet * sizeof(std::uint64_t));
+    if (made) PrefillLargeBuffer(&pair_entries[PairAt(0, begin)], (end - begin) * k_alphabet * sizeof(std::uint64_t));
     for (int second = begin; second < end; ++second) {
       for (int first = 0; first < k_alphabet; ++first) {
         const std::uint64_t a = entries[first];

@@ -13,10 +13,10 @@
 #include <span>
 
 #include "codec/bit_writer.h"
+#include "codec/buffer_arena.h"
 #include "codec/census.h"
 #include "codec/code_table.h"
 #include "codec/cpu_features.h"
-#include "codec/memory_pages.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -27,9 +27,9 @@ namespace huffman {
 // sources) take a slower path.
 class Encoder {
  public:
-  // An encoder made once, Prepared for each file: its pair table serves them
-  // all.
-  Encoder() = default;
+  // An encoder made once, Prepared for each file: its pair table, from
+  // `arena`, serves them all.
+  explicit Encoder(BufferArena* arena) : buffers(arena) {}
   Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr, bool bmi2 = false) {
     Prepare(code_table, census, workers, bmi2);
   }
@@ -69,7 +69,8 @@ class Encoder {
   std::array<std::uint64_t, k_alphabet> entries{};
   // Two bytes' codes in one entry, indexed by the pair as a little-endian
   // 16-bit number; pairs over the flush limit are only flagged.
-  PageArray<std::uint64_t> pair_entries;
+  BufferArena* buffers = nullptr;
+  ArenaArray<std::uint64_t> pair_entries;
   int pairs_per_flush = 0;  // 0: no pair table
   bool use_bmi2 = false;
   int max_length = 0;

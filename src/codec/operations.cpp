@@ -12,6 +12,7 @@
 
 #include "codec/bit_writer.h"
 #include "codec/block_source.h"
+#include "codec/buffer_arena.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
 #include "codec/check_trailer.h"
@@ -25,27 +26,31 @@
 #include "codec/split_work.h"
 #include "codec/tree.h"
 #include "codec/worker.h"
+#include "platform/processors.h"
 
 namespace huffman {
 
 // What a Codec owns, made once and used by every operation, one at a time:
-// its threads, and the objects that hold its large buffers.
+// its threads, and the objects that hold its large buffers, all of which
+// come from its arena (declared first, so that it goes last).
 struct CodecState {
   explicit CodecState(const CodecSettings& settings)
-      : threads(std::clamp(settings.threads == 0 ? AvailableCores() : settings.threads, 1U, k_max_threads)),
+      : threads(std::clamp(settings.threads == 0 ? AvailableProcessors() : settings.threads, 1U, k_max_threads)),
         bmi2(settings.allow_bmi2 && ProcessorHasBmi2()),
         workers(threads),
-        decoder(workers, bmi2) {}
+        decoder(workers, bmi2, &arena) {}
 
   const unsigned threads;
   const bool bmi2;
+  BufferArena arena;
   WorkerSet workers;
-  BlockSource blocks{workers};
-  ByteSink sink{workers};
-  SplitWork split{workers};
-  Encoder encoder;
+  BlockSource blocks{workers, &arena};
+  ByteSink sink{workers, &arena};
+  SplitWork split{workers, &arena};
+  Encoder encoder{&arena};
   Decoder decoder;
-  CensusPieces census_pieces;
+  ArenaArray<CensusPieces> census_pieces = MakeArenaArray<CensusPieces>(&arena, 1);
+  PartOwners census_owners;
 };
 
 namespace {
@@ -112,7 +117,8 @@ CompressResult CompressFrom(CodecState& codec, Source& source, std::ostream& com
   const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
 
   Census census;
-  const PassStatus counted = CountPass(blocks, codec.workers, codec.census_pieces, census, done);
+  const PassStatus counted =
+      CountPass(blocks, codec.workers, codec.census_pieces[0], codec.census_owners, census, done);
   if (counted.status != CodecStatus::ok) return {.status = counted.status, .system_error = counted.system_error};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();

@@ -82,7 +82,7 @@ void SplitWork::AddSpanChecksums(std::span<const std::uint8_t> block, const Span
 bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces,
                              BitWriter& writer, const PieceFill& read, const SpanMarks* marks) {
   const bool note_spans = marks != nullptr && marks->bit_offsets != nullptr;
-  while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
+  while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>(arena));
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
   // Each piece best on the thread that coded it in the block before, whose

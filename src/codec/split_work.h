@@ -35,7 +35,8 @@ struct SpanMarks {
 
 class SplitWork {
  public:
-  explicit SplitWork(WorkerSet& set) : workers(set) {}
+  // The pieces' own outputs come from `buffers`.
+  SplitWork(WorkerSet& set, BufferArena* buffers) : workers(set), arena(buffers) {}
 
   // As Encoder::Encode; with `marks`, noting the block's spans.  First
   // `read(index, piece)` makes piece `index` of `block` (k_max_parts at
@@ -51,7 +52,7 @@ class SplitWork {
   // One piece's own output: its codes, the last byte zero-filled, and where
   // they are copied to.
   struct PieceOutput {
-    PieceOutput() : sink(std::size_t{1} << 16), writer(sink) {}
+    explicit PieceOutput(BufferArena* arena) : sink(std::size_t{1} << 16, arena), writer(sink) {}
     ByteSink sink;
     BitWriter writer;
     std::uint64_t bits = 0;
@@ -70,6 +71,7 @@ class SplitWork {
   void AppendPieces(unsigned pieces, BitWriter& writer);
 
   WorkerSet& workers;
+  BufferArena* arena;
   std::vector<std::unique_ptr<PieceOutput>> outputs;
   // Which thread coded each piece of the block.
   PartOwners piece_owners;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "codec/memory_pages.h"
+#include "platform/large_buffer.h"
 
 namespace huffman {
 
@@ -79,8 +79,8 @@ const std::uint64_t* WindowTables::Build(int from_state) {
   if (free_in_slab == 0) {
     if (slabs_used == slabs.size()) {
       constexpr std::size_t k_slab_entries = std::size_t{k_window_entries} * k_tables_per_slab;
-      slabs.push_back(MakePageArray<std::uint64_t>(k_slab_entries));
-      PrefaultPages(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
+      slabs.push_back(MakeArenaArray<std::uint64_t>(buffers, k_slab_entries));
+      PrefillLargeBuffer(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
     }
     ++slabs_used;
     free_in_slab = k_tables_per_slab;
