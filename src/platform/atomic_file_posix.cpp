@@ -32,8 +32,7 @@ std::string DirectoryPrefix(const std::string& final_name) {
 
 // A hidden name, unlike any the user is likely to type (those end in ".txt").
 std::string TempName(const std::string& final_name, int attempt) {
-  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) +
-         ".tmp";
+  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
 // The errors of an O_TMPFILE open that mean only "not here": the kernel
@@ -129,8 +128,11 @@ int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
   if (int write_error = WriteOut()) return write_error;
 
+  // A rename replaces a file silently, so a named temporary file looks for
+  // one first; a link never replaces anything, so an unnamed file learns of
+  // one from the link's EEXIST below, and is flushed then.
   struct stat existing {};
-  bool flushed = durable || lstat(final_name.c_str(), &existing) == 0;
+  bool flushed = durable || (!temp_name.empty() && lstat(final_name.c_str(), &existing) == 0);
   if (flushed && fsync(buffer->Fd()) != 0) return errno;
 
   if (!temp_name.empty()) {
