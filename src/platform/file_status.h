@@ -31,6 +31,8 @@ bool NameTaken(const std::string& name);
 // writing (the menu's are new files the user named).
 enum class OutputTimes { source, written };
 
+struct Examined;
+
 // What an output carries over from its source, taken before the source is
 // opened, so that the access time is the one from before this run read it.
 // Only a regular file carries anything; standard input and pipes do not.
@@ -59,6 +61,8 @@ class SourceAttributes {
   int ApplyToPlaced(const std::string& name) const;
 
  private:
+  friend Examined Examine(const std::string& name, OutputTimes times);
+
   bool carries = false;
   bool with_times = false;
   int error = 0;
@@ -70,6 +74,18 @@ class SourceAttributes {
   std::int64_t accessed = 0;
   std::int64_t modified = 0;
 };
+
+// One look at the file `name` leads to, following links: its kind and, for
+// a regular file, its size and what an output gets from it (with `times`).
+// A source is examined so once, and its kind, size and attributes all come
+// from that one look (one stat; one handle opened without access on
+// Windows).
+struct Examined {
+  FileStatus status;
+  std::uint64_t size = 0;  // the size then, for a regular file
+  SourceAttributes attributes;
+};
+Examined Examine(const std::string& name, OutputTimes times);
 
 // Removes the name `name`. 0 or the errno.
 int RemoveFile(const std::string& name);

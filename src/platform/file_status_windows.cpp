@@ -77,6 +77,42 @@ SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes tim
   return attributes;
 }
 
+// Windows has no permission bits: the read-only attribute stands for them,
+// the new file keeps the access rights its directory gives it, and there is
+// no owner to give. The times are the creation-independent pair, last access
+// and last write. The file is opened only to read its attributes, so that
+// devices (NUL, CON) show as what they are.
+Examined Examine(const std::string& name, OutputTimes times) {
+  Examined examined;
+  HANDLE from = CreateFileW(SystemPath(name).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (from == INVALID_HANDLE_VALUE) {
+    examined.status = {.kind = FileKind::missing, .error = ErrnoOf(GetLastError())};
+    return examined;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileType(from) == FILE_TYPE_DISK && GetFileInformationByHandle(from, &info) != 0;
+  CloseHandle(from);
+  if (!known) {
+    examined.status = {.kind = FileKind::other};
+    return examined;
+  }
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    examined.status = {.kind = FileKind::directory, .error = EISDIR};
+    return examined;
+  }
+  examined.status = {.kind = FileKind::regular};
+  examined.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  SourceAttributes& attributes = examined.attributes;
+  attributes.carries = true;
+  attributes.with_times = times == OutputTimes::source;
+  attributes.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+  attributes.accessed = TicksOf(info.ftLastAccessTime);
+  attributes.modified = TicksOf(info.ftLastWriteTime);
+  return examined;
+}
+
 // The handle is the atomic file's own, open for writing: the times set on it
 // stay, as nothing is written through it afterwards.
 int SourceAttributes::ApplyToOpen(int fd) const {
