@@ -56,29 +56,6 @@ timespec TimeOf(std::int64_t nanoseconds) {
 
 }  // namespace
 
-SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
-  SourceAttributes attributes;
-  struct stat info {};
-  if (stat(name.c_str(), &info) != 0) {
-    attributes.error = errno;
-    return attributes;
-  }
-  if (!S_ISREG(info.st_mode)) return attributes;
-  attributes.carries = true;
-  attributes.with_times = times == OutputTimes::source;
-  attributes.mode = info.st_mode & 0777;  // without set-user-ID, set-group-ID and sticky
-  attributes.owner = info.st_uid;
-  attributes.group = info.st_gid;
-#ifdef __APPLE__
-  attributes.accessed = Nanoseconds(info.st_atimespec);  // the same fields, named otherwise
-  attributes.modified = Nanoseconds(info.st_mtimespec);
-#else
-  attributes.accessed = Nanoseconds(info.st_atim);
-  attributes.modified = Nanoseconds(info.st_mtim);
-#endif
-  return attributes;
-}
-
 Examined Examine(const std::string& name, OutputTimes times) {
   Examined examined;
   struct stat info {};
