@@ -1,9 +1,10 @@
 #include "cli/file_jobs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <optional>
-#include <sstream>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -12,7 +13,7 @@
 #include "cli/progress_meter.h"
 #include "cli/ratio.h"
 #include "cli/stdin_spool.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "jobs/runs.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
@@ -235,12 +236,13 @@ class DiscardBuffer final : public std::streambuf {
 // the file system and restored into nothing, gives the source's length and
 // the checksum of its content as it was read while compressing. False
 // (reported, the source kept) when it does not.
-bool CompressedReadsBack(const Route& route, const CompressResult& written) {
+bool CompressedReadsBack(Codec& codec, const Route& route, const CompressResult& written) {
   std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && written.source_checksum_known) {
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
-    const DecompressResult back = DeCompressStream(file, nowhere, {}, true, true);
+    StreamSource compressed(file);
+    const DecompressResult back = codec.Decompress(compressed, nowhere, {}, {.restored_checksum = true});
     if (back.status == CodecStatus::ok && back.restored_checksum_known &&
         back.restored_checksum == written.source_checksum && back.restored_bytes == written.source_bytes) {
       return true;
@@ -332,28 +334,37 @@ bool PassesThrough(FormatFault fault, bool whole_input, bool checked) {
 // dictionary, so that the checks judge the whole dictionary.
 constexpr std::size_t k_start_bytes = 64 * 1024;
 
-// Copies `start` and the rest of `source` to `out` as they are; the
-// caller's checks of both streams tell a failure.
-void CopyThrough(const std::string& start, std::streambuf& source, std::ostream& out) {
-  out.write(start.data(), static_cast<std::streamsize>(start.size()));
-  std::vector<char> buffer(k_start_bytes);
-  for (std::streamsize got = 0;
-       out && (got = source.sgetn(buffer.data(), static_cast<std::streamsize>(buffer.size()))) > 0;) {
-    out.write(buffer.data(), got);
+// Reads `input` into `bytes`, up to its size or the input's end; false,
+// with the errno in `error`, when a read fails.
+bool ReadStart(jobs::InputFile& input, std::string& bytes, int& error) {
+  std::size_t filled = 0;
+  while (filled < bytes.size()) {
+    const std::int64_t got =
+        input.Read({reinterpret_cast<std::uint8_t*>(bytes.data()) + filled, bytes.size() - filled}, error);
+    if (got < 0) return false;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
   }
+  bytes.resize(filled);
+  return true;
 }
 
-// A read error of the input: reported, true.
-bool ReportReadError(const Route& route, const jobs::InputFile& input) {
-  const int error = input.ReadError();
-  if (error == 0) return false;
-  ReportSystemError(route.shown, "read error", error);
-  return true;
+// Copies `start` and the rest of `input` to `out` as they are; false, with
+// the errno in `error`, when a read fails. The caller's check of `out` tells
+// a failed write.
+bool CopyThrough(const std::string& start, jobs::InputFile& input, std::ostream& out, int& error) {
+  out.write(start.data(), static_cast<std::streamsize>(start.size()));
+  std::vector<std::uint8_t> buffer(k_start_bytes);
+  std::int64_t got = 0;
+  while (out && (got = input.Read(buffer, error)) > 0) {
+    out.write(reinterpret_cast<const char*>(buffer.data()), got);
+  }
+  return got >= 0;
 }
 
 }  // namespace
 
-bool CompressOne(const Preferences& preferences, const std::string& operand) {
+bool CompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
   jobs::InputFile input = InputOf(route);
   if (!CheckSource(route, input) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
@@ -379,8 +390,8 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     // or spilled. The output follows the umask.
     if (!OpenInput(route, input) || !Succeeded(route, output.Create(input.Attributes()))) return false;
     const SpooledCompression spooled =
-        CompressInOrder(input.DescriptorStream(), input.Descriptor(), route.from_stdin && StandardInputRereadable(),
-                        output.Stream(), meter.Callback(), options);
+        CompressInOrder(codec, input.DescriptorStream(), input.Descriptor(),
+                        route.from_stdin && StandardInputRereadable(), output.Stream(), meter.Callback(), options);
     meter.Erase();
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
@@ -400,18 +411,18 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   } else {
     // A regular file is read at offsets, on every core.
     const jobs::Outcome<CompressResult> outcome =
-        jobs::CompressFile(input, output, PlacingOf(preferences), meter.Callback(), options);
+        jobs::CompressFile(codec, input, output, PlacingOf(preferences), meter.Callback(), options);
     meter.Erase();
     if (!Succeeded(route, outcome.failure)) return false;
     result = outcome.result;
   }
   input.Close();  // Windows removes no file that is open
-  if (removes && !CompressedReadsBack(route, result)) return false;
+  if (removes && !CompressedReadsBack(codec, route, result)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false,
                      BareText(result.bare_reason));
 }
 
-bool DecompressOne(const Preferences& preferences, const std::string& operand) {
+bool DecompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
   jobs::InputFile input = InputOf(route);
   if (!CheckSource(route, input) || !CheckOutputGiven(preferences, route) ||
@@ -436,29 +447,37 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   // compressed goes through unchanged; anything else is restored from that
   // start on.
   if (preferences.force && route.to_stdout) {
-    std::string start(k_start_bytes, '\0');
-    std::streambuf& source = *input.Stream().rdbuf();
-    start.resize(static_cast<std::size_t>(source.sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
-    if (ReportReadError(route, input)) return false;
-    const bool whole_input = start.size() < k_start_bytes || source.sgetc() == std::char_traits<char>::eof();
-    std::istringstream start_only(start);
-    const FormatFault fault = TestStream(start_only).fault;
+    // One byte more than is judged tells whether the start is the whole input.
+    std::string start(k_start_bytes + 1, '\0');
+    int error = 0;
+    if (!ReadStart(input, start, error)) {
+      ReportSystemError(route.shown, "read error", error);
+      return false;
+    }
+    const bool whole_input = start.size() <= k_start_bytes;
+    const std::span<const std::uint8_t> judged(reinterpret_cast<const std::uint8_t*>(start.data()),
+                                               std::min(start.size(), k_start_bytes));
+    MemorySource start_only(judged);
+    const FormatFault fault = codec.Test(start_only).fault;
     // Decoded without the structural checks, the start shows its check data
     // even where the dictionary fails them: the mark, or (when it is the
     // whole input) the footer.
-    std::istringstream start_again(start);
+    MemorySource start_again(judged);
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
-    bool checked = DeCompressStream(start_again, nowhere, {}, false).checked;
+    bool checked = codec.Decompress(start_again, nowhere, {}, {.check_format = false}).checked;
     // A file's own end is read too: a checked file whose dictionary was
     // damaged still ends in its check data.
     if (!checked && input.ReadsAtOffsets()) {
-      const jobs::Outcome<Summary> summary = jobs::SummarizeFile(input);
+      const jobs::Outcome<Summary> summary = jobs::SummarizeFile(codec, input);
       checked = !summary.failure && summary.result.ends_in_check_data;
     }
     if (PassesThrough(fault, whole_input, checked)) {
-      CopyThrough(start, source, output.Stream());
-      if (ReportReadError(route, input) || !Succeeded(route, output.Finish({}))) return false;
+      if (!CopyThrough(start, input, output.Stream(), error)) {
+        ReportSystemError(route.shown, "read error", error);
+        return false;
+      }
+      if (!Succeeded(route, output.Finish({}))) return false;
       if (preferences.verbosity == Verbosity::verbose) {
         ReportLine(ShownName(route.shown) + ": not compressed data, copied unchanged");
       }
@@ -472,7 +491,7 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   // discarded.
   const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
   const jobs::Outcome<DecompressResult> outcome =
-      jobs::RestoreFile(input, output, PlacingOf(preferences), meter.Callback(), removes);
+      jobs::RestoreFile(codec, input, output, PlacingOf(preferences), meter.Callback(), {.restored_checksum = removes});
   meter.Erase();
   if (!Succeeded(route, outcome.failure)) return false;
   input.Close();  // Windows removes no file that is open
@@ -483,10 +502,11 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
 namespace {
 
 // Decodes an input into nothing, checking it; reports every failure.
-std::optional<TestResult> CheckInput(const Preferences& preferences, const Route& route, jobs::InputFile& input) {
+std::optional<TestResult> CheckInput(Codec& codec, const Preferences& preferences, const Route& route,
+                                     jobs::InputFile& input) {
   if (RefuseTerminal(preferences, route, false) || !OpenInput(route, input)) return std::nullopt;
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  jobs::Outcome<TestResult> outcome = jobs::TestFile(input, meter.Callback());
+  jobs::Outcome<TestResult> outcome = jobs::TestFile(codec, input, meter.Callback());
   meter.Erase();
   if (!Succeeded(route, outcome.failure)) return std::nullopt;
   return std::move(outcome.result);
@@ -494,11 +514,11 @@ std::optional<TestResult> CheckInput(const Preferences& preferences, const Route
 
 }  // namespace
 
-bool TestOne(const Preferences& preferences, const std::string& operand) {
+bool TestOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
   jobs::InputFile input = InputOf(route);
   if (!CheckSource(route, input)) return false;
-  const std::optional<TestResult> result = CheckInput(preferences, route, input);
+  const std::optional<TestResult> result = CheckInput(codec, preferences, route, input);
   if (!result) return false;
   if (preferences.verbosity == Verbosity::verbose) {
     ReportLine(ShownName(route.shown) + (result->checked ? ": OK (checked)" : ": OK (structure only: no check data)"));
@@ -509,12 +529,12 @@ bool TestOne(const Preferences& preferences, const std::string& operand) {
 // A checked regular file is listed from its ends, as its trailer and
 // dictionary say, without decoding: -l trusts the check data, -t verifies
 // it. Any other file is decoded, and checked as -t checks it.
-bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table) {
+bool ListOne(Codec& codec, const Preferences& preferences, const std::string& operand, ListTable& table) {
   Route route = BaseRoute(preferences, operand);
   jobs::InputFile input = InputOf(route);
   if (!CheckSource(route, input)) return false;
   if (!route.in_order) {
-    const jobs::Outcome<Summary> outcome = jobs::SummarizeFile(input);
+    const jobs::Outcome<Summary> outcome = jobs::SummarizeFile(codec, input);
     if (!Succeeded(route, outcome.failure)) return false;
     const Summary& summary = outcome.result;
     if (summary.checked) {
@@ -528,7 +548,7 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
       return true;
     }
   }
-  const std::optional<TestResult> result = CheckInput(preferences, route, input);
+  const std::optional<TestResult> result = CheckInput(codec, preferences, route, input);
   if (!result) return false;
   const ListRow row{.compressed_bytes = result->compressed_bytes,
                     .original_bytes = result->restored_bytes,

@@ -3,11 +3,11 @@
 #include <functional>
 #include <optional>
 
-#include "codec/operations.h"
 #include "console/failure.h"
 #include "console/progress.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "huffman/codec.h"
 #include "jobs/runs.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
@@ -117,23 +117,23 @@ bool RunOperation(const std::string& file_Name, const char* name_prompt, const c
 
 }  // namespace
 
-bool CompressFile(const std::string& file_Name) {
+bool CompressFile(Codec& codec, const std::string& file_Name) {
   CompressResult result;
   return RunOperation(
       file_Name, k_compress_name_prompt, k_compressing,
-      [&result](jobs::InputFile& input, jobs::OutputFile& output, const ProgressFn& progress) {
-        jobs::Outcome<CompressResult> outcome = jobs::CompressFile(input, output, {}, progress, {});
+      [&codec, &result](jobs::InputFile& input, jobs::OutputFile& output, const ProgressFn& progress) {
+        jobs::Outcome<CompressResult> outcome = jobs::CompressFile(codec, input, output, {}, progress, {});
         result = outcome.result;
         return outcome.failure;
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);
 }
 
-bool DeCompressFile(const std::string& file_Name) {
+bool DeCompressFile(Codec& codec, const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
-      [](jobs::InputFile& input, jobs::OutputFile& output, const ProgressFn& progress) {
-        return jobs::RestoreFile(input, output, {}, progress, false).failure;
+      [&codec](jobs::InputFile& input, jobs::OutputFile& output, const ProgressFn& progress) {
+        return jobs::RestoreFile(codec, input, output, {}, progress, {}).failure;
       },
       [] {}, k_decompress_closing);
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "platform/file_status.h"
 
 namespace huffman::jobs {

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "jobs/input_file.h"
 #include "jobs/job_failure.h"
 #include "jobs/output_file.h"
@@ -20,23 +20,23 @@ struct Outcome {
   Result result{};                    // what the codec reported, as far as it ran
 };
 
-// Each opens what is not open yet (the input by InputFile::Open, so only a
-// regular file; the output by OutputFile::Create, with the input's
-// attributes), runs the codec, and puts the output in place by `placing`.
-// A failure leaves no output under its name, except as Placing allows.
+// Each runs `codec`, the run's own, made once for every file. Each opens
+// what is not open yet (the input by InputFile::Open, so only a regular
+// file; the output by OutputFile::Create, with the input's attributes), runs
+// the codec, and puts the output in place by `placing`. A failure leaves no
+// output under its name, except as Placing allows.
 
 // Reads the input at offsets, on every core: a regular file (an input read
 // in order is the command line's, held or spilled there).
-Outcome<CompressResult> CompressFile(InputFile& input, OutputFile& output, const Placing& placing,
+Outcome<CompressResult> CompressFile(Codec& codec, InputFile& input, OutputFile& output, const Placing& placing,
                                      const ProgressFn& progress, const CompressOptions& options);
-// Reads the input in order, from where it stands, checking its structure;
-// with `restored_checksum`, a bare file's restore gives its checksum too.
-Outcome<DecompressResult> RestoreFile(InputFile& input, OutputFile& output, const Placing& placing,
-                                      const ProgressFn& progress, bool restored_checksum);
+// Reads the input in order, from where it stands.
+Outcome<DecompressResult> RestoreFile(Codec& codec, InputFile& input, OutputFile& output, const Placing& placing,
+                                      const ProgressFn& progress, const DecompressOptions& options);
 // Checks the input and decodes it into nothing.
-Outcome<TestResult> TestFile(InputFile& input, const ProgressFn& progress);
+Outcome<TestResult> TestFile(Codec& codec, InputFile& input, const ProgressFn& progress);
 // What a checked file says of itself, from its ends, nothing decoded: a
 // regular file, read at offsets.
-Outcome<Summary> SummarizeFile(InputFile& input);
+Outcome<Summary> SummarizeFile(Codec& codec, InputFile& input);
 
 }  // namespace huffman::jobs

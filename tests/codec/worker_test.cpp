@@ -11,16 +11,13 @@
 #include <mutex>
 #include <string>
 
-#include "codec/operations.h"
-
 namespace huffman {
 namespace {
 
 TEST(WorkerSetTest, TasksHandedAlongRunOnceWithTheNextJobThatTakesThem) {
   for (const unsigned threads : {1U, 2U, 3U, 8U}) {
     SCOPED_TRACE(threads);
-    SetThreadCount(threads);
-    WorkerSet workers;
+    WorkerSet workers(threads);
     ASSERT_EQ(workers.ThreadsFor(k_large_block_bytes), threads);
     std::mutex order_lock;
     std::string order;
@@ -58,7 +55,6 @@ TEST(WorkerSetTest, TasksHandedAlongRunOnceWithTheNextJobThatTakesThem) {
         7, [&](unsigned part) { ++runs[part]; }, true, owners);
     for (const auto& count : runs) EXPECT_EQ(count.load(), 1);
   }
-  SetThreadCount(0);
 }
 
 }  // namespace
