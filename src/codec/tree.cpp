@@ -50,13 +50,17 @@ void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table) {
   auto& zero_Table = table.zero_Table;
   auto& one_Table = table.one_Table;
   int created_nodes = 0;
+  // The entries before it are empty: each pass empties the first one it
+  // takes, and the list stays in order.
+  int first_full = 0;
   for (int waiting_nodes = count_chars; waiting_nodes != 0; --waiting_nodes) {
     int found = 0;
     int inner_slot = -1;
-    for (int i = 0; i < count_chars && found < 2; ++i) {
+    for (int i = first_full; i < count_chars && found < 2; ++i) {
       if (chars_List[k_weight_row][i] == 0) continue;
       if (found++ == 0) {
         TakeChild(chars_List, i, zero_Table, created_nodes);
+        first_full = i + 1;
         continue;
       }
       TakeChild(chars_List, i, one_Table, created_nodes);
