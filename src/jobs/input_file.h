@@ -31,7 +31,7 @@ class InputFile final : public Source {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  bool IsStandardInput() const { return standard; }
+  // The name; empty for standard input.
   const std::string& Name() const { return name; }
   // Its kind, or why it could not be examined; standard input is not
   // examined.

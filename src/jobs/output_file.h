@@ -33,7 +33,7 @@ class OutputFile {
   // The file `name`, not created yet.
   explicit OutputFile(std::string name);
 
-  bool IsStandardOutput() const { return !named; }
+  // The name; empty for standard output.
   const std::string& Name() const { return name; }
 
   // Creates a named output, once, to get `carried` when it is finished (a
@@ -44,7 +44,7 @@ class OutputFile {
   std::ostream& Stream();
   // Writes out what is buffered and puts the output in place; for standard
   // output, flushes it. A failure names the step; an output not put in place
-  // is removed with this value.
+  // is discarded when this object goes.
   std::optional<JobFailure> Finish(const Placing& placing);
 
  private:
