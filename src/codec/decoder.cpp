@@ -7,7 +7,6 @@
 
 #include "codec/big_endian.h"
 #include "codec/code_table.h"
-#include "codec/memory_pages.h"
 
 namespace huffman {
 
@@ -70,8 +69,15 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2)
-    : machine(table), windows(machine), workers(workers), use_bmi2(bmi2) {}
+Decoder::Decoder(WorkerSet& workers, bool bmi2, BufferArena* arena)
+    : windows(machine, arena), workers(workers), use_bmi2(bmi2), buffers(arena) {}
+
+void Decoder::Reset(const DictionaryTable& table) {
+  machine = WalkMachine(table);
+  windows.Reset();
+  windows_used = false;
+  state = WalkMachine::k_root_state;
+}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores all of its
@@ -130,8 +136,10 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
     const std::size_t bytes = std::bit_ceil(payload.size());
     // No cut of a block of up to `bytes` bytes gives a lane more share.
     const std::size_t room = MaxRestoredBytes(bytes / static_cast<std::size_t>(lane_count) + 1) + k_join_room_bytes;
-    lane_space = RawBuffer(room * static_cast<std::size_t>(lane_count - 1));
-    checkpoint_space = MakePageArray<Checkpoint>(static_cast<std::size_t>(lane_count) * k_checkpoint_places);
+    lane_space = RawBuffer();  // given back first, for the new rooms to take its place
+    lane_space = RawBuffer(room * static_cast<std::size_t>(lane_count - 1), buffers);
+    checkpoint_space.reset();
+    checkpoint_space = MakeArenaArray<Checkpoint>(buffers, static_cast<std::size_t>(lane_count) * k_checkpoint_places);
     for (int k = 1; k < lane_count; ++k) lane_out[k] = lane_space.data() + room * static_cast<std::size_t>(k - 1);
     placed_lanes = lane_count;
     placed_bytes = bytes;
