@@ -31,6 +31,7 @@ TEST(FormatCheckTest, NamesTheFirstFaultAndWhereItIs) {
       {"child 7 links nowhere", FromHex("02 00 61 00 01 07 01 00 62 00 00 63 01 DF"), FormatFault::child_not_below, 5},
       {"cycle: record 0 names record 1", FromHex("02 01 01 00 00 61 01 00 62 00 01 00 01 80"),
        FormatFault::child_not_below, 2},
+      {"record 1 names itself", FromHex("02 00 61 00 01 01 01 00 62 00 00 63 01 80"), FormatFault::child_not_below, 5},
       {"record 1 reached twice", FromHex("03 00 61 00 00 63 01 01 01 02 00 62 00 00 64 01 01 01 02 80"),
        FormatFault::not_one_tree, 17},
       {"byte value on two leaves", FromHex("01 00 61 00 00 61 00 80"), FormatFault::duplicate_value, 5},
