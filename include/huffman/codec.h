@@ -177,7 +177,9 @@ class Source {
 
   // The next bytes in order, into `into`: all of it, or fewer only where the
   // source ends.  The count read (0 at the end), or -1 with the system's
-  // errno in `error` (0 when the failure had none).
+  // errno in `error` (0 when the failure had none).  Called on any of the
+  // Codec's threads (the next block is read beside the coding), one call at
+  // a time.
   virtual std::int64_t Read(std::span<std::uint8_t> into, int& error) = 0;
   // Back to the start, for a compression's second pass; false, with the
   // errno in `error`, when the source cannot go back.

@@ -30,8 +30,7 @@ inline constexpr std::size_t k_sink_bytes = std::size_t{1} << 20;
 class ByteSink {
  public:
   // Full buffers are written beside the coding on `workers`' threads, to
-  // the stream each Open names.
-  // Its buffers come from `arena`.
+  // the stream each Open names; the buffers come from `arena`.
   ByteSink(WorkerSet& workers, BufferArena* arena);
   // Full buffers are written at once, on the caller's thread.
   ByteSink(std::ostream& out, std::size_t capacity);

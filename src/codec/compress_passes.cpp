@@ -5,6 +5,15 @@
 
 namespace huffman {
 
+namespace {
+
+// A census piece stays in a core's own cache between its read and its
+// count: a block is cut at least this fine, on one thread too.
+constexpr std::size_t k_census_piece_bytes = 256 * 1024;
+static_assert(k_compress_block_bytes / k_census_piece_bytes <= k_max_parts);
+
+}  // namespace
+
 PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& pieces, PartOwners& owners, Census& census,
                      const std::function<void(std::uint64_t)>& done) {
   std::array<PieceRead, k_max_parts> reads{};
@@ -12,7 +21,9 @@ PassStatus CountPass(BlockSource& blocks, WorkerSet& workers, CensusPieces& piec
   while (!ended) {
     const Block block = blocks.Next(k_compress_block_bytes);
     if (block.bytes.empty()) break;
-    const unsigned parts = workers.PartsFor(block.unread ? block.expected : block.bytes.size());
+    const std::size_t expected = block.unread ? block.expected : block.bytes.size();
+    const auto cached_parts = static_cast<unsigned>((expected + k_census_piece_bytes - 1) / k_census_piece_bytes);
+    const unsigned parts = std::max(workers.PartsFor(expected), cached_parts);
     // The census is not changed until the block's pieces are all counted.
     workers.RunOwned(
         parts,

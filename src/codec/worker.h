@@ -1,10 +1,11 @@
 // The codec's threads for large blocks: a set of helper threads, created
-// the first time a block is large enough to repay handing work over, so
-// small files never start a thread.  A job is cut into parts, more than there are
-// threads: the calling thread and the helpers each take the next part not
-// yet taken until none is left, so a thread the system holds back (the
-// machine's cores are shared with other work) takes fewer parts
-// instead of keeping the others waiting.  Run returns when all are done.
+// the first time a block is large enough to repay handing work over (so
+// small files never start a thread) and kept by the Codec for every file
+// after.  A job is cut into parts, more than there are threads: the calling
+// thread and the helpers each take the next part not yet taken until none
+// is left, so a thread the system holds back (the machine's cores are
+// shared with other work) takes fewer parts instead of keeping the others
+// waiting.  Run returns when all are done.
 //
 // Reading and writing go along with the jobs: a block source or sink hands
 // its next read or its last write to the set (Beside), and the next job
