@@ -145,8 +145,8 @@ TEST(DifferentialTest, JoinsThatWalkEveryCheckpointWindowStayInTheirRooms) {
   // checkpoint windows, writing a byte for almost every bit, and then meets
   // it at its last checkpoint, or passes them all.  The room of the lane
   // before holds a dense share and that walk: a room sized for less is
-  // overrun, and where the taken lane's room follows, its output is
-  // overwritten.
+  // overrun (an assert in the debug build, an AddressSanitizer error), and
+  // where the taken lane's room follows, its output is overwritten.
   const std::string dictionary = FromHex(
       "05 00 66 00 01 00 01 01 01 02 01 02 03 00 61 04"
       " 00 65 00 00 64 01 00 63 02 00 62 03 01 03 04");
