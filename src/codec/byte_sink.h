@@ -8,6 +8,7 @@
 // Without a stream, the sink keeps everything in memory, growing as needed.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <ostream>
 #include <span>
@@ -38,7 +39,10 @@ class ByteSink {
   // buffer grows it.
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
-  void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
+  void Commit(const std::uint8_t* end) {
+    assert(end >= buffer.data() + used && end <= buffer.data() + buffer.size());
+    used = static_cast<std::size_t>(end - buffer.data());
+  }
   // Copies `count` bytes in; they may be reused as soon as it returns.
   void Write(const std::uint8_t* bytes, std::size_t count);
 

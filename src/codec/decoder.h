@@ -25,6 +25,7 @@
 #include "codec/cpu_features.h"
 #include "codec/lane_rooms.h"
 #include "codec/raw_buffer.h"
+#include "codec/room_end.h"
 #include "codec/walk_machine.h"
 #include "codec/window_table.h"
 #include "codec/worker.h"

@@ -21,34 +21,6 @@ struct Room {
   std::uint8_t* end = nullptr;
 };
 
-// The end of the room an output pointer of a hot loop writes into, for the
-// loop's debug asserts.  Release builds keep nothing: an empty member that
-// takes no place ([[no_unique_address]]), so that the loops' state and the
-// code made for it are the same as without it.
-class RoomEnd {
- public:
-  RoomEnd() = default;
-  explicit RoomEnd([[maybe_unused]] const std::uint8_t* room_end) {
-#if !defined(NDEBUG)
-    end = room_end;
-#endif
-  }
-  // Whether the `bytes` bytes from `at` on lie inside the room: always, where
-  // the end is not kept.
-  bool Holds([[maybe_unused]] const std::uint8_t* at, [[maybe_unused]] std::size_t bytes) const {
-#if !defined(NDEBUG)
-    return at != nullptr && at <= end && static_cast<std::size_t>(end - at) >= bytes;
-#else
-    return true;
-#endif
-  }
-
- private:
-#if !defined(NDEBUG)
-  const std::uint8_t* end = nullptr;
-#endif
-};
-
 class LaneRooms {
  public:
   // At least `count` rooms of at least `bytes` bytes each: those made
