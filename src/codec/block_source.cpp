@@ -12,7 +12,7 @@ StreamBlocks::StreamBlocks(std::istream& input, std::size_t block_bytes, WorkerS
 
 // A read still handed on is made before its buffer goes.
 StreamBlocks::~StreamBlocks() {
-  if (reading) workers.Settle();
+  if (reading) workers.SettleQuietly();
 }
 
 void StreamBlocks::ReadInto(std::size_t slot) {

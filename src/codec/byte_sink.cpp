@@ -15,7 +15,7 @@ ByteSink::ByteSink(std::size_t capacity) : out(nullptr), buffer(capacity) {}
 
 // A write still handed on is made before its buffer goes.
 ByteSink::~ByteSink() {
-  if (pending > 0) workers->Settle();
+  if (pending > 0) workers->SettleQuietly();
 }
 
 std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
