@@ -219,6 +219,9 @@ bool ReportStatus(const Route& route, CodecStatus status, int error) {
     case CodecStatus::damaged:
       ReportFileError(route.shown, "damaged");
       return false;
+    case CodecStatus::out_of_memory:
+      ReportFileError(route.shown, "out of memory");
+      return false;
   }
   return false;
 }

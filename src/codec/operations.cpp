@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "codec/bit_writer.h"
@@ -400,6 +401,21 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   return restore;
 }
 
+// Runs an operation, turning memory that ran out into its result: a part
+// on a helper thread that could not allocate is thrown again on this one
+// once the helpers are out of the job (worker.h).  Anything else thrown is
+// a fault, not an outcome, and goes on up.
+template <typename Result, typename Operation>
+Result OutOfMemoryAsResult(const Operation& operation) {
+  try {
+    return operation();
+  } catch (const std::bad_alloc&) {
+    Result result;
+    result.status = CodecStatus::out_of_memory;
+    return result;
+  }
+}
+
 // Takes every byte and keeps none: a test decodes into it.
 class DiscardBuffer final : public std::streambuf {
  protected:
@@ -411,36 +427,46 @@ class DiscardBuffer final : public std::streambuf {
 
 CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress,
                               const CompressOptions& options) {
-  WorkerSet workers;
-  StreamBlocks blocks(source, k_compress_block_bytes, workers);
-  const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
-  return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress, options);
+  return OutOfMemoryAsResult<CompressResult>([&] {
+    WorkerSet workers;
+    StreamBlocks blocks(source, k_compress_block_bytes, workers);
+    const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
+    return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress, options);
+  });
 }
 
 CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
                           const ProgressFn& progress, const CompressOptions& options) {
-  WorkerSet workers;
-  return Compress({.read_at = &read_at}, workers, size, compressed, progress, options);
+  return OutOfMemoryAsResult<CompressResult>([&] {
+    WorkerSet workers;
+    return Compress({.read_at = &read_at}, workers, size, compressed, progress, options);
+  });
 }
 
 CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
                               const CompressOptions& options) {
-  const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
-  WorkerSet workers;
-  return Compress({.blocks = &source}, workers, size_ahead, compressed, progress, options);
+  return OutOfMemoryAsResult<CompressResult>([&] {
+    const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
+    WorkerSet workers;
+    return Compress({.blocks = &source}, workers, size_ahead, compressed, progress, options);
+  });
 }
 
 DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format, bool restored_checksum) {
-  WorkerSet workers;
-  StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
-  return Decompress(blocks, workers, restored, progress, check_format, restored_checksum).result;
+  return OutOfMemoryAsResult<DecompressResult>([&] {
+    WorkerSet workers;
+    StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
+    return Decompress(blocks, workers, restored, progress, check_format, restored_checksum).result;
+  });
 }
 
 DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
                                   bool check_format, bool restored_checksum) {
-  WorkerSet workers;
-  return Decompress(compressed, workers, restored, progress, check_format, restored_checksum).result;
+  return OutOfMemoryAsResult<DecompressResult>([&] {
+    WorkerSet workers;
+    return Decompress(compressed, workers, restored, progress, check_format, restored_checksum).result;
+  });
 }
 
 CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
@@ -449,7 +475,10 @@ CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream
   return CompressBlocks(blocks, compressed, progress, options);
 }
 
-TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
+namespace {
+
+// TestStream, but for memory running out.
+TestResult TestAll(std::istream& compressed, const ProgressFn& progress) {
   WorkerSet workers;
   StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
   DiscardBuffer discard;
@@ -477,6 +506,12 @@ TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
   return result;
 }
 
+}  // namespace
+
+TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
+  return OutOfMemoryAsResult<TestResult>([&] { return TestAll(compressed, progress); });
+}
+
 ChecksumResult ChecksumStream(std::istream& source) {
   ChecksumResult result;
   SpanChecksums sums(k_span_bytes);
@@ -490,7 +525,10 @@ ChecksumResult ChecksumStream(std::istream& source) {
   return result;
 }
 
-Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
+namespace {
+
+// SummarizeAt, but for memory running out.
+Summary SummarizeEnds(const ReadAtFn& read_at, std::uint64_t size) {
   Summary summary;
   summary.compressed_bytes = size;
   const auto read = [&](std::uint64_t offset, std::vector<std::uint8_t>& into) {
@@ -525,6 +563,12 @@ Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
   summary.leaves = CountLeaves(table);
   summary.codes = ListCodes(table);
   return summary;
+}
+
+}  // namespace
+
+Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
+  return OutOfMemoryAsResult<Summary>([&] { return SummarizeEnds(read_at, size); });
 }
 
 }  // namespace huffman

@@ -91,6 +91,8 @@ std::optional<Failure> WriteNewFile(const std::string& file_Name, const std::str
                      .damage = outcome.damage,
                      .damaged_from = outcome.damaged_from,
                      .damaged_to = outcome.damaged_to};
+    case CodecStatus::out_of_memory:
+      return Failure{FailureKind::out_of_memory, file_Name};
   }
   // A file that cannot take the chosen file's attributes is not put in
   // place: a failure screen means that nothing was written.

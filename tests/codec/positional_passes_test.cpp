@@ -2,13 +2,15 @@
 // file's positional reads, here over memory) against one that reads a
 // stream in order: the same file, whatever the thread count; and a source
 // that reads differently from one read to the next is refused, never coded
-// from a census it does not match.
+// from a census it does not match; memory that runs out in a read, on any
+// thread, is the operation's error.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <random>
 #include <sstream>
 
@@ -110,6 +112,17 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
        [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
          return coding(into) && offset >= 4 * k_chunk ? 0 : plain(offset, into, error);
        }},
+      // On a helper thread too, where the read is a part of a job.
+      {"memory runs out in a census read", CodecStatus::out_of_memory,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         if (offset == 3 * k_chunk) throw std::bad_alloc();
+         return plain(offset, into, error);
+       }},
+      {"memory runs out in a coding read", CodecStatus::out_of_memory,
+       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+         if (coding(into) && offset + into.size() > 5 * k_chunk) throw std::bad_alloc();
+         return plain(offset, into, error);
+       }},
       {"longer when coded", CodecStatus::source_changed,
        [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
          if (offset == source.size() && coding(into)) {
@@ -120,7 +133,7 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
        }},
   };
   for (const auto& c : cases) {
-    for (const unsigned threads : {1U, 2U}) {
+    for (const unsigned threads : {1U, 2U, 4U}) {
       SetThreadCount(threads);
       Bytes compressed;
       const CompressResult result = CompressReadAt(source, c.read_at, compressed);
