@@ -2,6 +2,8 @@
 # builds everything and runs every test.
 #
 # Hardening, each in its own build directory:
+#   make test-install    the codec library installed alone, and examples/
+#                        built against it (CMake package and pkg-config)
 #   make test-sanitize   the whole test suite under AddressSanitizer and UBSan
 #   make test-thread     the whole test suite under ThreadSanitizer (the codec
 #                        codes large blocks on several threads, which also read
@@ -41,7 +43,7 @@ HARDENED_FLAGS = -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DCMA
 SANITIZER_ENV = ASAN_OPTIONS=abort_on_error=0:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all build build-tests run test install uninstall clean test-sanitize test-thread fuzz lint test-large bench windows test-windows
+.PHONY: all build build-tests run test install uninstall clean test-install test-sanitize test-thread fuzz lint test-large bench windows test-windows
 
 all: build
 
@@ -82,6 +84,21 @@ uninstall:
 	  if [ -f "$$file" ] || [ -L "$$file" ]; then rm -f -- "$$file" && echo "removed $$file"; fi; \
 	done < $(BUILD_DIR)/install_manifest.txt
 	@rm -f $(BUILD_DIR)/install_manifest.txt
+
+# The codec library installed alone under a scratch prefix, and the example
+# program built against it as another project would: through its CMake
+# package, and through pkg-config; both builds round-trip a file.
+INSTALL_TEST_DIR ?= build-install-test
+test-install: build
+	rm -rf $(INSTALL_TEST_DIR)
+	cmake --install $(BUILD_DIR) --component codec --prefix $(abspath $(INSTALL_TEST_DIR))/prefix
+	cmake -S examples -B $(INSTALL_TEST_DIR)/by-cmake -DCMAKE_PREFIX_PATH=$(abspath $(INSTALL_TEST_DIR))/prefix
+	cmake --build $(INSTALL_TEST_DIR)/by-cmake
+	$(INSTALL_TEST_DIR)/by-cmake/round_trip README.md
+	PKG_CONFIG_PATH=$$(dirname $$(find $(INSTALL_TEST_DIR)/prefix -name huffman.pc)) && export PKG_CONFIG_PATH && \
+	  $$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD_DIR)/CMakeCache.txt) -std=c++20 -O2 examples/round_trip.cpp \
+	  $$(pkg-config --cflags huffman) -o $(INSTALL_TEST_DIR)/round_trip $$(pkg-config --libs huffman)
+	$(INSTALL_TEST_DIR)/round_trip
 
 test-sanitize:
 	cmake -S . -B $(SANITIZE_DIR) $(HARDENED_FLAGS) -DHUFFMAN_SANITIZE=ON -DBUILD_TESTING=ON $(CMAKE_FLAGS)
@@ -151,4 +168,4 @@ test-windows: $(WINDOWS_DIR)/CMakeCache.txt $(BUILD_DIR)/CMakeCache.txt
 	tests/windows/with_wineserver.sh $(WINDOWS_DIR)/wine-prefix ctest --test-dir $(WINDOWS_DIR) --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(FUZZ_DIR) $(LINT_DIR) $(LARGE_DIR) $(WINDOWS_DIR)
+	rm -rf $(BUILD_DIR) $(INSTALL_TEST_DIR) $(SANITIZE_DIR) $(THREAD_DIR) $(FUZZ_DIR) $(LINT_DIR) $(LARGE_DIR) $(WINDOWS_DIR)

@@ -19,10 +19,8 @@
 #include <string>
 
 #include "codec/census.h"
-#include "codec/operations.h"
-#include "codec/worker.h"
+#include "huffman/codec.h"
 #include "literal_codec.h"
-#include "memory_operations.h"
 #include "memory_streams.h"
 
 namespace {
@@ -59,30 +57,33 @@ void Check(bool ok) {
   }
 }
 
-// Runs `operation` over `input` into `out`.
+// Runs `operation` on `codec` over `input`, in place in memory, into `out`.
 template <typename Operation>
-void Run(Operation operation, const std::string& input, std::streambuf& out) {
+void Run(huffman::Codec& codec, Operation operation, const std::string& input, std::streambuf& out) {
   std::ostream stream(&out);
-  Check(operation(Bytes(input), stream, {}).status == huffman::CodecStatus::ok);
+  huffman::MemorySource source(Bytes(input));
+  Check(operation(codec, source, stream).status == huffman::CodecStatus::ok);
 }
 
 // The operations as the program runs them (a restore checks the file).
-const auto k_compress = [](std::span<const std::uint8_t> in, std::ostream& out, const huffman::ProgressFn& progress) {
-  return huffman::CompressBuffer(in, out, progress);
+const auto k_compress = [](huffman::Codec& codec, huffman::Source& in, std::ostream& out) {
+  return codec.Compress(in, out);
 };
-const auto k_compress_checked = [](std::span<const std::uint8_t> in, std::ostream& out,
-                                   const huffman::ProgressFn& progress) {
-  return huffman::CompressBuffer(in, out, progress, {.checked = true});
+const auto k_compress_checked = [](huffman::Codec& codec, huffman::Source& in, std::ostream& out) {
+  return codec.Compress(in, out, {}, {.checked = true});
 };
-const auto k_decompress = [](std::span<const std::uint8_t> in, std::ostream& out, const huffman::ProgressFn& progress) {
-  return huffman::DeCompressBuffer(in, out, progress);
+const auto k_decompress = [](huffman::Codec& codec, huffman::Source& in, std::ostream& out) {
+  return codec.Decompress(in, out);
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  huffman::SetThreadCount(0);
-  std::printf("codec in memory, 1 thread (1T) and %u threads (NT), MB/s of the original\n", huffman::ThreadCount());
+  // One codec of each thread count, each reused for every run, as the
+  // program reuses its one codec for every file.
+  huffman::Codec one_thread({.threads = 1});
+  huffman::Codec every_core;
+  std::printf("codec in memory, 1 thread (1T) and %u threads (NT), MB/s of the original\n", every_core.Threads());
   std::printf("%-8s %6s %6s | %6s | %6s %6s %6s %6s | %6s %6s %6s %6s | %7s %7s | %9s\n", "file", "MB", "ratio",
               "census", "comp1T", "compNT", "comp1T", "compNT", "deco1T", "decoNT", "deco1T", "decoNT", "literal",
               "literal", "speedup");
@@ -99,13 +100,13 @@ int main(int argc, char** argv) {
       Check(census.TotalBytes() == source.size());
     });
     // The compressed file, once it is known to restore the source.
-    const auto compress_checking = [&source](const auto& compress) {
+    const auto compress_checking = [&source, &every_core](const auto& compress) {
       std::string compressed;
       std::string restored;
       StringWriteBuf keep_compressed(compressed);
       StringWriteBuf keep_restored(restored);
-      Run(compress, source, keep_compressed);
-      Run(k_decompress, compressed, keep_restored);
+      Run(every_core, compress, source, keep_compressed);
+      Run(every_core, k_decompress, compressed, keep_restored);
       Check(restored == source);
       return compressed;
     };
@@ -120,18 +121,17 @@ int main(int argc, char** argv) {
     double decompress_s[2][2] = {{1e30, 1e30}, {1e30, 1e30}};
     for (int round = 0; round < k_rounds; ++round) {
       for (const int all : {0, 1}) {
-        huffman::SetThreadCount(all != 0 ? 0 : 1);
+        huffman::Codec& codec = all != 0 ? every_core : one_thread;
         for (const int check : {0, 1}) {
           const std::string& coded = check != 0 ? checked : compressed;
-          compress_s[check][all] =
-              std::min(compress_s[check][all],
-                       BestSeconds(1, [&] { Run(check != 0 ? k_compress_checked : k_compress, source, discard); }));
+          compress_s[check][all] = std::min(compress_s[check][all], BestSeconds(1, [&] {
+                                              Run(codec, check != 0 ? k_compress_checked : k_compress, source, discard);
+                                            }));
           decompress_s[check][all] =
-              std::min(decompress_s[check][all], BestSeconds(1, [&] { Run(k_decompress, coded, discard); }));
+              std::min(decompress_s[check][all], BestSeconds(1, [&] { Run(codec, k_decompress, coded, discard); }));
         }
       }
     }
-    huffman::SetThreadCount(0);
 
     const std::string prefix = source.substr(0, k_literal_prefix);
     std::string literal_file;

@@ -185,8 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The structural test decodes into nothing and comes to the same verdict,
   // at the same place, over the same sizes.
-  std::istringstream test_in(compressed);
-  const TestResult tested = TestStream(test_in);
+  const TestResult tested = fuzz::Test(compressed);
   fuzz::Require(tested.status == checked_result.status && tested.fault == checked_result.fault &&
                     tested.fault_offset == checked_result.fault_offset && tested.checked == checked_result.checked &&
                     tested.damage == checked_result.damage && tested.damaged_from == checked_result.damaged_from &&
@@ -207,13 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // 64 KiB when it cannot tell the input's size, so longer check data is
   // left out.)
   if (compressed.size() <= 64 * 1024) {
-    const ReadAtFn read_at = [&compressed](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
-      if (offset >= compressed.size()) return 0;
-      const std::size_t count = std::min<std::size_t>(into.size(), compressed.size() - offset);
-      std::memcpy(into.data(), compressed.data() + offset, count);
-      return static_cast<std::int64_t>(count);
-    };
-    const Summary summary = SummarizeAt(read_at, compressed.size());
+    const Summary summary = fuzz::Summarize(compressed);
     fuzz::Require(summary.status == CodecStatus::ok, "a summary over memory reads");
     std::uint64_t body_bytes = 0;
     const bool after_dictionary =

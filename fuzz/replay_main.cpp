@@ -2,7 +2,7 @@
 // the command line (or found in a directory named there) to the target once.
 // The ordinary and sanitizer test builds use it to check the committed
 // corpus, the inputs of past findings included, on every run.  A first
-// argument --threads=N runs the codec on N threads (as SetThreadCount).
+// argument --threads=N runs the codec on N threads.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/operations.h"
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   int first = 1;
   const std::string threads_option = "--threads=";
   if (argc > 1 && std::string(argv[1]).starts_with(threads_option)) {
-    huffman::SetThreadCount(static_cast<unsigned>(std::strtoul(argv[1] + threads_option.size(), nullptr, 10)));
+    huffman::fuzz::RequestedThreads() =
+        static_cast<unsigned>(std::strtoul(argv[1] + threads_option.size(), nullptr, 10));
     first = 2;
   }
   for (int i = first; i < argc; ++i) {

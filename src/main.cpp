@@ -26,6 +26,7 @@
 #include "console/listing.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "huffman/codec.h"
 #include "platform/process_start.h"
 #include "platform/signals.h"
 #include "platform/terminal.h"
@@ -50,8 +51,10 @@ enum MenuChoice : std::int64_t {
   k_choice_other_file = 3,
 };
 
-// Runs the menu levels until the menu is left or its input stops.
+// Runs the menu levels until the menu is left or its input stops.  One
+// codec serves every operation of the run.
 void RunMenu() {
+  huffman::Codec codec;
   for (int open_levels = 1;; ++open_levels) {
     const std::vector<std::string> listed = huffman::ListFilesInDir();
     const std::optional<std::string> file_Name = huffman::GetFileName(listed);
@@ -67,10 +70,10 @@ void RunMenu() {
       case k_choice_exit:
         return;
       case k_choice_compress:
-        if (!huffman::CompressFile(*file_Name)) return;
+        if (!huffman::CompressFile(codec, *file_Name)) return;
         continue;
       case k_choice_decompress:
-        if (!huffman::DeCompressFile(*file_Name)) return;
+        if (!huffman::DeCompressFile(codec, *file_Name)) return;
         continue;
       case k_choice_other_file:
         continue;

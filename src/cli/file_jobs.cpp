@@ -14,7 +14,7 @@
 #include "cli/progress_meter.h"
 #include "cli/ratio.h"
 #include "cli/stdin_spool.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "platform/atomic_file.h"
 #include "platform/fd_io.h"
 #include "platform/file_identity.h"
@@ -253,12 +253,13 @@ class DiscardBuffer final : public std::streambuf {
 // the file system and restored into nothing, gives the source's length and
 // the checksum of its content as it was read while compressing. False
 // (reported, the source kept) when it does not.
-bool CompressedReadsBack(const Route& route, const CompressResult& written) {
+bool CompressedReadsBack(Codec& codec, const Route& route, const CompressResult& written) {
   std::ifstream file(OpenablePath(route.output), std::ios::binary);
   if (file.is_open() && written.source_checksum_known) {
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
-    const DecompressResult back = DeCompressStream(file, nowhere, {}, true, true);
+    StreamSource compressed(file);
+    const DecompressResult back = codec.Decompress(compressed, nowhere, {}, {.restored_checksum = true});
     if (back.status == CodecStatus::ok && back.restored_checksum_known &&
         back.restored_checksum == written.source_checksum && back.restored_bytes == written.source_bytes) {
       return true;
@@ -436,7 +437,7 @@ bool ReportReadError(const Route& route, std::istream& source) {
 
 }  // namespace
 
-bool CompressOne(const Preferences& preferences, const std::string& operand) {
+bool CompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
   if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
     return false;
@@ -477,9 +478,9 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
   CompressResult result;
   if (route.in_order) {
     const SpooledCompression spooled =
-        route.from_stdin ? CompressInOrder(StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
+        route.from_stdin ? CompressInOrder(codec, StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
                                            destination.Stream(), meter.Callback(), options)
-                         : CompressInOrder(named_in_order->Stream(), named_in_order->Descriptor(), false,
+                         : CompressInOrder(codec, named_in_order->Stream(), named_in_order->Descriptor(), false,
                                            destination.Stream(), meter.Callback(), options);
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
@@ -493,18 +494,19 @@ bool CompressOne(const Preferences& preferences, const std::string& operand) {
     }
     result = spooled.result;
   } else {
-    result = CompressAt(file->Reader(), file->Size(), destination.Stream(), meter.Callback(), options);
+    OffsetSource source(file->Reader(), file->Size());
+    result = codec.Compress(source, destination.Stream(), meter.Callback(), options);
   }
   meter.Erase();
   if (!ReportStatus(route, result.status, result.system_error)) return false;
   if (!destination.Finish(preferences.remove_source)) return false;
   file.reset();  // Windows removes no file that is open
-  if (removes && !CompressedReadsBack(route, result)) return false;
+  if (removes && !CompressedReadsBack(codec, route, result)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false,
                      BareText(result.bare_reason));
 }
 
-bool DecompressOne(const Preferences& preferences, const std::string& operand) {
+bool DecompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
   if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, false)) {
     return false;
@@ -538,20 +540,22 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
         static_cast<std::size_t>(source->rdbuf()->sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
     if (ReportReadError(route, *source)) return false;
     const bool whole_input = start.size() < k_start_bytes || source->rdbuf()->sgetc() == std::char_traits<char>::eof();
-    std::istringstream start_only(start);
-    const FormatFault fault = TestStream(start_only).fault;
+    const std::span<const std::uint8_t> start_bytes(reinterpret_cast<const std::uint8_t*>(start.data()), start.size());
+    MemorySource start_only(start_bytes);
+    const FormatFault fault = codec.Test(start_only).fault;
     // Decoded without the structural checks, the start shows its check data
     // even where the dictionary fails them: the mark, or (when it is the
     // whole input) the footer.
-    std::istringstream start_again(start);
+    MemorySource start_again(start_bytes);
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
-    bool checked = DeCompressStream(start_again, nowhere, {}, false).checked;
+    bool checked = codec.Decompress(start_again, nowhere, {}, {.check_format = false}).checked;
     // A file's own end is read too: a checked file whose dictionary was
     // damaged still ends in its check data.
     if (!checked && !route.in_order) {
       const PositionalFile whole(route.source);
-      checked = whole.IsOpen() && SummarizeAt(whole.Reader(), whole.Size()).ends_in_check_data;
+      OffsetSource whole_source(whole.Reader(), whole.Size());
+      checked = whole.IsOpen() && codec.Summarize(whole_source).ends_in_check_data;
     }
     if (PassesThrough(fault, whole_input, checked)) {
       CopyThrough(start, *source->rdbuf(), destination.Stream());
@@ -570,7 +574,9 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
   // The checks of -t come first: a failing file is refused, its output
   // discarded.
   const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
-  const DecompressResult result = DeCompressStream(*source, destination.Stream(), meter.Callback(), true, removes);
+  StreamSource compressed(*source);
+  const DecompressResult result =
+      codec.Decompress(compressed, destination.Stream(), meter.Callback(), {.restored_checksum = removes});
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
@@ -586,14 +592,16 @@ bool DecompressOne(const Preferences& preferences, const std::string& operand) {
 namespace {
 
 // Decodes one input into nothing, checking it; reports every failure.
-std::optional<TestResult> CheckOne(const Preferences& preferences, const std::string& operand, Route& route) {
+std::optional<TestResult> CheckOne(Codec& codec, const Preferences& preferences, const std::string& operand,
+                                   Route& route) {
   route = BaseRoute(preferences, operand);
   if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return std::nullopt;
   std::ifstream file;
   std::istream* source = OpenSource(route, file);
   if (source == nullptr) return std::nullopt;
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  const TestResult result = TestStream(*source, meter.Callback());
+  StreamSource compressed(*source);
+  const TestResult result = codec.Test(compressed, meter.Callback());
   meter.Erase();
   if (route.from_stdin && StandardInput().Error() != 0) {
     ReportSystemError(route.shown, "read error", StandardInput().Error());
@@ -605,9 +613,9 @@ std::optional<TestResult> CheckOne(const Preferences& preferences, const std::st
 
 }  // namespace
 
-bool TestOne(const Preferences& preferences, const std::string& operand) {
+bool TestOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route;
-  const std::optional<TestResult> result = CheckOne(preferences, operand, route);
+  const std::optional<TestResult> result = CheckOne(codec, preferences, operand, route);
   if (!result) return false;
   if (preferences.verbosity == Verbosity::verbose) {
     ReportLine(ShownName(route.shown) + (result->checked ? ": OK (checked)" : ": OK (structure only: no check data)"));
@@ -618,7 +626,7 @@ bool TestOne(const Preferences& preferences, const std::string& operand) {
 // A checked regular file is listed from its ends, as its trailer and
 // dictionary say, without decoding: -l trusts the check data, -t verifies
 // it. Any other file is decoded, and checked as -t checks it.
-bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table) {
+bool ListOne(Codec& codec, const Preferences& preferences, const std::string& operand, ListTable& table) {
   Route route = BaseRoute(preferences, operand);
   if (!CheckSource(route)) return false;
   if (!route.in_order) {
@@ -627,7 +635,8 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
       ReportSystemError(route.shown, "cannot open", file.Error());
       return false;
     }
-    const Summary summary = SummarizeAt(file.Reader(), file.Size());
+    OffsetSource source(file.Reader(), file.Size());
+    const Summary summary = codec.Summarize(source);
     if (!ReportStatus(route, summary.status, summary.system_error)) return false;
     if (summary.checked) {
       const ListRow row{.compressed_bytes = summary.compressed_bytes,
@@ -640,7 +649,7 @@ bool ListOne(const Preferences& preferences, const std::string& operand, ListTab
       return true;
     }
   }
-  const std::optional<TestResult> result = CheckOne(preferences, operand, route);
+  const std::optional<TestResult> result = CheckOne(codec, preferences, operand, route);
   if (!result) return false;
   const ListRow row{.compressed_bytes = result->compressed_bytes,
                     .original_bytes = result->restored_bytes,

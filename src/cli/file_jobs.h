@@ -10,13 +10,15 @@
 
 #include "cli/list_table.h"
 #include "cli/options.h"
+#include "huffman/codec.h"
 
 namespace huffman::cli {
 
-bool CompressOne(const Preferences& preferences, const std::string& operand);
-bool DecompressOne(const Preferences& preferences, const std::string& operand);
-bool TestOne(const Preferences& preferences, const std::string& operand);
+// Each runs `codec`, which the caller makes once for every input.
+bool CompressOne(Codec& codec, const Preferences& preferences, const std::string& operand);
+bool DecompressOne(Codec& codec, const Preferences& preferences, const std::string& operand);
+bool TestOne(Codec& codec, const Preferences& preferences, const std::string& operand);
 // Adds the input's row to `table`, which prints it.
-bool ListOne(const Preferences& preferences, const std::string& operand, ListTable& table);
+bool ListOne(Codec& codec, const Preferences& preferences, const std::string& operand, ListTable& table);
 
 }  // namespace huffman::cli

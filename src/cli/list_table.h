@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman::cli {
 

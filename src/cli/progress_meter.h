@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman::cli {
 

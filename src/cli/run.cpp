@@ -8,7 +8,7 @@
 #include "cli/messages.h"
 #include "cli/options.h"
 #include "cli/tree_walk.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "platform/file_status.h"
 
 namespace huffman::cli {
@@ -33,19 +33,20 @@ int RunCommandLine(const std::vector<std::string>& arguments) {
     return k_exit_success;
   }
   const Preferences& preferences = std::get<Preferences>(parsed);
-  if (preferences.threads) SetThreadCount(*preferences.threads);
+  // One codec for every input: its threads and buffers serve them all.
+  Codec codec({.threads = preferences.threads.value_or(0)});
 
   ListTable table(preferences.verbosity == Verbosity::verbose);
-  auto process = [&preferences, &table](const std::string& operand) {
+  auto process = [&codec, &preferences, &table](const std::string& operand) {
     switch (preferences.operation) {
       case Operation::compress:
-        return CompressOne(preferences, operand);
+        return CompressOne(codec, preferences, operand);
       case Operation::decompress:
-        return DecompressOne(preferences, operand);
+        return DecompressOne(codec, preferences, operand);
       case Operation::test:
-        return TestOne(preferences, operand);
+        return TestOne(codec, preferences, operand);
       case Operation::list:
-        return ListOne(preferences, operand, table);
+        return ListOne(codec, preferences, operand, table);
     }
     return false;
   };

@@ -20,13 +20,15 @@ std::size_t ReadInto(FdInputStream& input, std::string& buffer) {
 
 }  // namespace
 
-SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable, std::ostream& compressed,
-                                   const ProgressFn& progress, const CompressOptions& options) {
+SpooledCompression CompressInOrder(Codec& codec, FdInputStream& input, int fd, bool rereadable,
+                                   std::ostream& compressed, const ProgressFn& progress,
+                                   const CompressOptions& options) {
   SpooledCompression spooled;
   // A file redirected to standard input is read twice in place, as a named
   // file is.
   if (rereadable) {
-    spooled.result = CompressStream(input, compressed, progress, options);
+    StreamSource source(input);
+    spooled.result = codec.Compress(source, compressed, progress, options);
     if (input.Error() != 0) spooled.read_error = input.Error();
     return spooled;
   }
@@ -37,8 +39,8 @@ SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable
     return spooled;
   }
   if (held < buffer.size()) {
-    spooled.result =
-        CompressBuffer({reinterpret_cast<const std::uint8_t*>(buffer.data()), held}, compressed, progress, options);
+    MemorySource source({reinterpret_cast<const std::uint8_t*>(buffer.data()), held});
+    spooled.result = codec.Compress(source, compressed, progress, options);
     return spooled;
   }
 
@@ -59,7 +61,8 @@ SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable
     (read_failed ? spooled.read_error : spooled.spill_error) = error;
     return spooled;
   }
-  spooled.result = CompressStream(spill.Reader(), compressed, progress, options);
+  StreamSource source(spill.Reader());
+  spooled.result = codec.Compress(source, compressed, progress, options);
   return spooled;
 }
 

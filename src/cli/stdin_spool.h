@@ -12,7 +12,7 @@
 #include <ostream>
 #include <string>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 #include "platform/fd_stream.h"
 
 namespace huffman::cli {
@@ -26,7 +26,8 @@ struct SpooledCompression {
 
 // `input` reads the descriptor `fd` from where it stands; `rereadable` when
 // it is a regular file read from its start, which is compressed in place.
-SpooledCompression CompressInOrder(FdInputStream& input, int fd, bool rereadable, std::ostream& compressed,
-                                   const ProgressFn& progress, const CompressOptions& options);
+SpooledCompression CompressInOrder(Codec& codec, FdInputStream& input, int fd, bool rereadable,
+                                   std::ostream& compressed, const ProgressFn& progress,
+                                   const CompressOptions& options);
 
 }  // namespace huffman::cli

@@ -2,6 +2,10 @@
 // which is the payload's bit order.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/big_endian.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <bit>
 #include <cstdint>
 #include <cstring>

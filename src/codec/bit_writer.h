@@ -7,6 +7,10 @@
 // keep it in registers, and give it back; see PutBits for what it assumes.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/bit_writer.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cassert>
 #include <cstdint>
 

@@ -1,34 +1,33 @@
 #include "codec/block_source.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace huffman {
 
-StreamBlocks::StreamBlocks(std::istream& input, std::size_t block_bytes, WorkerSet& workers)
-    : in(input), block_bytes(block_bytes), workers(workers) {
-  slots[0] = RawBuffer(block_bytes);
-}
+BlockSource::BlockSource(Source& input, std::size_t block_bytes, WorkerSet& workers)
+    : in(input), held(input.Held()), block_bytes(block_bytes), workers(workers) {}
 
 // A read still handed on is made before its buffer goes.
-StreamBlocks::~StreamBlocks() {
+BlockSource::~BlockSource() {
   if (reading) workers.SettleQuietly();
 }
 
-void StreamBlocks::ReadInto(std::size_t slot) {
+void BlockSource::ReadInto(std::size_t slot) {
   if (slots[slot].size() == 0) slots[slot] = RawBuffer(block_bytes);
-  errno = 0;
-  in.read(reinterpret_cast<char*>(slots[slot].data()), static_cast<std::streamsize>(block_bytes));
-  lengths[slot] = static_cast<std::size_t>(in.gcount());
-  if (lengths[slot] < block_bytes) {
-    ended = true;
-    failed = in.bad();
-    // Read at once: the call that failed set it, and any later call may not.
-    error = failed ? errno : 0;
-  }
+  const std::int64_t got = in.Read({slots[slot].data(), block_bytes}, error);
+  failed = got < 0;
+  const std::size_t length = got > 0 ? static_cast<std::size_t>(got) : 0;
+  lengths[slot] = length;
+  ended = length < block_bytes;
 }
 
-std::span<const std::uint8_t> StreamBlocks::Next() {
+std::span<const std::uint8_t> BlockSource::Next() {
+  if (held.data() != nullptr) {
+    const std::size_t length = std::min(block_bytes, held.size() - held_position);
+    const auto block = held.subspan(held_position, length);
+    held_position += length;
+    return block;
+  }
   if (!started) {
     started = true;
     ReadInto(next_slot);
@@ -49,35 +48,18 @@ std::span<const std::uint8_t> StreamBlocks::Next() {
   return {slots[slot].data(), lengths[slot]};
 }
 
-bool StreamBlocks::Rewind() {
+bool BlockSource::Rewind() {
   if (reading) workers.Settle();
+  held_position = 0;
   next_slot = 0;
   started = ended = failed = false;
   error = 0;
-  in.clear();
-  errno = 0;
-  in.seekg(0, std::ios::beg);
-  if (!in) error = errno;
-  return static_cast<bool>(in);
-}
-
-std::uint64_t StreamBlocks::SizeAhead() {
-  if (reading) workers.Settle();
-  const auto here = in.tellg();
-  if (here < 0 || !in.seekg(0, std::ios::end)) {
-    in.clear();
-    return 0;
+  if (held.data() != nullptr) return true;
+  if (!in.Rewind(error)) {
+    failed = true;
+    return false;
   }
-  const auto end = in.tellg();
-  in.seekg(here);
-  return end > here ? static_cast<std::uint64_t>(end - here) : 0;
-}
-
-std::span<const std::uint8_t> MemoryBlocks::Next() {
-  const std::size_t length = std::min(block_bytes, bytes.size() - position);
-  const auto block = bytes.subspan(position, length);
-  position += length;
-  return block;
+  return true;
 }
 
 }  // namespace huffman

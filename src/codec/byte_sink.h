@@ -8,6 +8,10 @@
 // Without a stream, the sink keeps everything in memory, growing as needed.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/byte_sink.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cassert>
 #include <cstdint>
 #include <ostream>

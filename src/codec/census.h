@@ -4,6 +4,10 @@
 // all weights distinct, which the tree builder's tie-breaks depend on.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/census.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <span>

@@ -6,6 +6,10 @@
 // the format reads past all of this without restoring a byte of it.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/check_trailer.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -5,6 +5,10 @@
 // code or restore the spans make it without a pass of its own.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/checksum.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstdint>
 #include <memory>
 #include <span>

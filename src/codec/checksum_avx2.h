@@ -2,6 +2,10 @@
 // calls these only where the processor has AVX2, else its own loops.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/checksum_avx2.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstddef>
 #include <cstdint>
 

@@ -4,6 +4,10 @@
 // tree plan (tree.h) builds both; the encoder emits from the table.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/code_table.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 

@@ -98,7 +98,8 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers) : machine(table), windows(machine), workers(workers) {}
+Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2)
+    : machine(table), windows(machine), workers(workers), use_bmi2(bmi2) {}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores all of its
@@ -138,8 +139,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
   restored.Commit(lane.out);
 }
 
-int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored,
-                         int lane_count) {
+int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& first, ByteSink& restored, int lane_count) {
   assert(lane_count % k_lanes_per_part == 0 && lane_count <= k_max_lanes);
   const std::uint8_t* const base = payload.data();
   const std::uint8_t* const end = base + payload.size();
@@ -436,7 +436,7 @@ bool Decoder::WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, st
 // it may pass its end by the rest of a long code, up to `block_end`.
 void Decoder::RunLockstep(Lane* group, const std::uint8_t* const* ends, const std::uint8_t* base,
                           const std::uint8_t* block_end, WindowTables& tables) const {
-  if (UseBmi2()) {
+  if (use_bmi2) {
     RunLockstepBmi2(group, ends, base, block_end, tables);
   } else {
     RunLockstepBody(group, ends, base, block_end, tables);

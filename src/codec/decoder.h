@@ -16,6 +16,10 @@
 // The walk's state carries across blocks.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/decoder.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -34,8 +38,9 @@ namespace huffman {
 
 class Decoder {
  public:
-  // Large blocks are shared among `workers`' threads.
-  Decoder(const DictionaryTable& table, WorkerSet& workers);
+  // Large blocks are shared among `workers`' threads; with `bmi2`, the loops
+  // built for processors with BMI2 run (cpu_features.h).
+  Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2 = false);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -109,6 +114,7 @@ class Decoder {
   bool windows_used = false;
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;
+  bool use_bmi2;
 
   // The block's lanes, where they start, what the guessing ones reached, and
   // where they stood at the root.

@@ -83,7 +83,8 @@ static_assert(64 % k_long_piece_bits == 0 && k_carried_bits + k_long_piece_bits 
 
 }  // namespace
 
-Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers) : codes(code_table) {
+Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers, bool bmi2)
+    : codes(code_table), use_bmi2(bmi2) {
   for (int value = 0; value < k_alphabet; ++value) {
     const Code& code = codes[value];
     max_length = std::max(max_length, code.length);
@@ -129,7 +130,7 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* w
 }
 
 bool Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) const {
-  const bool bmi2 = UseBmi2();
+  const bool bmi2 = use_bmi2;
   switch (pairs_per_flush) {
     case 4:
       return bmi2 ? EncodePairsBmi2<4>(source, writer) : EncodePairs<4>(source, writer);
@@ -197,7 +198,8 @@ class Encoder::Emitter {
 };
 
 template <int k_group_bytes, typename CodeGroups>
-inline bool Encoder::EncodeInChunks(std::span<const std::uint8_t> source, BitWriter& writer, CodeGroups code_groups) const {
+inline bool Encoder::EncodeInChunks(std::span<const std::uint8_t> source, BitWriter& writer,
+                                    CodeGroups code_groups) const {
   bool all_known = true;
   for (std::size_t start = 0; start < source.size(); start += k_encode_chunk) {
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
@@ -236,25 +238,24 @@ inline bool Encoder::EncodePairs(std::span<const std::uint8_t> source, BitWriter
   // A local copy: the stores through the output pointer could otherwise
   // alias the member and force a reload per pair.
   const std::uint64_t* const pairs = pair_entries.get();
-  return EncodeInChunks<2 * k_pairs_per_flush>(
-      source, writer, [this, pairs](Emitter& emit, const std::uint8_t* in) {
-        std::array<std::uint64_t, k_pairs_per_flush> group;
-        std::uint64_t flags = 0;
-        for (int k = 0; k < k_pairs_per_flush; ++k) {
-          group[k] = pairs[PairAt(in + 2 * k)];
-          flags |= group[k];
-        }
-        if (flags & k_over_limit_flag) [[unlikely]] {
-          for (int k = 0; k < 2 * k_pairs_per_flush; ++k) {
-            emit.Add(emit.Note(entries[in[k]]));
-            emit.Flush();
-          }
-          return;
-        }
-        emit.Note(flags);
-        for (int k = 0; k < k_pairs_per_flush; ++k) emit.Add(group[k]);
+  return EncodeInChunks<2 * k_pairs_per_flush>(source, writer, [this, pairs](Emitter& emit, const std::uint8_t* in) {
+    std::array<std::uint64_t, k_pairs_per_flush> group;
+    std::uint64_t flags = 0;
+    for (int k = 0; k < k_pairs_per_flush; ++k) {
+      group[k] = pairs[PairAt(in + 2 * k)];
+      flags |= group[k];
+    }
+    if (flags & k_over_limit_flag) [[unlikely]] {
+      for (int k = 0; k < 2 * k_pairs_per_flush; ++k) {
+        emit.Add(emit.Note(entries[in[k]]));
         emit.Flush();
-      });
+      }
+      return;
+    }
+    emit.Note(flags);
+    for (int k = 0; k < k_pairs_per_flush; ++k) emit.Add(group[k]);
+    emit.Flush();
+  });
 }
 
 bool Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const {

@@ -3,6 +3,10 @@
 // shift and an OR per byte, two bytes per lookup for large sources.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/encoder.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -25,8 +29,9 @@ class Encoder {
  public:
   // `census` is the whole source's: a large source pays for a table of byte
   // pairs, and its counts choose how many pairs go per flush.  The table is
-  // made on `workers`' threads where given.
-  Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr);
+  // made on `workers`' threads where given.  With `bmi2`, the loops built
+  // for processors with BMI2 run (cpu_features.h).
+  Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr, bool bmi2 = false);
 
   // Appends the codes of `source` to `writer`.  Returns false if a byte had
   // no code: the source is not what the census saw.  Safe to call from two
@@ -56,6 +61,7 @@ class Encoder {
   // 16-bit number; pairs over the flush limit are only flagged.
   PageArray<std::uint64_t> pair_entries;
   int pairs_per_flush = 0;  // 0: no pair table
+  bool use_bmi2;
   int max_length = 0;
 };
 

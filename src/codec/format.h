@@ -10,6 +10,10 @@
 // Each stored byte is the low 8 bits of its table entry.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/format.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <ostream>

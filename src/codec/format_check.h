@@ -7,11 +7,15 @@
 // (N = 0) holds neither that byte nor the length.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/format_check.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstdint>
 #include <vector>
 
 #include "codec/format.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman {
 

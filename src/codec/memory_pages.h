@@ -8,6 +8,10 @@
 // the next buffer rather than to the system.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/memory_pages.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstddef>
 #include <memory>
 #include <type_traits>

@@ -1,4 +1,8 @@
-#include "codec/operations.h"
+// The Codec's operations.  Pipeline of a compression: census -> order ->
+// tree -> renumber -> dictionary -> encode (-> check trailer).  A restore
+// reads the dictionary and walks the records, and verifies a checked file
+// against its trailer.
+#include "huffman/codec.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,12 +12,12 @@
 #include <optional>
 
 #include "codec/bit_writer.h"
-#include "codec/block_operations.h"
 #include "codec/block_source.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
 #include "codec/check_trailer.h"
 #include "codec/checksum.h"
+#include "codec/cpu_features.h"
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
@@ -79,7 +83,7 @@ PassStatus CodeBlocks(BlockSource& source, std::uint64_t length, SplitWork& spli
 // offsets of their own.
 struct SourceAccess {
   BlockSource* blocks = nullptr;
-  const ReadAtFn* read_at = nullptr;
+  const Source* at_offsets = nullptr;
 };
 
 // Emits `code`'s bits, root first.
@@ -102,16 +106,16 @@ BareReason BareReasonFor(const Census& census, const CompressOptions& options) {
 }
 
 // `workers` also read the source's blocks ahead where it is a stream.
-CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uint64_t size_ahead,
-                        std::ostream& compressed, const ProgressFn& progress, const CompressOptions& options) {
+CompressResult CompressFrom(const SourceAccess& access, WorkerSet& workers, bool bmi2, std::uint64_t size_ahead,
+                            std::ostream& compressed, const ProgressFn& progress, const CompressOptions& options) {
   CompressResult result;
   ProgressCounter counter(progress, progress ? 2 * size_ahead : 0);
   const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
   SplitWork split(workers);
 
   Census census;
-  const PassStatus counted = access.read_at != nullptr ? CountAtOffsets(*access.read_at, workers, census, done)
-                                                       : CountBlocks(*access.blocks, split, census, done);
+  const PassStatus counted = access.at_offsets != nullptr ? CountAtOffsets(*access.at_offsets, workers, census, done)
+                                                          : CountBlocks(*access.blocks, split, census, done);
   if (counted.status != CodecStatus::ok) return {.status = counted.status, .system_error = counted.system_error};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
@@ -133,13 +137,13 @@ CompressResult Compress(const SourceAccess& access, WorkerSet& workers, std::uin
 
     ByteSink sink(compressed, workers);
     BitWriter writer(sink);
-    Encoder encoder(plan.codes, census, &workers);
+    Encoder encoder(plan.codes, census, &workers, bmi2);
     bool all_known = true;
     const SpanMarks marks{.bit_offsets = result.checked ? &span_offsets : nullptr, .checksums = &span_sums};
     const SpanMarks* const noted = sums_wanted ? &marks : nullptr;
     const PassStatus coded =
-        access.read_at != nullptr
-            ? CodeAtOffsets(*access.read_at, census.TotalBytes(), split, encoder, writer, all_known, done, noted)
+        access.at_offsets != nullptr
+            ? CodeAtOffsets(*access.at_offsets, census.TotalBytes(), split, encoder, writer, all_known, done, noted)
             : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done, noted);
     if (coded.status == CodecStatus::read_failed) return {.status = coded.status, .system_error = coded.system_error};
     // The dictionary and the padding are those of the census's counts; a
@@ -297,8 +301,10 @@ void VerifyChecked(DecompressResult& result, const std::optional<Trailer>& trail
 }
 
 // `workers` also read `compressed`'s blocks ahead where it is a stream.
-Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& restored, const ProgressFn& progress,
-                   bool check_format, bool restored_checksum) {
+Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostream& restored,
+                       const ProgressFn& progress, const DecompressOptions& options) {
+  const bool check_format = options.check_format;
+  BlockSource compressed(source, k_decompress_block_bytes, workers);
   Restore restore;
   DecompressResult& result = restore.result;
   auto refuse = [&restore](DecompressResult failure) {
@@ -307,7 +313,7 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   };
   // The input's size where it can tell it (0 for a pipe): the bytes where
   // check data may lie are then known before they are read.
-  const std::uint64_t size_ahead = compressed.SizeAhead();
+  const std::uint64_t size_ahead = source.Size().value_or(0);
   ProgressCounter counter(progress, progress ? size_ahead : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
@@ -335,11 +341,11 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   }
   block = block.subspan(dictionary_bytes);
 
-  Decoder decoder(table, workers);
+  Decoder decoder(table, workers, bmi2);
   ByteSink sink(restored, workers, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   // The restored bytes' span checksums, made as they are written out.
   std::optional<SpanChecksums> sums;
-  if (checked.marked || restored_checksum) {
+  if (checked.marked || options.restored_checksum) {
     sums.emplace(k_span_bytes);
     sink.Observe(&*sums);
   }
@@ -401,19 +407,17 @@ Restore Decompress(BlockSource& compressed, WorkerSet& workers, std::ostream& re
   return restore;
 }
 
-// Runs an operation, turning memory that ran out into its result: a part
-// on a helper thread that could not allocate is thrown again on this one
-// once the helpers are out of the job (worker.h).  Anything else thrown is
-// a fault, not an outcome, and goes on up.
-template <typename Result, typename Operation>
-Result OutOfMemoryAsResult(const Operation& operation) {
-  try {
-    return operation();
-  } catch (const std::bad_alloc&) {
-    Result result;
-    result.status = CodecStatus::out_of_memory;
-    return result;
-  }
+// The result of an operation whose memory ran out.  A part on a helper
+// thread that could not allocate is thrown again on this one once the
+// helpers are out of the job (worker.h); each operation below catches
+// std::bad_alloc (a function-try-block, its locals gone by then) and
+// returns this.  Anything else thrown is a fault, not an outcome, and goes
+// on up.
+template <typename Result>
+Result OutOfMemory() {
+  Result result;
+  result.status = CodecStatus::out_of_memory;
+  return result;
 }
 
 // Takes every byte and keeps none: a test decodes into it.
@@ -425,65 +429,47 @@ class DiscardBuffer final : public std::streambuf {
 
 }  // namespace
 
-CompressResult CompressStream(std::istream& source, std::ostream& compressed, const ProgressFn& progress,
-                              const CompressOptions& options) {
-  return OutOfMemoryAsResult<CompressResult>([&] {
-    WorkerSet workers;
-    StreamBlocks blocks(source, k_compress_block_bytes, workers);
-    const std::uint64_t size_ahead = progress ? blocks.SizeAhead() : 0;
-    return Compress({.blocks = &blocks}, workers, size_ahead, compressed, progress, options);
-  });
+// What a Codec owns.
+struct CodecState {
+  unsigned threads = 1;
+  bool bmi2 = false;
+};
+
+Codec::Codec(const CodecSettings& settings) : state(std::make_unique<CodecState>()) {
+  state->threads = std::clamp(settings.threads == 0 ? AvailableCores() : settings.threads, 1U, k_max_threads);
+  state->bmi2 = settings.allow_bmi2 && ProcessorHasBmi2();
 }
 
-CompressResult CompressAt(const ReadAtFn& read_at, std::uint64_t size, std::ostream& compressed,
-                          const ProgressFn& progress, const CompressOptions& options) {
-  return OutOfMemoryAsResult<CompressResult>([&] {
-    WorkerSet workers;
-    return Compress({.read_at = &read_at}, workers, size, compressed, progress, options);
-  });
+Codec::~Codec() = default;
+
+unsigned Codec::Threads() const { return state->threads; }
+
+CompressResult Codec::Compress(Source& source, std::ostream& compressed, const ProgressFn& progress,
+                               const CompressOptions& options) try {
+  WorkerSet workers(state->threads);
+  const std::uint64_t size_ahead = progress ? source.Size().value_or(0) : 0;
+  if (source.ReadsAtOffsets() && source.Held().data() == nullptr) {
+    return CompressFrom({.at_offsets = &source}, workers, state->bmi2, size_ahead, compressed, progress, options);
+  }
+  BlockSource blocks(source, k_compress_block_bytes, workers);
+  return CompressFrom({.blocks = &blocks}, workers, state->bmi2, size_ahead, compressed, progress, options);
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<CompressResult>();
 }
 
-CompressResult CompressBlocks(BlockSource& source, std::ostream& compressed, const ProgressFn& progress,
-                              const CompressOptions& options) {
-  return OutOfMemoryAsResult<CompressResult>([&] {
-    const std::uint64_t size_ahead = progress ? source.SizeAhead() : 0;
-    WorkerSet workers;
-    return Compress({.blocks = &source}, workers, size_ahead, compressed, progress, options);
-  });
+DecompressResult Codec::Decompress(Source& compressed, std::ostream& restored, const ProgressFn& progress,
+                                   const DecompressOptions& options) try {
+  WorkerSet workers(state->threads);
+  return DecompressFrom(compressed, workers, state->bmi2, restored, progress, options).result;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<DecompressResult>();
 }
 
-DecompressResult DeCompressStream(std::istream& compressed, std::ostream& restored, const ProgressFn& progress,
-                                  bool check_format, bool restored_checksum) {
-  return OutOfMemoryAsResult<DecompressResult>([&] {
-    WorkerSet workers;
-    StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
-    return Decompress(blocks, workers, restored, progress, check_format, restored_checksum).result;
-  });
-}
-
-DecompressResult DeCompressBlocks(BlockSource& compressed, std::ostream& restored, const ProgressFn& progress,
-                                  bool check_format, bool restored_checksum) {
-  return OutOfMemoryAsResult<DecompressResult>([&] {
-    WorkerSet workers;
-    return Decompress(compressed, workers, restored, progress, check_format, restored_checksum).result;
-  });
-}
-
-CompressResult CompressBuffer(std::span<const std::uint8_t> source, std::ostream& compressed,
-                              const ProgressFn& progress, const CompressOptions& options) {
-  MemoryBlocks blocks(source, k_compress_block_bytes);
-  return CompressBlocks(blocks, compressed, progress, options);
-}
-
-namespace {
-
-// TestStream, but for memory running out.
-TestResult TestAll(std::istream& compressed, const ProgressFn& progress) {
-  WorkerSet workers;
-  StreamBlocks blocks(compressed, k_decompress_block_bytes, workers);
+TestResult Codec::Test(Source& compressed, const ProgressFn& progress) try {
+  WorkerSet workers(state->threads);
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  const Restore restore = Decompress(blocks, workers, nowhere, progress, true, false);
+  const Restore restore = DecompressFrom(compressed, workers, state->bmi2, nowhere, progress, {});
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,
@@ -504,12 +490,8 @@ TestResult TestAll(std::istream& compressed, const ProgressFn& progress) {
   result.leaves = CountLeaves(restore.table);
   result.codes = ListCodes(restore.table);
   return result;
-}
-
-}  // namespace
-
-TestResult TestStream(std::istream& compressed, const ProgressFn& progress) {
-  return OutOfMemoryAsResult<TestResult>([&] { return TestAll(compressed, progress); });
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<TestResult>();
 }
 
 ChecksumResult ChecksumStream(std::istream& source) {
@@ -525,14 +507,13 @@ ChecksumResult ChecksumStream(std::istream& source) {
   return result;
 }
 
-namespace {
-
-// SummarizeAt, but for memory running out.
-Summary SummarizeEnds(const ReadAtFn& read_at, std::uint64_t size) {
+Summary Codec::Summarize(Source& compressed) try {
   Summary summary;
+  if (!compressed.ReadsAtOffsets() || !compressed.Size()) return summary;
+  const std::uint64_t size = *compressed.Size();
   summary.compressed_bytes = size;
   const auto read = [&](std::uint64_t offset, std::vector<std::uint8_t>& into) {
-    const std::int64_t got = read_at(offset, into, summary.system_error);
+    const std::int64_t got = compressed.ReadAt(offset, into, summary.system_error);
     if (got < 0) summary.status = CodecStatus::read_failed;
     return got >= 0 && static_cast<std::uint64_t>(got) == into.size();
   };
@@ -563,12 +544,8 @@ Summary SummarizeEnds(const ReadAtFn& read_at, std::uint64_t size) {
   summary.leaves = CountLeaves(table);
   summary.codes = ListCodes(table);
   return summary;
-}
-
-}  // namespace
-
-Summary SummarizeAt(const ReadAtFn& read_at, std::uint64_t size) {
-  return OutOfMemoryAsResult<Summary>([&] { return SummarizeEnds(read_at, size); });
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<Summary>();
 }
 
 }  // namespace huffman

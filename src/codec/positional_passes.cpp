@@ -38,7 +38,7 @@ void LowerTo(std::atomic<unsigned>& at, unsigned value) {
 
 }  // namespace
 
-PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
+PassStatus CountAtOffsets(const Source& source, WorkerSet& workers, Census& census,
                           const std::function<void(std::uint64_t)>& done) {
   // One buffer per thread, made when first used.
   std::vector<RawBuffer> buffers(1);
@@ -53,7 +53,7 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
     const auto read_chunk = [&](unsigned index, RawBuffer& buffer) {
       if (buffer.size() == 0) buffer = RawBuffer(k_chunk_bytes);
       Chunk& chunk = chunks[index];
-      chunk.length = read_at(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
+      chunk.length = source.ReadAt(round_start + index * k_chunk_bytes, {buffer.data(), k_chunk_bytes}, chunk.error);
       if (chunk.length > 0) {
         const std::span<const std::uint8_t> bytes(buffer.data(), static_cast<std::size_t>(chunk.length));
         chunk.counts = CountBytes(bytes);
@@ -109,7 +109,7 @@ PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& c
   }
 }
 
-PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
+PassStatus CodeAtOffsets(const Source& source, std::uint64_t length, SplitWork& split, const Encoder& encoder,
                          BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
                          const SpanMarks* marks) {
   RawBuffer buffer(static_cast<std::size_t>(std::min<std::uint64_t>(k_compress_block_bytes, length)));
@@ -124,7 +124,7 @@ PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWor
     const auto read = [&](unsigned index, std::span<std::uint8_t> piece) {
       const auto within = static_cast<std::size_t>(piece.data() - block.data());
       PassStatus& status = reads[index];
-      const std::int64_t got = read_at(offset + within, piece, status.system_error);
+      const std::int64_t got = source.ReadAt(offset + within, piece, status.system_error);
       if (got < 0) status.status = CodecStatus::read_failed;
       if (got >= 0 && static_cast<std::size_t>(got) != piece.size()) status.status = CodecStatus::source_changed;
       return status.status == CodecStatus::ok;
@@ -144,7 +144,7 @@ PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWor
   // A source that grew since the census ends later.
   std::uint8_t beyond = 0;
   int error = 0;
-  const std::int64_t got = read_at(length, {&beyond, 1}, error);
+  const std::int64_t got = source.ReadAt(length, {&beyond, 1}, error);
   if (got < 0) return {.status = CodecStatus::read_failed, .system_error = error};
   if (got > 0) return {.status = CodecStatus::source_changed};
   return {};

@@ -11,15 +11,19 @@
 // that the source ends there.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/positional_passes.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <cstdint>
 #include <functional>
 
 #include "codec/bit_writer.h"
 #include "codec/census.h"
 #include "codec/encoder.h"
-#include "codec/operations.h"
 #include "codec/split_work.h"
 #include "codec/worker.h"
+#include "huffman/codec.h"
 
 namespace huffman {
 
@@ -32,13 +36,13 @@ struct PassStatus {
 
 // Counts the source from its start to its end into `census`, on `workers`'
 // threads; `done(bytes)` is called on this thread as the count goes on.
-PassStatus CountAtOffsets(const ReadAtFn& read_at, WorkerSet& workers, Census& census,
+PassStatus CountAtOffsets(const Source& source, WorkerSet& workers, Census& census,
                           const std::function<void(std::uint64_t)>& done);
 
 // Codes the census's `length` bytes of the source to `writer`; `all_known`
 // turns false if a byte the census never saw is met.  With `marks`, notes
 // the spans (SplitWork).
-PassStatus CodeAtOffsets(const ReadAtFn& read_at, std::uint64_t length, SplitWork& split, const Encoder& encoder,
+PassStatus CodeAtOffsets(const Source& source, std::uint64_t length, SplitWork& split, const Encoder& encoder,
                          BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
                          const SpanMarks* marks = nullptr);
 

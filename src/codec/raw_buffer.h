@@ -5,6 +5,10 @@
 // grown on demand is not.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/raw_buffer.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>

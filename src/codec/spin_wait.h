@@ -5,6 +5,10 @@
 // sleep only if it does not come.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/spin_wait.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <chrono>
 #include <thread>
 

@@ -8,6 +8,10 @@
 // the one-thread result for every thread count.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/split_work.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <functional>
 #include <memory>

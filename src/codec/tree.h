@@ -5,6 +5,10 @@
 // never complete a code; then each value's code and the padding.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/tree.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include "codec/census.h"
 #include "codec/code_table.h"
 #include "codec/format.h"

@@ -7,6 +7,10 @@
 // dictionary, malformed ones included, is exactly a table of 2 moves per state.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/walk_machine.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <vector>

@@ -9,6 +9,10 @@
 // with the thread count.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/window_table.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <atomic>
 #include <bit>
 #include <cstdint>

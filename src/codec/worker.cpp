@@ -6,7 +6,6 @@
 #include <system_error>
 #include <utility>
 
-#include "codec/operations.h"
 #include "codec/spin_wait.h"
 
 #if defined(__linux__)
@@ -17,11 +16,10 @@ namespace huffman {
 
 namespace {
 
-std::atomic<unsigned> requested_threads{0};
 thread_local unsigned this_thread = 0;
 
-// The cores this process may run on: its CPU affinity where the system
-// tells it, else the machine's hardware threads.
+}  // namespace
+
 unsigned AvailableCores() {
 #if defined(__linux__)
   cpu_set_t set;
@@ -33,14 +31,7 @@ unsigned AvailableCores() {
   return std::max(1U, std::thread::hardware_concurrency());
 }
 
-}  // namespace
-
-void SetThreadCount(unsigned threads) { requested_threads.store(threads, std::memory_order_relaxed); }
-
-unsigned ThreadCount() {
-  const unsigned requested = requested_threads.load(std::memory_order_relaxed);
-  return std::min(requested == 0 ? AvailableCores() : requested, k_max_threads);
-}
+WorkerSet::WorkerSet(unsigned thread_count) : thread_target(std::clamp(thread_count, 1U, k_max_threads)) {}
 
 WorkerSet::~WorkerSet() {
   {
@@ -53,7 +44,7 @@ WorkerSet::~WorkerSet() {
 
 unsigned WorkerSet::ThreadsFor(std::size_t bytes) {
   if (bytes < k_large_block_bytes) return 1;
-  if (threads == 0) Start(ThreadCount());
+  if (threads == 0) Start(thread_target);
   return threads;
 }
 

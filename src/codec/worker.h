@@ -1,7 +1,6 @@
-// The codec's threads for large blocks.  One thread count for the process
-// (SetThreadCount), and per operation one set of helper threads, created the
-// first time a block is large enough to repay handing work over, so small
-// files never start a thread.  A job is cut into parts, more than there are
+// The codec's threads for large blocks: a set of helper threads, created
+// the first time a block is large enough to repay handing work over, so
+// small files never start a thread.  A job is cut into parts, more than there are
 // threads: the calling thread and the helpers each take the next part not
 // yet taken until none is left, so a thread the system holds back (the
 // machine's cores are shared with other work) takes fewer parts
@@ -19,6 +18,10 @@
 // unwinds while a helper still runs a part that uses its frame.
 #pragma once
 
+#ifndef HUFFMAN_CODEC_INTERNAL
+#error "codec/worker.h is private to the codec: include <huffman/codec.h>"
+#endif
+
 #include <array>
 #include <atomic>
 #include <condition_variable>
@@ -30,6 +33,8 @@
 #include <thread>
 #include <vector>
 
+#include "huffman/codec.h"
+
 namespace huffman {
 
 // Blocks from this size on are shared among the threads; smaller ones cost
@@ -37,17 +42,14 @@ namespace huffman {
 // that a block a restore decodes short of its last byte (to check how the
 // payload ends) is still shared.
 inline constexpr std::size_t k_large_block_bytes = 128 * 1024;
-// More threads than this would cut a large block into pieces too small to
-// repay their hand-over.
-inline constexpr unsigned k_max_threads = 16;
 // Parts per thread of a large block, and the smallest part worth handing over.
 inline constexpr unsigned k_parts_per_thread = 4;
 inline constexpr std::size_t k_min_part_bytes = 16 * 1024;
 inline constexpr unsigned k_max_parts = k_parts_per_thread * k_max_threads;
 
-// The thread count SetThreadCount asked for, resolved: 0 becomes the cores
-// this process may run on.  Between 1 and k_max_threads.
-unsigned ThreadCount();
+// The cores this process may run on: its CPU affinity where the system
+// tells it, else the machine's hardware threads.
+unsigned AvailableCores();
 
 // Which thread ran each part of the jobs run with it (WorkerSet::RunOwned):
 // jobs cut the same way, block after block, keep each part on the thread
@@ -65,13 +67,15 @@ class PartOwners {
 
 class WorkerSet {
  public:
-  WorkerSet() = default;
+  // Shares large blocks among `thread_count` threads (1 .. k_max_threads),
+  // the caller's included.
+  explicit WorkerSet(unsigned thread_count);
   ~WorkerSet();
   WorkerSet(const WorkerSet&) = delete;
   WorkerSet& operator=(const WorkerSet&) = delete;
 
   // Threads a block of `bytes` is shared among: 1 below k_large_block_bytes,
-  // else ThreadCount() as read when the operation first needed it.
+  // else the set's thread count.
   unsigned ThreadsFor(std::size_t bytes);
   // Parts a block of `bytes` is cut into: 1 where ThreadsFor is 1, else
   // k_parts_per_thread per thread, as far as each part keeps
@@ -129,9 +133,10 @@ class WorkerSet {
   // The next part for this thread to take, or `parts` if none is left.
   unsigned TakePart();
 
-  unsigned threads = 0;  // 0: not asked yet
-  unsigned cores = 0;    // this process may run on, seen when the threads start
-  bool watch = true;     // whether a waiting thread watches before it sleeps
+  unsigned thread_target;  // the threads it shares large blocks among
+  unsigned threads = 0;    // started (the caller's included); 0: none yet
+  unsigned cores = 0;      // this process may run on, seen when the threads start
+  bool watch = true;       // whether a waiting thread watches before it sleeps
   std::mutex mutex;
   std::condition_variable changed;   // a job started, or the helpers stop
   std::condition_variable finished;  // the job's last part returned

@@ -5,11 +5,11 @@
 #include <functional>
 #include <optional>
 
-#include "codec/operations.h"
 #include "console/failure.h"
 #include "console/progress.h"
 #include "console/prompts.h"
 #include "console/screen.h"
+#include "huffman/codec.h"
 #include "platform/atomic_file.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
@@ -134,26 +134,28 @@ bool RunOperation(const std::string& file_Name, const char* name_prompt, const c
 
 }  // namespace
 
-bool CompressFile(const std::string& file_Name) {
+bool CompressFile(Codec& codec, const std::string& file_Name) {
   CompressResult result;
   return RunOperation(
       file_Name, k_compress_name_prompt, k_compressing,
-      [&result, &file_Name](std::istream& /*source*/, std::ostream& compressed, const ProgressFn& progress) {
+      [&codec, &result, &file_Name](std::istream& /*source*/, std::ostream& compressed, const ProgressFn& progress) {
         // The file is read again at offsets, on every core, rather than in
         // order through the stream.
         const PositionalFile file(file_Name);
         if (!file.IsOpen()) return CodecOutcome{CodecStatus::read_failed, file.Error()};
-        result = CompressAt(file.Reader(), file.Size(), compressed, progress);
+        OffsetSource source(file.Reader(), file.Size());
+        result = codec.Compress(source, compressed, progress);
         return CodecOutcome{result.status, result.system_error};
       },
       [&result] { PrintSummary(result); }, k_back_to_menu);
 }
 
-bool DeCompressFile(const std::string& file_Name) {
+bool DeCompressFile(Codec& codec, const std::string& file_Name) {
   return RunOperation(
       file_Name, k_decompress_name_prompt, k_decompressing,
-      [](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
-        const DecompressResult result = DeCompressStream(compressed, restored, progress);
+      [&codec](std::istream& compressed, std::ostream& restored, const ProgressFn& progress) {
+        StreamSource source(compressed);
+        const DecompressResult result = codec.Decompress(source, restored, progress);
         return CodecOutcome{result.status, result.system_error, result.fault,
                             result.damage, result.damaged_from, result.damaged_to};
       },

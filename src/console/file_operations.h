@@ -8,11 +8,14 @@
 
 #include <string>
 
+#include "huffman/codec.h"
+
 namespace huffman {
 
-// Each returns after the closing key press, true when the caller is to open
-// a new menu level, false when the input ended during the dialogue.
-[[nodiscard]] bool CompressFile(const std::string& file_Name);
-[[nodiscard]] bool DeCompressFile(const std::string& file_Name);
+// Each runs `codec`, which the menu makes once for the whole run, and
+// returns after the closing key press, true when the caller is to open a new
+// menu level, false when the input ended during the dialogue.
+[[nodiscard]] bool CompressFile(Codec& codec, const std::string& file_Name);
+[[nodiscard]] bool DeCompressFile(Codec& codec, const std::string& file_Name);
 
 }  // namespace huffman

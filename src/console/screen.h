@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman {
 

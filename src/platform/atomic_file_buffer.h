@@ -3,6 +3,10 @@
 // Windows).
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/atomic_file_buffer.h is private to the platform layer: include its service's header"
+#endif
+
 #include <streambuf>
 
 #include "platform/atomic_file.h"

@@ -4,6 +4,10 @@
 // kept by them.
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/signals_posix.h is private to the platform layer: include its service's header"
+#endif
+
 #include <termios.h>
 
 namespace huffman {

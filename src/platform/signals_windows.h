@@ -5,6 +5,10 @@
 // program's thread goes on, so each copy is published before its flag.
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/signals_windows.h is private to the platform layer: include its service's header"
+#endif
+
 #include <windows.h>
 
 namespace huffman {

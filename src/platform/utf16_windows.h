@@ -5,6 +5,10 @@
 // converted then names no file.
 #pragma once
 
+#ifndef HUFFMAN_PLATFORM_INTERNAL
+#error "platform/utf16_windows.h is private to the platform layer: include its service's header"
+#endif
+
 #include <string>
 #include <string_view>
 

@@ -18,20 +18,14 @@ namespace huffman {
 namespace {
 
 using reference::LiteralDecompress;
+using testing::AsBytes;
 using testing::Bytes;
 using testing::CompressChecked;
 using testing::Decompress;
 using testing::RandomSource;
 using testing::SameAtEveryThreadCount;
-
-TestResult TestFile(const Bytes& file) {
-  std::istringstream in(file);
-  return TestStream(in);
-}
-
-std::span<const std::uint8_t> AsBytes(const Bytes& bytes) {
-  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
-}
+using testing::SharedCodec;
+using testing::TestFile;
 
 Trailer TrailerOf(const Bytes& file) {
   std::uint64_t body_bytes = 0;
@@ -49,8 +43,9 @@ Trailer TrailerOf(const Bytes& file) {
   Decompress(file, &walked, false);
   const TestResult tested = TestFile(file);
   std::istringstream sized(file);
+  StreamSource sized_source(sized);
   std::ostringstream restored;
-  const DecompressResult piped = DeCompressStream(sized, restored, [](std::uint64_t, std::uint64_t) {});
+  const DecompressResult piped = SharedCodec().Decompress(sized_source, restored, [](std::uint64_t, std::uint64_t) {});
   if (checked.status == CodecStatus::ok || tested.status == CodecStatus::ok || piped.status == CodecStatus::ok) {
     return ::testing::AssertionFailure() << "restored as whole";
   }
@@ -58,14 +53,10 @@ Trailer TrailerOf(const Bytes& file) {
   return ::testing::AssertionSuccess();
 }
 
-// Reads `file` at offsets, as a regular file's positional reads do.
-ReadAtFn ReaderOver(const Bytes& file) {
-  return [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
-    if (offset >= file.size()) return 0;
-    const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
-    std::memcpy(into.data(), file.data() + offset, count);
-    return static_cast<std::int64_t>(count);
-  };
+// The summary of `file` read at offsets, as a regular file's are.
+Summary SummaryOf(const Bytes& file) {
+  MemorySource source(AsBytes(file));
+  return SharedCodec().Summarize(source);
 }
 
 // A source of more than four spans, on several threads' blocks.
@@ -98,8 +89,9 @@ TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
     ASSERT_EQ(written.checked, c.checked) << c.name;
     EXPECT_EQ(LiteralDecompress(file), c.source) << c.name;
     EXPECT_TRUE(SameAtEveryThreadCount(testing::DecompressChecked, file, c.source)) << c.name;
-    EXPECT_TRUE(SameAtEveryThreadCount([](const Bytes& source, DecompressResult*) { return CompressChecked(source); },
-                                       c.source, file))
+    EXPECT_TRUE(SameAtEveryThreadCount(
+        [](const Bytes& source, DecompressResult*, Codec& codec) { return CompressChecked(source, nullptr, codec); },
+        c.source, file))
         << c.name;
     DecompressResult restored;
     Decompress(file, &restored, true);
@@ -109,12 +101,14 @@ TEST(CheckedFileTest, EveryDecoderRestoresCheckedFilesExactly) {
       EXPECT_EQ(TrailerOf(file).length, c.source.size()) << c.name;
     }
     // The checksum of the source as coded is the restore's, bare files too.
-    std::istringstream source_in(c.source);
+    MemorySource source_in(AsBytes(c.source));
     std::ostringstream bare_out;
-    const CompressResult bare = CompressStream(source_in, bare_out, {}, {.source_checksum = true});
-    std::istringstream bare_in(bare_out.str());
+    const CompressResult bare = SharedCodec().Compress(source_in, bare_out, {}, {.source_checksum = true});
+    const Bytes bare_file = bare_out.str();
+    MemorySource bare_in(AsBytes(bare_file));
     std::ostringstream bare_restored;
-    const DecompressResult bare_restore = DeCompressStream(bare_in, bare_restored, {}, true, true);
+    const DecompressResult bare_restore =
+        SharedCodec().Decompress(bare_in, bare_restored, {}, {.restored_checksum = true});
     EXPECT_EQ(bare.source_checksum, written.source_checksum) << c.name;
     EXPECT_TRUE(bare_restore.restored_checksum_known && written.source_checksum_known) << c.name;
     EXPECT_EQ(bare_restore.restored_checksum, written.source_checksum) << c.name;
@@ -225,7 +219,7 @@ TEST(CheckedFileTest, ABareFileEndingInFooterLikeBytesStaysBare) {
 TEST(CheckedFileTest, SummaryWithoutDecodingAgreesWithTheTest) {
   const Bytes source = LargeSource();
   const Bytes file = CompressChecked(source);
-  const Summary summary = SummarizeAt(ReaderOver(file), file.size());
+  const Summary summary = SummaryOf(file);
   const TestResult tested = TestFile(file);
   ASSERT_TRUE(summary.checked);
   EXPECT_EQ(summary.original_bytes, source.size());
@@ -235,10 +229,10 @@ TEST(CheckedFileTest, SummaryWithoutDecodingAgreesWithTheTest) {
   ASSERT_EQ(summary.codes.size(), tested.codes.size());
   for (std::size_t k = 0; k < tested.codes.size(); ++k) EXPECT_EQ(summary.codes[k].bits, tested.codes[k].bits);
   const Bytes bare = testing::Compress(source);
-  EXPECT_FALSE(SummarizeAt(ReaderOver(bare), bare.size()).checked);
+  EXPECT_FALSE(SummaryOf(bare).checked);
   Bytes flipped = file;
   flipped[file.size() - k_footer_bytes - 3] ^= 1;
-  EXPECT_FALSE(SummarizeAt(ReaderOver(flipped), flipped.size()).checked);
+  EXPECT_FALSE(SummaryOf(flipped).checked);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// Shared helpers for the codec tests: run the two operations over memory
-// streams, and spell byte strings as hex for readable expectations.
+// Shared helpers for the codec tests: run the operations over memory
+// streams, on a Codec of the test's settings or on one shared by the tests
+// that need none, and spell byte strings as hex for readable expectations.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,71 +14,98 @@
 #include <vector>
 
 #include "codec/code_table.h"
-#include "codec/cpu_features.h"
-#include "codec/operations.h"
+#include "huffman/codec.h"
 
 namespace huffman::testing {
 
 using Bytes = std::string;
 
-inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr) {
+// The codec of the tests that run at the defaults.
+inline Codec& SharedCodec() {
+  static Codec codec;
+  return codec;
+}
+
+inline Bytes Compress(const Bytes& source, CompressResult* result = nullptr, Codec& codec = SharedCodec()) {
   std::istringstream in(source);
+  StreamSource stream(in);
   std::ostringstream out;
-  const CompressResult r = CompressStream(in, out);
+  const CompressResult r = codec.Compress(stream, out);
   if (result != nullptr) *result = r;
   return out.str();
 }
 
 // A checked file where the source allows one (CompressOptions::checked).
-inline Bytes CompressChecked(const Bytes& source, CompressResult* result = nullptr) {
+inline Bytes CompressChecked(const Bytes& source, CompressResult* result = nullptr, Codec& codec = SharedCodec()) {
   std::istringstream in(source);
+  StreamSource stream(in);
   std::ostringstream out;
-  const CompressResult r = CompressStream(in, out, {}, {.checked = true});
+  const CompressResult r = codec.Compress(stream, out, {}, {.checked = true});
   if (result != nullptr) *result = r;
   return out.str();
 }
 
 // Decodes as the record walk does, without the structural checks, unless
 // `check_format`.
-inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false) {
+inline Bytes Decompress(const Bytes& compressed, DecompressResult* result = nullptr, bool check_format = false,
+                        Codec& codec = SharedCodec()) {
   std::istringstream in(compressed);
+  StreamSource stream(in);
   std::ostringstream out;
-  const DecompressResult r = DeCompressStream(in, out, {}, check_format);
+  const DecompressResult r = codec.Decompress(stream, out, {}, {.check_format = check_format});
   if (result != nullptr) *result = r;
   return out.str();
 }
 
+// A byte string as the bytes a MemorySource reads in place.
+inline std::span<const std::uint8_t> AsBytes(const Bytes& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+// The operations over streams a test makes (failing ones among them).
+inline CompressResult CompressStream(std::istream& in, std::ostream& out, const ProgressFn& progress = {},
+                                     Codec& codec = SharedCodec()) {
+  StreamSource source(in);
+  return codec.Compress(source, out, progress);
+}
+inline DecompressResult DecompressStream(std::istream& in, std::ostream& out, const ProgressFn& progress = {},
+                                         Codec& codec = SharedCodec()) {
+  StreamSource source(in);
+  return codec.Decompress(source, out, progress);
+}
+
+// Tests `file` (Codec::Test).
+inline TestResult TestFile(const Bytes& file, Codec& codec = SharedCodec()) {
+  std::istringstream in(file);
+  StreamSource stream(in);
+  return codec.Test(stream);
+}
+
 // The two restores with one signature, for SameAtEveryThreadCount: as the
 // record walk decodes any bytes, and with the structural checks.
-inline Bytes DecompressWalk(const Bytes& compressed, DecompressResult* result) {
-  return Decompress(compressed, result, false);
+inline Bytes DecompressWalk(const Bytes& compressed, DecompressResult* result, Codec& codec) {
+  return Decompress(compressed, result, false, codec);
 }
-inline Bytes DecompressChecked(const Bytes& compressed, DecompressResult* result) {
-  return Decompress(compressed, result, true);
+inline Bytes DecompressChecked(const Bytes& compressed, DecompressResult* result, Codec& codec) {
+  return Decompress(compressed, result, true, codec);
 }
 
 // The settings every differential check runs at, whatever the machine: one
 // thread, the two-thread split, an odd split, and more threads than cores;
 // and the loops for processors without BMI2 as well as those with it (where
 // the machine has it).
-struct CodecSettings {
-  unsigned threads;
-  bool bmi2;
-};
 inline constexpr CodecSettings k_codec_settings[] = {{1, true},  {1, false}, {2, true},
                                                      {3, false}, {4, true},  {8, true}};
 
-// Runs `operation` (Compress or Decompress) over `input` at each of those
-// settings and compares each output with `expected`.  Leaves the defaults
-// set.
+// Runs `operation(input, result, codec)` (Compress or Decompress) over
+// `input` on a Codec of each of those settings and compares each output with
+// `expected`.
 template <typename Operation>
 ::testing::AssertionResult SameAtEveryThreadCount(Operation operation, const Bytes& input, const Bytes& expected) {
-  for (const auto [threads, bmi2] : k_codec_settings) {
-    SetThreadCount(threads);
-    AllowBmi2(bmi2);
-    const Bytes output = operation(input, nullptr);
-    SetThreadCount(0);
-    AllowBmi2(true);
+  for (const CodecSettings& settings : k_codec_settings) {
+    const auto [threads, bmi2] = settings;
+    Codec codec(settings);
+    const Bytes output = operation(input, nullptr, codec);
     if (output != expected) {
       return ::testing::AssertionFailure()
              << "output differs with " << threads << " threads, BMI2 " << (bmi2 ? "allowed" : "off") << " ("

@@ -86,8 +86,7 @@ TEST(DecompressTest, LongCodesFirstMetInALaterLargeBlock) {
     count = std::exchange(next, count + next);
   }
   const std::string compressed = testing::Compress(source);
-  std::istringstream in(compressed);
-  const TestResult tree = TestStream(in);
+  const TestResult tree = testing::TestFile(compressed);
   ASSERT_EQ(tree.status, CodecStatus::ok);
   std::size_t longest = 0;
   for (const CodeEntry& code : tree.codes) longest = std::max(longest, code.bits.size());
@@ -101,7 +100,7 @@ TEST(DecompressTest, UnwritableOutputIsAnError) {
   std::istringstream in(FromHex("01 00 62 00 00 61 00 FE"));
   std::ostringstream out;
   out.setstate(std::ios::badbit);
-  EXPECT_EQ(DeCompressStream(in, out).status, CodecStatus::write_failed);
+  EXPECT_EQ(testing::DecompressStream(in, out).status, CodecStatus::write_failed);
 }
 
 }  // namespace

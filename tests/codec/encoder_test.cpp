@@ -115,7 +115,7 @@ TEST(CompressTest, SourceChangedBetweenPassesIsAnError) {
     SourceChangingBuffer buffer("aab", c.second_pass);
     std::istream source(&buffer);
     std::ostringstream out;
-    EXPECT_EQ(CompressStream(source, out).status, CodecStatus::source_changed) << c.what;
+    EXPECT_EQ(testing::CompressStream(source, out).status, CodecStatus::source_changed) << c.what;
   }
 }
 
@@ -166,7 +166,7 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
     FailingInput input(source.substr(0, 100'000));
     std::istream in(&input);
     std::ostringstream out;
-    const CompressResult r = CompressStream(in, out, scramble);
+    const CompressResult r = testing::CompressStream(in, out, scramble);
     EXPECT_EQ(r.status, CodecStatus::read_failed);
     EXPECT_EQ(r.system_error, EIO);
   }
@@ -174,7 +174,7 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
     FailingInput input(compressed.substr(0, 600'000));
     std::istream in(&input);
     std::ostringstream out;
-    const DecompressResult r = DeCompressStream(in, out, scramble);
+    const DecompressResult r = testing::DecompressStream(in, out, scramble);
     EXPECT_EQ(r.status, CodecStatus::read_failed);
     EXPECT_EQ(r.system_error, EIO);
   }
@@ -182,7 +182,7 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
     std::istringstream in(source);
     FailingOutput output(room);
     std::ostream out(&output);
-    const CompressResult r = CompressStream(in, out, scramble);
+    const CompressResult r = testing::CompressStream(in, out, scramble);
     EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
     EXPECT_EQ(r.system_error, ENOSPC) << room;
   }
@@ -190,7 +190,7 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
     std::istringstream in(compressed);
     FailingOutput output(room);
     std::ostream out(&output);
-    const DecompressResult r = DeCompressStream(in, out, scramble);
+    const DecompressResult r = testing::DecompressStream(in, out, scramble);
     EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
     EXPECT_EQ(r.system_error, ENOSPC) << room;
   }
@@ -198,7 +198,7 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
   std::istringstream in("some text to compress");
   std::ostringstream out;
   out.setstate(std::ios::badbit);
-  const CompressResult r = CompressStream(in, out);
+  const CompressResult r = testing::CompressStream(in, out);
   EXPECT_EQ(r.status, CodecStatus::write_failed);
   EXPECT_EQ(r.system_error, 0);
 }

@@ -13,11 +13,7 @@ namespace {
 using testing::Compress;
 using testing::Decompress;
 using testing::FromHex;
-
-TestResult TestFile(const std::string& file) {
-  std::istringstream in(file);
-  return TestStream(in);
-}
+using testing::TestFile;
 
 TEST(FormatCheckTest, NamesTheFirstFaultAndWhereItIs) {
   struct Case {
@@ -35,14 +31,14 @@ TEST(FormatCheckTest, NamesTheFirstFaultAndWhereItIs) {
       {"child 7 links nowhere", FromHex("02 00 61 00 01 07 01 00 62 00 00 63 01 DF"), FormatFault::child_not_below, 5},
       {"cycle: record 0 names record 1", FromHex("02 01 01 00 00 61 01 00 62 00 01 00 01 80"),
        FormatFault::child_not_below, 2},
+      {"record 1 names itself", FromHex("02 00 61 00 01 01 01 00 62 00 00 63 01 80"), FormatFault::child_not_below, 5},
       {"record 1 reached twice", FromHex("03 00 61 00 00 63 01 01 01 02 00 62 00 00 64 01 01 01 02 80"),
        FormatFault::not_one_tree, 17},
       {"byte value on two leaves", FromHex("01 00 61 00 00 61 00 80"), FormatFault::duplicate_value, 5},
       {"dictionary, no payload", FromHex("01 00 62 00 00 61 00"), FormatFault::empty_payload, 7},
       // The dead end absorbs every bit after the padding: a byte added after
       // it holds no code.
-      {"a byte after the last code's byte", Compress("a") + "\x55", FormatFault::trailing_bits,
-       Compress("a").size()},
+      {"a byte after the last code's byte", Compress("a") + "\x55", FormatFault::trailing_bits, Compress("a").size()},
   };
   for (const auto& c : cases) {
     const TestResult tested = TestFile(c.file);

@@ -26,6 +26,8 @@ using testing::RandomSource;
 constexpr std::size_t k_chunk = 256 * 1024;    // what one thread reads at a time
 constexpr std::size_t k_round = 64 * k_chunk;  // what is read between merges
 
+using ReadAtFn = OffsetSource::ReadAtFn;
+
 // Reads `source` at offsets, as a file's positional reads do.
 ReadAtFn ReaderOver(const Bytes& source) {
   return [&source](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
@@ -36,9 +38,10 @@ ReadAtFn ReaderOver(const Bytes& source) {
   };
 }
 
-CompressResult CompressReadAt(const Bytes& source, const ReadAtFn& read_at, Bytes& compressed) {
+CompressResult CompressReadAt(Codec& codec, const Bytes& source, const ReadAtFn& read_at, Bytes& compressed) {
+  OffsetSource at_offsets(read_at, source.size());
   std::ostringstream out;
-  const CompressResult result = CompressAt(read_at, source.size(), out);
+  const CompressResult result = codec.Compress(at_offsets, out);
   compressed = out.str();
   return result;
 }
@@ -46,9 +49,12 @@ CompressResult CompressReadAt(const Bytes& source, const ReadAtFn& read_at, Byte
 TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
   std::mt19937_64 rng(11);
   // Values first met at the very end of a later chunk, two of them in one
-  // chunk in the order opposite to their values, and lengths that end on
-  // a chunk, on a round and just past one.
+  // chunk in the order opposite to their values, one new in two chunks of a
+  // round (each chunk's new values are found before the round's are added),
+  // and lengths that end on a chunk, on a round and just past one.
   Bytes late = RandomSource(rng, k_round, 20, -1.0, 'a');
+  late[2 * k_chunk + 50] = '~';
+  late[3 * k_chunk + 10] = '~';
   late[5 * k_chunk - 1] = '!';
   late[9 * k_chunk + 100] = 'Z';
   late[9 * k_chunk + 7] = '#';
@@ -57,10 +63,9 @@ TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
   for (const Bytes& source : sources) {
     const Bytes expected = Compress(source);
     for (const unsigned threads : {1U, 2U, 3U, 8U}) {
-      SetThreadCount(threads);
+      Codec codec({.threads = threads});
       Bytes compressed;
-      const CompressResult result = CompressReadAt(source, ReaderOver(source), compressed);
-      SetThreadCount(0);
+      const CompressResult result = CompressReadAt(codec, source, ReaderOver(source), compressed);
       EXPECT_EQ(result.status, CodecStatus::ok);
       EXPECT_EQ(result.source_bytes, source.size());
       EXPECT_TRUE(compressed == expected) << source.size() << " bytes, " << threads << " threads";
@@ -134,10 +139,9 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
   };
   for (const auto& c : cases) {
     for (const unsigned threads : {1U, 2U, 4U}) {
-      SetThreadCount(threads);
+      Codec codec({.threads = threads});
       Bytes compressed;
-      const CompressResult result = CompressReadAt(source, c.read_at, compressed);
-      SetThreadCount(0);
+      const CompressResult result = CompressReadAt(codec, source, c.read_at, compressed);
       EXPECT_EQ(result.status, c.status) << c.what << ", " << threads << " threads";
       if (c.status == CodecStatus::read_failed) {
         EXPECT_EQ(result.system_error, EIO) << c.what;

@@ -86,7 +86,7 @@ TEST(ProgressTest, ReportsEveryBlockUpToTheWholeWork) {
 
   std::istringstream in(source);
   std::ostringstream out;
-  ASSERT_EQ(CompressStream(in, out, record).status, CodecStatus::ok);
+  ASSERT_EQ(testing::CompressStream(in, out, record).status, CodecStatus::ok);
   ASSERT_GE(reports.size(), 4u);  // both passes, block by block
   for (std::size_t i = 1; i < reports.size(); ++i) EXPECT_GT(reports[i].first, reports[i - 1].first);
   EXPECT_EQ(reports.back(), std::make_pair(std::uint64_t{6'000'000}, std::uint64_t{6'000'000}));
@@ -95,7 +95,7 @@ TEST(ProgressTest, ReportsEveryBlockUpToTheWholeWork) {
   const std::string compressed = out.str();
   std::istringstream compressed_in(compressed);
   std::ostringstream restored;
-  ASSERT_EQ(DeCompressStream(compressed_in, restored, record).status, CodecStatus::ok);
+  ASSERT_EQ(testing::DecompressStream(compressed_in, restored, record).status, CodecStatus::ok);
   ASSERT_GE(reports.size(), 2u);
   // cppcheck-suppress containerOutOfBounds ; the ASSERT above returns when it is empty
   EXPECT_EQ(reports.back(), std::make_pair(std::uint64_t{compressed.size()}, std::uint64_t{compressed.size()}));

@@ -15,8 +15,6 @@
 #include <new>
 #include <thread>
 
-#include "codec/operations.h"
-
 namespace huffman {
 namespace {
 
@@ -36,13 +34,9 @@ bool WaitUntil(const Condition& ready, std::chrono::steady_clock::time_point giv
 
 // A set of `threads` threads, started.
 struct Threads {
-  explicit Threads(unsigned threads) {
-    SetThreadCount(threads);
-    count = workers.ThreadsFor(k_large_block_bytes);
-    SetThreadCount(0);
-  }
+  explicit Threads(unsigned threads) : workers(threads), count(workers.ThreadsFor(k_large_block_bytes)) {}
   WorkerSet workers;
-  unsigned count = 0;
+  unsigned count;
 };
 
 TEST(WorkerSetTest, EveryPartAndTaskRunsOnce) {

@@ -1,12 +1,14 @@
 """Faults injected into the running program: writes refused part-way by a
 file-size limit, the chosen file removed or replaced between the listing and
 the operation, signals in the middle of a long operation, system calls that fail
-inside an operation, memory that runs out (a limit on address space), and
-an input that is closed or hung up at every prompt and key wait.  After each one the
+inside an operation (the command line's commit too), memory that runs out
+(a limit on address space), and an input that is closed or hung up at every
+prompt and key wait.  After each one the
 program must have left no partial output and no temporary file, kept the
 chosen file and any older file of the new name intact, and either gone on
-with a new level (ending with status 0) or died of the signal with the
-terminal's settings restored."""
+with a new level (ending with status 0; the command line with status 1) or
+died of the signal with the terminal's settings restored."""
+import errno
 import os
 import re
 import resource
@@ -82,7 +84,7 @@ class WriteFailureTest(harness.WorkDirTest):
         for label, limit in self.limits(compressed_size):
             with self.subTest(label, limit=limit):
                 self.assert_refused("3\n1\nout\nk\n0\n", limit, "src", names, "out.txt")
-                self.assertEqual(self.read("src"), self.SOURCE)
+                self.assert_data(self.read("src"), self.SOURCE)
                 self.assertEqual(self.read("out.txt"), b"older file of the new name")
 
     def test_restore_refused_part_way_leaves_nothing(self):
@@ -93,7 +95,7 @@ class WriteFailureTest(harness.WorkDirTest):
             with self.subTest(label, limit=limit):
                 self.assert_refused("1\n2\nback\nk\n0\n", limit, "packed.txt",
                                     ["packed.txt", "src"], "back.txt")
-                self.assertEqual(self.read("packed.txt"), packed)
+                self.assert_data(self.read("packed.txt"), packed)
 
     def test_output_exactly_at_the_limit_succeeds(self):
         # The boundary next to the refusals above: nothing is written beyond
@@ -104,10 +106,10 @@ class WriteFailureTest(harness.WorkDirTest):
         result = run_with_file_size_limit(self.dir, "2\n1\nout\nk\n0\n", len(reference))
         self.assertEqual(result.status, 0)
         self.assertIn("Kompresja zakonczona!", result.out)
-        self.assertEqual(self.read("out.txt"), reference)
+        self.assert_data(self.read("out.txt"), reference)
         result = run_with_file_size_limit(self.dir, "1\n2\nback\nk\n0\n", len(self.SOURCE))
         self.assertEqual(result.status, 0)
-        self.assertEqual(self.read("back.txt"), self.SOURCE)
+        self.assert_data(self.read("back.txt"), self.SOURCE)
         self.assert_entries(["back.txt", "out.txt", "reference.txt", "src"])
 
 
@@ -149,8 +151,41 @@ class SystemErrorTest(harness.WorkDirTest):
                 self.assertIsNotNone(failure, result.out[-600:])
                 self.assertEqual(failure.group(1), line)
                 self.assert_entries(names)
-                self.assertEqual(self.read("src"), self.SOURCE)
-                self.assertEqual(self.read("packed.txt"), packed)
+                self.assert_data(self.read("src"), self.SOURCE)
+                self.assert_data(self.read("packed.txt"), packed)
+
+
+class CommandLineCommitTest(harness.WorkDirTest):
+    """The command line's complete output cannot be put in place (linkat or
+    rename fails, as in a directory that is full): the run fails naming the
+    output and the reason, leaves no output and no temporary file, and --rm
+    keeps the source, its only copy."""
+
+    # The output unnamed until it is linked into place, and named (O_TMPFILE
+    # refused), renamed into place.
+    WAYS = [("linked", f"commit:{errno.ENOSPC}"),
+            ("renamed", f"tmpfile:{errno.EOPNOTSUPP},commit:{errno.ENOSPC}")]
+
+    def test_a_failed_commit_fails_the_run_and_keeps_the_source(self):
+        source = b"abracadabra" * 1000
+        self.write("a", source)
+        subprocess.run(harness.program("a"), cwd=self.dir, check=True, timeout=harness.TIMEOUT)
+        packed = self.read("a.huf")
+        # Without --rm the run's status alone tells that nothing was written.
+        cases = [(["a"], "a", source, "a.huf"), (["--rm", "a"], "a", source, "a.huf"),
+                 (["-d", "a.huf"], "a.huf", packed, "a"), (["-d", "--rm", "a.huf"], "a.huf", packed, "a")]
+        for way, fault in self.WAYS:
+            for args, kept, data, output in cases:
+                with self.subTest(way, args=args):
+                    self.new_dir()
+                    self.write(kept, data)
+                    env = dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+                    done = subprocess.run(harness.program(*args), cwd=self.dir, env=env, stdout=subprocess.PIPE,
+                                          stderr=subprocess.PIPE, timeout=harness.TIMEOUT)
+                    self.assertEqual((done.returncode, done.stdout, harness.decode(done.stderr)),
+                                     (1, b"", f"huffman: {output}: cannot write: {os.strerror(errno.ENOSPC)}\n"))
+                    self.assert_entries([kept])
+                    self.assertEqual(self.read(kept), data)
 
 
 class ChosenFileChangedTest(harness.WorkDirTest):
@@ -221,17 +256,22 @@ def unnamed_files_supported(directory):
 class SignalDuringOperationTest(harness.WorkDirTest):
     """SIGINT (Ctrl-C typed), SIGTERM or SIGKILL while a long operation
     writes: the program dies of the signal and leaves neither the new file
-    nor a temporary file, and the terminal's settings are as before.  SIGKILL
-    cannot be caught, so nothing can be cleaned up after it: it leaves
-    nothing only where the output has no name until it is complete, which
-    needs a file system with O_TMPFILE under the test's temporary directory
-    (the SIGKILL cases are skipped elsewhere)."""
+    nor a temporary file, and the terminal's settings are as before.  Each
+    runs twice: with the output as the file system allows it (without a name,
+    O_TMPFILE, where it can), and as a named temporary file (the preloaded
+    shim refuses O_TMPFILE, as a file system without it does), which only the
+    signal handler removes.  SIGKILL cannot be caught, so nothing can be
+    cleaned up after it: it leaves nothing only where the output has no name
+    until it is complete, which needs a file system with O_TMPFILE under the
+    test's temporary directory (the SIGKILL cases are skipped elsewhere)."""
 
     WAYS = [
         ("Ctrl-C typed", signal.SIGINT, lambda s: s.send("\x03")),
         ("SIGTERM sent", signal.SIGTERM, lambda s: s.process.send_signal(signal.SIGTERM)),
         ("SIGKILL sent", signal.SIGKILL, lambda s: s.process.kill()),
     ]
+    # The output as the file system allows, and named (the fault shim's mode).
+    OUTPUTS = [("unnamed where it can be", None), ("named", f"tmpfile:{errno.EOPNOTSUPP}")]
 
     def output_size(self, pid):
         """The size of the output being written: a file in the working
@@ -259,25 +299,31 @@ class SignalDuringOperationTest(harness.WorkDirTest):
         self.fail("the operation never started writing")
 
     def interrupt(self, number_and_choice, progress, make_source):
-        for label, number, deliver in self.WAYS:
-            with self.subTest(label):
-                self.new_dir()
-                if number == signal.SIGKILL and not unnamed_files_supported(self.dir):
-                    self.skipTest("no O_TMPFILE on the file system of " + self.dir)
-                make_source()
-                self.write("out.txt", "older file of the new name")
-                self.kept = set(self.entries())
-                session = PtySession(self.dir)
-                self.addCleanup(session.close)
-                # Lines typed ahead wait in the terminal until they are read.
-                session.send(number_and_choice + "out\n")
-                session.expect(progress.split("\n")[-1])
-                self.wait_until_writing(session)
-                deliver(session)
-                self.assertEqual(session.wait(), -number)
-                self.assertEqual(session.settings(), session.initial_settings)
-                self.assert_entries(sorted(self.kept))
-                self.assertEqual(self.read("out.txt"), b"older file of the new name")
+        for output, fault in self.OUTPUTS:
+            env = None if fault is None else dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=fault)
+            for label, number, deliver in self.WAYS:
+                if fault is not None and number == signal.SIGKILL:
+                    continue  # a named file outlives SIGKILL: nothing can remove it
+                with self.subTest(label, output=output):
+                    self.new_dir()
+                    if number == signal.SIGKILL and not unnamed_files_supported(self.dir):
+                        self.skipTest("no O_TMPFILE on the file system of " + self.dir)
+                    make_source()
+                    self.write("out.txt", "older file of the new name")
+                    self.kept = set(self.entries())
+                    session = PtySession(self.dir, env=env)
+                    self.addCleanup(session.close)
+                    # Lines typed ahead wait in the terminal until they are read.
+                    session.send(number_and_choice + "out\n")
+                    session.expect(progress.split("\n")[-1])
+                    self.wait_until_writing(session)
+                    if fault is not None:
+                        self.assertNotEqual(self.entries(), sorted(self.kept), "the output has no name")
+                    deliver(session)
+                    self.assertEqual(session.wait(), -number)
+                    self.assertEqual(session.settings(), session.initial_settings)
+                    self.assert_entries(sorted(self.kept))
+                    self.assertEqual(self.read("out.txt"), b"older file of the new name")
 
     def test_signal_while_compressing(self):
         # 4 GiB of zeros, sparse: the census reads it all before the first

@@ -9,6 +9,7 @@ Linux; empty on Windows itself), and the tests that cannot hold there skip
 themselves (not_on_windows).
 """
 import functools
+import hashlib
 import os
 import select
 import shlex
@@ -97,6 +98,13 @@ def not_on_windows(reason):
 
 def decode(data):
     return data.decode("utf-8", "surrogateescape")
+
+
+def digest(data):
+    """The length and SHA-256 of `data`: what a test compares of an output
+    that may be megabytes long, so that a mismatch fails at once with a
+    short message (unittest's diff of two such byte strings takes minutes)."""
+    return len(data), hashlib.sha256(data).hexdigest()
 
 
 def address_space(kib):
@@ -242,9 +250,10 @@ class PtySession(Session):
     """The program on a new pseudo-terminal that is its controlling terminal,
     so Ctrl-C typed on it sends SIGINT as in a real console.  With
     `under_parent` the session leader is a parent that runs the program as a
-    shell runs a job (see JOB_PARENT), and `program_pid` is the program's."""
+    shell runs a job (see JOB_PARENT), and `program_pid` is the program's.
+    `env` is the program's environment (the suites' own when None)."""
 
-    def __init__(self, cwd, under_parent=False):
+    def __init__(self, cwd, under_parent=False, env=None):
         self.master, self.slave = os.openpty()
         self.initial_settings = termios.tcgetattr(self.slave)
 
@@ -261,7 +270,7 @@ class PtySession(Session):
         try:
             process = subprocess.Popen(command, cwd=cwd, stdin=self.slave, stdout=self.slave,
                                        stderr=self.slave, preexec_fn=take_terminal,
-                                       pass_fds=pass_fds)
+                                       pass_fds=pass_fds, env=env)
         finally:
             if under_parent:
                 os.close(pid_write)
@@ -326,6 +335,10 @@ class WorkDirTest(unittest.TestCase):
 
     def entries(self):
         return sorted(os.listdir(self.dir))
+
+    def assert_data(self, got, expected, msg=None):
+        """`got` holds the bytes of `expected`, compared as digests."""
+        self.assertEqual(digest(got), digest(expected), msg)
 
     def assert_entries(self, names):
         """The directory holds exactly `names`: no partial and no temporary file."""

@@ -89,6 +89,8 @@ class ChosenEntryTest(harness.WorkDirTest):
             (b"sep\xe2\x80\xa8par\xe2\x80\xa9", "sep\\342\\200\\250par\\342\\200\\251"),
             (b"tab\tdel\x7f", "tab\\tdel\\177"),
             (b"title\x1b]0;PWNED\x07x", "title\\033]0;PWNED\\ax"),
+            # The first and the last C1 control, as U+009B above.
+            (b"u0080\xc2\x80u009f\xc2\x9f", "u0080\\302\\200u009f\\302\\237"),
             (b"u2066\xe2\x81\xa6u2069\xe2\x81\xa9", "u2066\\342\\201\\246u2069\\342\\201\\251"),
             # Their neighbours U+2027 and U+202F are characters to show.
             ("w\u2027\u202f".encode(), "w\u2027\u202f"),
@@ -104,8 +106,9 @@ class ChosenEntryTest(harness.WorkDirTest):
                      "4\n2\nback\nk\n"         # restore that from the new listing
                      "1\n1\nx\x1b[2J/y\nk\n"   # a refused new name
                      "0\n")
-        self.assertTrue(result.out.startswith(listing(shown) + "\tNie ma pliku o numerze: \\033]0;X\\a\n"
-                                              + FILE_NUMBER_AGAIN + menu("new\\nline")))
+        start = (listing(shown) + "\tNie ma pliku o numerze: \\033]0;X\\a\n"
+                 + FILE_NUMBER_AGAIN + menu("new\\nline"))
+        self.assertEqual(result.out[:len(start)], start)
         self.assertIn(menu("nowy\\033[1m.txt"), result.out)
         self.assertIn("\tNiedozwolona nazwa pliku: x\\033[2J/y.txt", result.out)
         # Nothing a terminal would act on reaches the output, which is all
