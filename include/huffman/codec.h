@@ -272,6 +272,9 @@ struct CodecSettings {
 
 struct CodecState;
 
+// Runs one operation at a time; its threads start with the first block
+// large enough to share, and they and its buffers serve every operation
+// after, until the Codec ends.
 class Codec {
  public:
   explicit Codec(const CodecSettings& settings = {});

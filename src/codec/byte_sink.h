@@ -6,6 +6,8 @@
 // latched, not thrown, with the system's errno of that write, so the loops
 // carry no error branch: callers check Failed() and Error() after Flush().
 // Without a stream, the sink keeps everything in memory, growing as needed.
+// A Codec's sink is opened on each operation's output in turn, and its
+// buffers serve them all.
 #pragma once
 
 #ifndef HUFFMAN_CODEC_INTERNAL
@@ -28,15 +30,24 @@ inline constexpr std::size_t k_sink_bytes = std::size_t{1} << 20;
 
 class ByteSink {
  public:
-  // Full buffers are written beside the coding on `workers`' threads.
-  ByteSink(std::ostream& out, WorkerSet& workers, std::size_t capacity = k_sink_bytes);
+  // Full buffers are written beside the coding on `workers`' threads, to
+  // the stream each Open names.
+  // Its buffers come from `arena`.
+  ByteSink(WorkerSet& workers, BufferArena* arena);
   // Full buffers are written at once, on the caller's thread.
   ByteSink(std::ostream& out, std::size_t capacity);
   // A sink that keeps its bytes: see Kept() and Clear().
-  explicit ByteSink(std::size_t capacity);
+  explicit ByteSink(std::size_t capacity, BufferArena* arena = nullptr);
   ~ByteSink();
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
+
+  // Starts on `out` afresh: nothing committed, no failure, no observer, and
+  // buffers of at least `capacity` bytes.
+  void Open(std::ostream& out, std::size_t capacity = k_sink_bytes);
+  // Makes the write handed on, if any, and lets go of the stream: a sink
+  // left before its Flush (an operation that failed) writes nothing more.
+  void Close();
 
   // At least `bytes` writable bytes at the returned pointer (handing what
   // was committed to the writer if needed).  A request larger than the
@@ -79,6 +90,7 @@ class ByteSink {
   std::ostream* out;
   WorkerSet* workers = nullptr;  // null: buffers are written at once
   SpanChecksums* observer = nullptr;
+  BufferArena* arena = nullptr;
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;

@@ -7,7 +7,6 @@
 
 #include "codec/big_endian.h"
 #include "codec/code_table.h"
-#include "codec/memory_pages.h"
 
 namespace huffman {
 
@@ -98,8 +97,15 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2)
-    : machine(table), windows(machine), workers(workers), use_bmi2(bmi2) {}
+Decoder::Decoder(WorkerSet& workers, bool bmi2, BufferArena* arena)
+    : windows(machine, arena), workers(workers), use_bmi2(bmi2), buffers(arena) {}
+
+void Decoder::Reset(const DictionaryTable& table) {
+  machine = WalkMachine(table);
+  windows.Reset();
+  windows_used = false;
+  state = WalkMachine::k_root_state;
+}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores all of its
@@ -152,11 +158,13 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   // share.  No cut of a block of up to `bytes` bytes gives a lane more
   // share than bytes / lane_count + 1.
   const std::size_t bytes = std::bit_ceil(payload.size());
-  rooms.Fit(static_cast<std::size_t>(lane_count - 1), RoomBytes(bytes / static_cast<std::size_t>(lane_count) + 1));
+  rooms.Fit(static_cast<std::size_t>(lane_count - 1), RoomBytes(bytes / static_cast<std::size_t>(lane_count) + 1),
+            buffers);
   const auto checkpoint_places = static_cast<std::size_t>(lane_count) * k_checkpoint_places;
   if (checkpoint_places > checkpoints_made) {
+    checkpoint_space.reset();  // given back first, for the new places to take its place
     checkpoints_made = 0;
-    checkpoint_space = MakePageArray<Checkpoint>(checkpoint_places);
+    checkpoint_space = MakeArenaArray<Checkpoint>(buffers, checkpoint_places);
     checkpoints_made = checkpoint_places;
   }
   for (int k = 1; k < lane_count; ++k) {

@@ -39,8 +39,12 @@ namespace huffman {
 class Decoder {
  public:
   // Large blocks are shared among `workers`' threads; with `bmi2`, the loops
-  // built for processors with BMI2 run (cpu_features.h).
-  Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2 = false);
+  // built for processors with BMI2 run (cpu_features.h).  Made once, Reset
+  // for each file: its window tables, lane rooms and checkpoints serve them
+  // all.
+  Decoder(WorkerSet& workers, bool bmi2, BufferArena* arena);
+  // Starts on a file of dictionary `table`, at the walk's root state.
+  void Reset(const DictionaryTable& table);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -115,6 +119,8 @@ class Decoder {
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;
   bool use_bmi2;
+  // Where the window tables, lane rooms and checkpoints come from.
+  BufferArena* buffers;
 
   // The block's lanes, where they start, what the guessing ones reached, and
   // where they stood at the root.
@@ -127,7 +133,7 @@ class Decoder {
   PartOwners part_owners;
   // Each lane's checkpoints: as many as a lane may note, for each of
   // `checkpoints_made` / k_checkpoint_places lanes.
-  PageArray<Checkpoint> checkpoint_space;
+  ArenaArray<Checkpoint> checkpoint_space;
   std::size_t checkpoints_made = 0;
   std::array<int, k_max_lanes> checkpoint_counts{};
 };

@@ -10,7 +10,7 @@
 
 namespace huffman {
 
-void LaneRooms::Fit(std::size_t count, std::size_t bytes) {
+void LaneRooms::Fit(std::size_t count, std::size_t bytes, BufferArena* arena) {
   if (count <= rooms.size() && bytes <= room_bytes) return;
   // The old rooms go before the new ones are made, and until all of these
   // are made there are none: a failed allocation leaves no room that seems
@@ -21,6 +21,7 @@ void LaneRooms::Fit(std::size_t count, std::size_t bytes) {
   apart.clear();
   std::vector<Room> made(count);
 #if defined(HUFFMAN_ROOMS_APART)
+  (void)arena;
   apart.reserve(count);
   for (Room& room : made) {
     // Uninitialised, as RawBuffer's: the rooms are written before they are
@@ -29,7 +30,7 @@ void LaneRooms::Fit(std::size_t count, std::size_t bytes) {
     room = {apart.back().get(), apart.back().get() + bytes};
   }
 #else
-  together = RawBuffer(count * bytes);
+  together = RawBuffer(count * bytes, arena);
   for (std::size_t index = 0; index < count; ++index) {
     std::uint8_t* const begin = together.data() + index * bytes;
     made[index] = {begin, begin + bytes};

@@ -24,9 +24,10 @@ struct Room {
 class LaneRooms {
  public:
   // At least `count` rooms of at least `bytes` bytes each: those made
-  // before where they are as many and as large, else new ones.  Rooms made
-  // before lose their contents only when new ones are made.
-  void Fit(std::size_t count, std::size_t bytes);
+  // before where they are as many and as large, else new ones, from
+  // `arena` (raw_buffer.h).  Rooms made before lose their contents only
+  // when new ones are made.
+  void Fit(std::size_t count, std::size_t bytes, BufferArena* arena);
   // Room `index`, below the count asked of the last Fit.
   Room At(std::size_t index) const { return rooms[index]; }
 

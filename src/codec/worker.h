@@ -47,16 +47,13 @@ inline constexpr unsigned k_parts_per_thread = 4;
 inline constexpr std::size_t k_min_part_bytes = 16 * 1024;
 inline constexpr unsigned k_max_parts = k_parts_per_thread * k_max_threads;
 
-// The cores this process may run on: its CPU affinity where the system
-// tells it, else the machine's hardware threads.
-unsigned AvailableCores();
-
 // Which thread ran each part of the jobs run with it (WorkerSet::RunOwned):
 // jobs cut the same way, block after block, keep each part on the thread
 // whose cache holds its data.
 class PartOwners {
  public:
-  // Who ran each part of the last job, as WorkerSet::ThisThread numbers them.
+  // Who ran each part of the last job: 0 for the thread that calls Run, 1
+  // and on for the helpers.
   const std::uint8_t* Threads() const { return ran.data(); }
 
  private:
@@ -88,7 +85,7 @@ class WorkerSet {
   // the tasks handed along (Beside) to the next one, where a long task has
   // the job's own parts to be balanced against.
   //
-  // With `owners`, part k is best run on thread owners[k] (as ThisThread()
+  // With `owners`, part k is best run on thread owners[k] (as PartOwners
   // numbers them): the data it uses was made there and is still in that
   // processor's cache.  A thread takes the tasks handed along first, then
   // its own parts, then any part left, so no part waits for a thread that
@@ -103,9 +100,6 @@ class WorkerSet {
   // before with `owners` (cut into as many parts; else the parts in even
   // runs, the first to this thread), and noting who runs it now.
   void RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, PartOwners& owners);
-  // The calling thread's number in the set: 0 for the thread that calls
-  // Run, 1 and on for the helpers.
-  static unsigned ThisThread();
 
   // Hands `task` along with the next job Run shares among threads: it runs
   // as one more part, taken before the job's own, and a `long_task` before
@@ -126,12 +120,16 @@ class WorkerSet {
   static constexpr unsigned k_max_side_tasks = 4;
 
   void Start(unsigned count);
-  void Loop();
-  // Runs parts of the job of `job_generation` while any is left; called and
-  // returns with `lock` held.
-  void RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation);
-  // The next part for this thread to take, or `parts` if none is left.
-  unsigned TakePart();
+  // Run's work, each part told which thread runs it.
+  void Share(unsigned part_count, const std::function<void(unsigned part, unsigned thread)>& next_job, bool short_job,
+             const std::uint8_t* part_owners);
+  // A helper's life: `thread` is its number (1 and on).
+  void Loop(unsigned thread);
+  // Runs parts of the job of `job_generation` on `thread` while any is
+  // left; called and returns with `lock` held.
+  void RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation, unsigned thread);
+  // The next part for `thread` to take, or `parts` if none is left.
+  unsigned TakePart(unsigned thread);
 
   unsigned thread_target;  // the threads it shares large blocks among
   unsigned threads = 0;    // started (the caller's included); 0: none yet
@@ -140,7 +138,7 @@ class WorkerSet {
   std::mutex mutex;
   std::condition_variable changed;   // a job started, or the helpers stop
   std::condition_variable finished;  // the job's last part returned
-  const std::function<void(unsigned)>* job = nullptr;
+  const std::function<void(unsigned, unsigned)>* job = nullptr;
   // Tasks handed along (Beside): only the caller changes them, between jobs.
   std::array<std::function<void()>, k_max_side_tasks> side;
   unsigned side_count = 0;

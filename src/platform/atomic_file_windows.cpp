@@ -9,6 +9,7 @@
 #include "platform/atomic_file_buffer.h"
 #include "platform/errno_windows.h"
 #include "platform/signals.h"
+#include "platform/signals_windows.h"
 #include "platform/utf16_windows.h"
 
 namespace huffman {
@@ -40,7 +41,9 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; file == INVALID_HANDLE_VALUE && attempt < k_temp_name_attempts; ++attempt) {
     std::string name = TempName(final_name, attempt);
-    // The event handler must be able to remove whatever is created.
+    // Guarded and created in one step: the event handler removes whatever
+    // is created, and nothing is created once it has begun.
+    EndingStep step;
     if (!GuardFile(name)) {
       error = ENAMETOOLONG;
       return;
@@ -77,8 +80,7 @@ AtomicFile::AtomicFile(const std::string& final_name, const SourceAttributes& so
 AtomicFile::~AtomicFile() {
   buffer.reset();
   if (committed || temp_name.empty()) return;
-  DeleteFileW(SystemPath(temp_name).c_str());
-  ReleaseFile();
+  RemoveTemporaryFile(temp_name);
 }
 
 int AtomicFile::Commit(bool durable) {
@@ -99,6 +101,11 @@ int AtomicFile::Commit(bool durable) {
   if (!SetFileInformationByHandle(handle, FileBasicInfo, &shown, sizeof shown)) return ErrnoOf(GetLastError());
   if (int close_error = buffer->Close()) return close_error;
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | (flushed ? MOVEFILE_WRITE_THROUGH : 0);
+  // The file is put in place, with what it carries, in one step: the event
+  // handler comes after it (the file is no longer guarded, the output
+  // stays) or before it (the file is removed, and this thread stops here,
+  // reporting nothing).
+  EndingStep step;
   // A read-only file is not replaced: its attribute is cleared for the
   // replacement only (the caller allowed it), and given back if that fails.
   const DWORD old_attributes = GetFileAttributesW(final_wide.c_str());

@@ -4,7 +4,9 @@
 // the temporary file while an operation is writing it. The handler undoes
 // both, then lets the signal end the program as it would have (re-raised
 // with its default action on POSIX), so whoever started the program still
-// sees the signal as the cause of the end.
+// sees the signal as the cause of the end. On Windows the handler runs on a
+// thread of its own beside the program's, and the two hand over as
+// signals_windows.h says.
 // A suspension (Ctrl-Z, SIGTSTP) during a key wait puts the saved settings
 // back before the program stops, and SIGCONT sets the key wait's settings
 // again once the program is in the foreground. Only async-signal-safe calls
@@ -18,7 +20,8 @@
 namespace huffman {
 
 // Installs the handler for each ending signal and for SIGTSTP when it is not
-// ignored, and the handler for SIGCONT. Returns 0, or the errno of the first
+// ignored, and the handler for SIGCONT (on Windows the console's event
+// handler, and the clean-up before an abort or a crash ends the program). Returns 0, or the errno of the first
 // signal whose handler could not be installed (the others are still
 // installed).
 [[nodiscard]] int InstallExitSignalHandlers();

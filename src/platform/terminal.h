@@ -24,7 +24,9 @@ void ClearScreen();
 // One line of input without its line end; a last line without a line end
 // counts too. nullopt at the end of input, after ending the line on the
 // screen when standard output is a terminal (so a shell's prompt that
-// follows starts on its own line).
+// follows starts on its own line). On Windows a console line arrives as
+// UTF-8, and a piped line that is not valid UTF-8 is read in the console's
+// code page where it is valid there (piped_text_windows.h).
 std::optional<std::string> ReadLine();
 
 // Waits for one key press. On a terminal: one key (one byte, or a whole

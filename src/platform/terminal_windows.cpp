@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include <io.h>
 #include <windows.h>
 
+#include "platform/piped_text_windows.h"
 #include "platform/signals_windows.h"
 #include "platform/utf16_windows.h"
 
@@ -16,14 +18,15 @@ namespace {
 // Home the cursor, then erase the whole screen.
 constexpr char k_clear_sequence[] = "\033[H\033[2J";
 
-// UTF-16 units asked of the console per read: one typed line at most.
+// UTF-16 units asked of the console per read; a longer line takes more
+// reads.
 constexpr DWORD k_console_read_units = 1024;
 
 // Bytes asked of a pipe or file per read.
 constexpr unsigned k_stream_read_bytes = 64 * 1024;
 
 // Ctrl-Z at the start of a typed line ends the input on a Windows console.
-constexpr char k_end_of_input = '\x1a';
+constexpr wchar_t k_end_of_input = L'\x1a';
 
 constexpr std::size_t k_unknown_columns = 80;
 
@@ -52,18 +55,32 @@ class ConsoleLines {
   }
 
  private:
+  // One whole line. A line longer than one read comes in several, so the
+  // units are gathered until a read ends the line (one that leaves the
+  // buffer room, or ends in LF) and converted together: a surrogate pair or
+  // a CR LF split between two reads stays whole.
   bool ReadMore(HANDLE input) {
-    wchar_t units[k_console_read_units];
-    DWORD got = 0;
-    if (!ReadConsoleW(input, units, k_console_read_units, &got, nullptr) || got == 0) return false;
-    text_ = Utf8FromWide(std::wstring_view(units, got));
-    next_ = 0;
-    if (text_[0] == k_end_of_input) {
-      text_.clear();
-      return false;
+    std::wstring units;
+    for (;;) {
+      const std::size_t had = units.size();
+      units.resize(had + k_console_read_units);
+      DWORD got = 0;
+      SetLastError(ERROR_SUCCESS);
+      const bool read = ReadConsoleW(input, units.data() + had, k_console_read_units, &got, nullptr) != 0;
+      if (!read || got == 0) {
+        StopIfEndingFollows(GetLastError());
+        units.resize(had);
+        break;
+      }
+      units.resize(had + got);
+      if (got < k_console_read_units || units.back() == L'\n') break;
     }
+    next_ = 0;
+    text_.clear();
+    if (units.empty() || units.front() == k_end_of_input) return false;
     // A console line ends in CR LF; the menu reads "\n" as on Linux.
-    if (text_.size() >= 2 && text_.ends_with("\r\n")) text_.erase(text_.size() - 2, 1);
+    if (units.ends_with(L"\r\n")) units.erase(units.size() - 2, 1);
+    text_ = Utf8FromWide(units);
     return true;
   }
 
@@ -141,24 +158,17 @@ bool IsKeyPress(const INPUT_RECORD& record) {
 // The console input without line editing and echo for the length of one key
 // wait, with Ctrl-C left to the system (so it still interrupts); the event
 // handler puts the saved mode back if Ctrl-C or closing the window ends the
-// program meanwhile.
+// program meanwhile, and this or the handler puts it back, never both.
 class KeyMode {
  public:
-  KeyMode(HANDLE input, DWORD saved) : input_(input), saved_(saved) {
-    const DWORD key_mode = (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
-    GuardConsoleInput(input_, saved_);
-    SetConsoleMode(input_, key_mode);
+  KeyMode(HANDLE input, DWORD saved) {
+    const DWORD key_mode =
+        (saved | ENABLE_PROCESSED_INPUT) & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
+    ChangeConsoleInput(input, saved, key_mode);
   }
-  ~KeyMode() {
-    SetConsoleMode(input_, saved_);
-    ReleaseConsoleInput();
-  }
+  ~KeyMode() { RestoreConsoleInput(); }
   KeyMode(const KeyMode&) = delete;
   KeyMode& operator=(const KeyMode&) = delete;
-
- private:
-  HANDLE input_;
-  DWORD saved_;
 };
 
 // Clears through the console API where the console takes no escape codes
@@ -173,14 +183,20 @@ void ClearThroughConsoleApi(HANDLE output) {
   SetConsoleCursorPosition(output, COORD{0, 0});
 }
 
+// A mode the handler puts back (the output's mode as found) is changed in
+// a step, never after the handler has put it back.
+bool EnableEscapeCodes(HANDLE output, DWORD mode) {
+  EndingStep step;
+  return SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
 }  // namespace
 
 void ClearScreen() {
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   DWORD mode = 0;
   if (!ConsoleMode(output, mode)) return;
-  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
-      SetConsoleMode(output, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 || EnableEscapeCodes(output, mode)) {
     std::fputs(k_clear_sequence, stdout);
     return;
   }
@@ -200,10 +216,11 @@ std::optional<std::string> ReadLine() {
       if (byte == '\n') return line;
       line.push_back(byte);
     }
-  } else if (stream_lines.TakeLine(line)) {
-    return line;
+    if (!line.empty()) return line;
+  } else if (stream_lines.TakeLine(line) || !line.empty()) {
+    // What cmd and PowerShell 5.1 pipe comes in the console's code page.
+    return Utf8FromPipedLine(std::move(line), PipedTextCodePage());
   }
-  if (!line.empty()) return line;
   // A shell's prompt that follows starts on its own line.
   HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
   if (ConsoleMode(output, mode)) std::fputc('\n', stdout);

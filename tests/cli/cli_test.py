@@ -364,6 +364,7 @@ class RefusalTest(CliTest):
             (["-c", "--rm", "a"], "--rm cannot be used with -c"),
             (["-o", "-", "--rm", "a"], "--rm cannot be used with -c or -o -"),
             (["-T", "many", "a"], "invalid thread count"),
+            (["--threads=17", "a"], "invalid thread count '17': at most 16"),
             (["-r", "-o", "out", "a"], "-o cannot be used with -r"),
             (["-rc", "a"], "-c cannot compress with -r"),
         ]

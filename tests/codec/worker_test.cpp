@@ -98,6 +98,7 @@ TEST(WorkerSetTest, APartThatThrowsEndsTheJobOnTheCallerOnceNoThreadIsInIt) {
       std::atomic<unsigned> left{0};
       std::atomic<bool> thrown{false};
       const auto give_up = GiveUpAt();
+      const std::thread::id caller = std::this_thread::get_id();
       // The part that throws waits until another part is running (where
       // there are helpers); the others are still busy when it throws.
       const auto part = [&](unsigned) {
@@ -106,7 +107,7 @@ TEST(WorkerSetTest, APartThatThrowsEndsTheJobOnTheCallerOnceNoThreadIsInIt) {
           std::atomic<unsigned>& count;
           ~Leave() { ++count; }
         } leave{left};
-        if ((WorkerSet::ThisThread() == 0) == on_caller) {
+        if ((std::this_thread::get_id() == caller) == on_caller) {
           if (threads > 1) WaitUntil([&] { return entered >= 2; }, give_up);
           thrown = true;
           throw std::bad_alloc();

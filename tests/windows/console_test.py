@@ -3,11 +3,14 @@ pseudo-terminal a console of its own, so the console side of the terminal
 service runs here (GetConsoleMode succeeds, lines come from ReadConsoleW, a
 key wait from ReadConsoleInputW). Wine draws the console's screen in its own
 way, so the screens are not compared; what the program does is: a name typed
-in Polish letters names the new file, a key wait ends on one key, without
-Enter, and Ctrl-C during an operation ends the program without leaving its
-temporary file (the console's event handler removes it).
+in Polish letters names the new file, also at the end of a line longer than
+one console read, a name piped in the console's code page does too, a key
+wait ends on one key, without Enter, and Ctrl-C during an operation ends the
+program without leaving its temporary file (the console's event handler
+removes it).
 
-Usage: console_test.py WINDOWS_PROGRAM (started through HUFFMAN_LAUNCHER)
+Usage: console_test.py WINDOWS_PROGRAM CONSOLE_STATE (both started through
+HUFFMAN_LAUNCHER)
 """
 import os
 import re
@@ -21,6 +24,8 @@ import time
 import unittest
 
 COMMAND = []
+# The console's witness (console_state.cpp), started as COMMAND is.
+WITNESS = []
 TIMEOUT = 60
 # How long a program waiting for a key is watched to see that it still waits.
 STILL_WAITING = 2
@@ -29,9 +34,14 @@ LONG_SOURCE_BYTES = 400 * 1024 * 1024
 ESCAPE_CODE = re.compile(r"\x1b\[[0-9;?]*[A-Za-z]")
 
 
+def windows_path(path):
+    """The name a Windows program gives `path` under Wine (drive Z: is /)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
 class ConsoleSession:
 
-    def __init__(self, cwd, arguments=()):
+    def __init__(self, cwd, arguments=(), command=None):
         self.master, self.slave = os.openpty()
 
         def take_terminal():
@@ -39,7 +49,7 @@ class ConsoleSession:
             import fcntl
             fcntl.ioctl(0, termios.TIOCSCTTY, 0)
 
-        self.process = subprocess.Popen(COMMAND + list(arguments), cwd=cwd, stdin=self.slave, stdout=self.slave,
+        self.process = subprocess.Popen((command or COMMAND) + list(arguments), cwd=cwd, stdin=self.slave, stdout=self.slave,
                                         stderr=self.slave, preexec_fn=take_terminal)
         self.seen = b""
 
@@ -80,11 +90,19 @@ class ConsoleSession:
 class ConsoleTest(unittest.TestCase):
 
     def setUp(self):
+        self.new_session()
+
+    def new_dir(self):
+        """A new directory holding `a`."""
         self.root = tempfile.TemporaryDirectory()
         self.addCleanup(self.root.cleanup)
         self.dir = self.root.name
         with open(os.path.join(self.dir, "a"), "wb") as f:
             f.write(b"abracadabra")
+
+    def new_session(self):
+        """A new directory holding `a`, and the menu started in it."""
+        self.new_dir()
         self.session = ConsoleSession(self.dir)
         self.addCleanup(self.session.close)
 
@@ -98,15 +116,41 @@ class ConsoleTest(unittest.TestCase):
         self.session.wait_for("--->")
         self.session.send(name + "\r")
 
-    def test_polish_name_typed_names_the_new_file(self):
-        session = self.session
-        self.compress_first_file_to("żółw")
-        session.wait_for("Nacisnij dowolny klawisz")
-        self.assertEqual(sorted(os.listdir(self.dir)), ["a", "żółw.txt"])
-        session.send("x")
-        session.wait_for("Wpisz numer pliku:")
-        session.send("0\r")
-        self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+    def test_typed_name_names_the_new_file_whole(self):
+        # The console hands a line over in reads of 1024 UTF-16 units; a
+        # Polish letter is one unit, but a character beyond the BMP is two (a
+        # surrogate pair), and the long line puts its pair across the first
+        # read's end. Converted a read at a time, it became two U+FFFD.
+        for typed in ["żółw", " " * 1023 + "\U0001d538żółw"]:
+            with self.subTest(len(typed)):
+                self.new_session()
+                session = self.session
+                self.compress_first_file_to(typed)
+                session.wait_for("Nacisnij dowolny klawisz")
+                self.assertEqual(sorted(os.listdir(self.dir)), ["a", typed.strip() + ".txt"])
+                session.send("x")
+                session.wait_for("Wpisz numer pliku:")
+                session.send("0\r")
+                self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
+
+    def test_piped_name_in_the_consoles_code_page_names_the_new_file(self):
+        # cmd's echo pipes text in the console's code page (437 under Wine),
+        # not in UTF-8: "\xa2w" is "ów" there. Read as UTF-8, it was refused
+        # as data (status 2).
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        process = subprocess.Popen(COMMAND, cwd=self.dir, stdin=subprocess.PIPE, stdout=slave, stderr=slave,
+                                   start_new_session=True)
+        self.addCleanup(process.kill)
+        process.stdin.write(b"1\n1\n\xa2w\nk\n0\n")
+        process.stdin.close()
+        deadline = time.monotonic() + TIMEOUT
+        while process.poll() is None and time.monotonic() < deadline:
+            if select.select([master], [], [], 0.1)[0]:
+                os.read(master, 4096)
+        self.assertEqual(process.wait(timeout=TIMEOUT), 0)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["a", "ów.txt"])
 
     def test_polish_names_reach_the_console_whole(self):
         # Handed over a byte at a time, each two-byte letter would show as
@@ -138,23 +182,46 @@ class ConsoleTest(unittest.TestCase):
         session.send("q")
         self.assertEqual(session.process.wait(timeout=TIMEOUT), 0)
 
-    def test_ctrl_c_while_compressing_leaves_no_file(self):
-        with open(os.path.join(self.dir, "a"), "wb") as f:
-            block = bytes(range(256)) * 4096
-            for _ in range(LONG_SOURCE_BYTES // len(block)):
-                f.write(block)
-        session = self.session
-        self.compress_first_file_to("out")
-        deadline = time.monotonic() + TIMEOUT
-        while not any(name.endswith(".tmp") for name in os.listdir(self.dir)):
-            self.assertLess(time.monotonic(), deadline, "the temporary file never appeared")
-            self.assertIsNone(session.process.poll(), "the program ended before Ctrl-C")
-            session.drain(0.05)
-        session.send("\x03")
-        session.process.wait(timeout=TIMEOUT)
-        self.assertEqual(os.listdir(self.dir), ["a"])
+    def test_ways_out_leave_the_console_as_found(self):
+        # The program sets UTF-8 output and escape codes on the console it
+        # shares with whoever started it, and a key wait's input mode: each
+        # way out it controls puts them back. Ctrl-C ends it with
+        # STATUS_CONTROL_C_EXIT, as Windows does, not with a status its own
+        # thread gives going on after the handler, and leaves no temporary
+        # file. (Wine sends no Ctrl-Break and no close event from here.)
+        cases = [("leaving the menu", "0|", "never", 0),
+                 ("Ctrl-C at a key wait", "1|7|", "key-wait", 0xC000013A),
+                 ("Ctrl-C while compressing", "1|1|out|", "temp-file", 0xC000013A)]
+        for label, keys, when, status in cases:
+            with self.subTest(label):
+                self.new_dir()
+                if when == "temp-file":
+                    with open(os.path.join(self.dir, "a"), "wb") as f:
+                        block = bytes(range(256)) * 4096
+                        for _ in range(LONG_SOURCE_BYTES // len(block)):
+                            f.write(block)
+                elsewhere = tempfile.TemporaryDirectory()
+                self.addCleanup(elsewhere.cleanup)
+                result = os.path.join(elsewhere.name, "state")
+                witness = ConsoleSession(self.dir, [windows_path(result), when, keys, windows_path(COMMAND[-1])],
+                                         WITNESS)
+                self.addCleanup(witness.close)
+                deadline = time.monotonic() + 2 * TIMEOUT
+                while witness.process.poll() is None:
+                    self.assertLess(time.monotonic(), deadline, "the witness never ended")
+                    witness.drain(0.2)
+                with open(result) as f:
+                    state = dict(field.split("=") for field in f.read().split())
+                self.assertEqual((state["changed"], state["sent"]), ("1", "0" if when == "never" else "1"))
+                self.assertEqual(int(state["status"], 16), status)
+                for kept in ["code_page", "output_mode", "input_mode"]:
+                    found, left = state[kept].split("/")
+                    self.assertEqual(left, found, kept)
+                self.assertEqual(os.listdir(self.dir), ["a"])
 
 
 if __name__ == "__main__":
-    COMMAND = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", "")) + [os.path.abspath(sys.argv.pop(1))]
+    launcher = shlex.split(os.environ.get("HUFFMAN_LAUNCHER", ""))
+    COMMAND = launcher + [os.path.abspath(sys.argv.pop(1))]
+    WITNESS = launcher + [os.path.abspath(sys.argv.pop(1))]
     unittest.main()
