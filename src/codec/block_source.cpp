@@ -20,6 +20,7 @@ void BlockSource::Open(Source& source, std::size_t bytes, bool at_offsets) {
 
 void BlockSource::Close() {
   if (reading) workers.SettleQuietly();
+  reading = false;  // made, or dropped with a job that failed
   in = nullptr;
   held = {};
 }

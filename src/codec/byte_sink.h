@@ -45,8 +45,9 @@ class ByteSink {
   // Starts on `out` afresh: nothing committed, no failure, no observer, and
   // buffers of at least `capacity` bytes.
   void Open(std::ostream& out, std::size_t capacity = k_sink_bytes);
-  // Makes the write handed on, if any, and lets go of the stream: a sink
-  // left before its Flush (an operation that failed) writes nothing more.
+  // Makes the write handed on, if any (what it throws dropped: worker.h),
+  // and lets go of the stream: a sink left before its Flush (an operation
+  // that failed) writes nothing more.
   void Close();
 
   // At least `bytes` writable bytes at the returned pointer (handing what

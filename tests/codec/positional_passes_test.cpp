@@ -166,6 +166,7 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
          return count;
        }},
   };
+  const Bytes expected = Compress(source);
   for (const auto& c : cases) {
     for (const unsigned threads : {1U, 2U, 4U}) {
       Codec codec({.threads = threads});
@@ -176,6 +177,10 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
       if (c.status == CodecStatus::read_failed) {
         EXPECT_EQ(result.system_error, EIO) << c.what;
       }
+      // The Codec's next file is as a fresh Codec's.
+      OffsetsOver plain(source);
+      EXPECT_EQ(CompressAtOffsets(codec, plain, compressed).status, CodecStatus::ok) << c.what;
+      EXPECT_TRUE(compressed == expected) << c.what << ", then the next file, " << threads << " threads";
     }
   }
 }
