@@ -30,6 +30,7 @@ enum class CodecStatus {
   source_changed,  // the source read differently on its second pass
   not_compressed,  // the input failed the structural checks of a compressed file
   damaged,         // a checked file whose check data disagrees with it (Damage says how)
+  out_of_memory,   // memory ran out, on any of the operation's threads; what was written is incomplete
 };
 
 // How a checked file was found damaged.  Only `content` and `length` name

@@ -179,6 +179,9 @@ void ReportCodecFailure(const Route& route, const jobs::JobFailure& failure) {
     case CodecStatus::damaged:
       ReportFileError(route.shown, DamageText(failure.damage, failure.damaged_from, failure.damaged_to));
       return;
+    case CodecStatus::out_of_memory:
+      ReportFileError(route.shown, "out of memory");
+      return;
   }
 }
 

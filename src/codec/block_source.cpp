@@ -19,7 +19,8 @@ void BlockSource::Open(Source& source, std::size_t bytes, bool at_offsets) {
 }
 
 void BlockSource::Close() {
-  if (reading) workers.Settle();
+  if (reading) workers.SettleQuietly();
+  reading = false;  // made, or dropped with a job that failed
   in = nullptr;
   held = {};
 }

@@ -55,7 +55,8 @@ class BlockSource {
   // Reads `source` from its start in blocks of `block_bytes`; with
   // `at_offsets`, by ReadPiece where the source reads at offsets.
   void Open(Source& source, std::size_t block_bytes, bool at_offsets);
-  // Lets go of the source, a read handed on made first.
+  // Lets go of the source, a read handed on made first (what it throws
+  // dropped: worker.h).
   void Close();
 
   // The next block.  Where blocks are read by pieces, it holds at most

@@ -27,7 +27,7 @@ void ByteSink::Open(std::ostream& stream, std::size_t capacity) {
 }
 
 void ByteSink::Close() {
-  if (pending > 0) workers->Settle();
+  if (pending > 0) workers->SettleQuietly();
   pending = 0;
 }
 

@@ -14,6 +14,7 @@
 #error "codec/byte_sink.h is private to the codec: include <huffman/codec.h>"
 #endif
 
+#include <cassert>
 #include <cstdint>
 #include <ostream>
 #include <span>
@@ -43,8 +44,9 @@ class ByteSink {
   // Starts on `out` afresh: nothing committed, no failure, no observer, and
   // buffers of at least `capacity` bytes.
   void Open(std::ostream& out, std::size_t capacity = k_sink_bytes);
-  // Makes the write handed on, if any, and lets go of the stream: a sink
-  // left before its Flush (an operation that failed) writes nothing more.
+  // Makes the write handed on, if any (what it throws dropped: worker.h),
+  // and lets go of the stream: a sink left before its Flush (an operation
+  // that failed) writes nothing more.
   void Close();
 
   // At least `bytes` writable bytes at the returned pointer (handing what
@@ -52,7 +54,10 @@ class ByteSink {
   // buffer grows it.
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
-  void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
+  void Commit(const std::uint8_t* end) {
+    assert(end >= buffer.data() + used && end <= buffer.data() + buffer.size());
+    used = static_cast<std::size_t>(end - buffer.data());
+  }
   // Copies `count` bytes in; they may be reused as soon as it returns.
   void Write(const std::uint8_t* bytes, std::size_t count);
 

@@ -166,7 +166,8 @@ class Encoder::Emitter {
   explicit Emitter(const BitCursor& c)
       : out(c.out),
         count(static_cast<std::uint64_t>(c.writing_remain)),
-        pending(count == 0 ? 0 : c.writing_bufor >> (64 - count)) {}
+        pending(count == 0 ? 0 : c.writing_bufor >> (64 - count)),
+        out_end(c.out_end) {}
 
   // Adds an entry's code.
   void Add(std::uint64_t e) {
@@ -176,6 +177,7 @@ class Encoder::Emitter {
   // Writes the whole bytes; a code was added since the last flush, so at
   // least one bit is pending.
   void Flush() {
+    assert(out_end.Holds(out, 8));
     const std::uint64_t valid = count & k_entry_length_mask;
     StoreBigEndian64(out, pending << (64 - valid));
     out += valid >> 3;
@@ -198,6 +200,7 @@ class Encoder::Emitter {
   std::uint8_t* out;
   std::uint64_t count;
   std::uint64_t pending;
+  [[no_unique_address]] RoomEnd out_end;  // of the room borrowed
   std::uint64_t unknown = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "codec/bit_writer.h"
@@ -58,13 +59,15 @@ namespace {
 // Every operation leaves the input and the output it was given, whichever
 // way it returns: a read or write still handed on is made first, so that the
 // next operation starts with nothing of this one's left on the threads.
+// What such a task throws then is dropped: the operation is ending, and
+// only one that fails (memory running out) leaves a task to run here.
 class OperationEnd {
  public:
   explicit OperationEnd(CodecState& codec) : state(codec) {}
   ~OperationEnd() {
     state.blocks.Close();
     state.sink.Close();
-    state.workers.Settle();
+    state.workers.SettleQuietly();
   }
   OperationEnd(const OperationEnd&) = delete;
   OperationEnd& operator=(const OperationEnd&) = delete;
@@ -414,6 +417,19 @@ Restore DecompressFrom(CodecState& codec, Source& source, std::ostream& restored
   return restore;
 }
 
+// The result of an operation whose memory ran out.  A part on a helper
+// thread that could not allocate is thrown again on this one once the
+// helpers are out of the job (worker.h); each operation below catches
+// std::bad_alloc (a function-try-block, the operation's input and output
+// left by then: OperationEnd) and returns this.  Anything else thrown is a
+// fault, not an outcome, and goes on up.
+template <typename Result>
+Result OutOfMemory() {
+  Result result;
+  result.status = CodecStatus::out_of_memory;
+  return result;
+}
+
 // Takes every byte and keeps none: a test decodes into it.
 class DiscardBuffer final : public std::streambuf {
  protected:
@@ -430,16 +446,20 @@ Codec::~Codec() = default;
 unsigned Codec::Threads() const { return state->threads; }
 
 CompressResult Codec::Compress(Source& source, std::ostream& compressed, const ProgressFn& progress,
-                               const CompressOptions& options) {
+                               const CompressOptions& options) try {
   return CompressFrom(*state, source, compressed, progress, options);
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<CompressResult>();
 }
 
 DecompressResult Codec::Decompress(Source& compressed, std::ostream& restored, const ProgressFn& progress,
-                                   const DecompressOptions& options) {
+                                   const DecompressOptions& options) try {
   return DecompressFrom(*state, compressed, restored, progress, options).result;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<DecompressResult>();
 }
 
-TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
+TestResult Codec::Test(Source& compressed, const ProgressFn& progress) try {
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
   const Restore restore = DecompressFrom(*state, compressed, nowhere, progress, {});
@@ -463,6 +483,8 @@ TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
   result.leaves = CountLeaves(restore.table);
   result.codes = ListCodes(restore.table);
   return result;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<TestResult>();
 }
 
 ChecksumResult ChecksumStream(std::istream& source) {
@@ -478,7 +500,7 @@ ChecksumResult ChecksumStream(std::istream& source) {
   return result;
 }
 
-Summary Codec::Summarize(Source& compressed) {
+Summary Codec::Summarize(Source& compressed) try {
   Summary summary;
   if (!compressed.ReadsAtOffsets() || !compressed.Size()) return summary;
   const std::uint64_t size = *compressed.Size();
@@ -515,6 +537,8 @@ Summary Codec::Summarize(Source& compressed) {
   summary.leaves = CountLeaves(table);
   summary.codes = ListCodes(table);
   return summary;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<Summary>();
 }
 
 }  // namespace huffman

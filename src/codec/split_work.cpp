@@ -189,10 +189,12 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     const auto bytes = output.sink.Kept();
     assert(output.bits > 8);
     const int head_bits = (8 - pending_bits) % 8;
+    assert(c.out_end.Holds(out, 1));
     if (pending_bits > 0) *out++ = static_cast<std::uint8_t>(pending | BitsAt(bytes, 0, head_bits) >> pending_bits);
     output.copy_to = out;
     output.copy_shift = head_bits;
     output.copy_bytes = (output.bits - static_cast<std::uint64_t>(head_bits)) / 8;
+    assert(c.out_end.Holds(output.copy_to, output.copy_bytes));
     out += output.copy_bytes;
     const std::uint64_t tail_at = static_cast<std::uint64_t>(head_bits) + 8 * output.copy_bytes;
     pending_bits = static_cast<int>(output.bits - tail_at);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <system_error>
+#include <utility>
 
 #include "codec/spin_wait.h"
 #include "platform/processors.h"
@@ -34,15 +36,21 @@ unsigned WorkerSet::PartsFor(std::size_t bytes) {
 }
 
 void WorkerSet::Start(unsigned count) {
-  threads = count;
   // A thread that watches holds a core: with more threads than cores, it
   // would hold up the one it waits for.
   cores = AvailableProcessors();
   watch = count <= cores;
   helpers.reserve(count - 1);
   for (unsigned helper = 1; helper < count; ++helper) {
-    helpers.emplace_back([this, helper] { Loop(helper); });
+    try {
+      helpers.emplace_back([this, helper] { Loop(helper); });
+    } catch (const std::system_error&) {
+      // The system starts no more threads (a limit on processes or on
+      // memory): the set works with those it has, to the same result.
+      break;
+    }
   }
+  threads = static_cast<unsigned>(helpers.size()) + 1;
 }
 
 void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, PartOwners& owners) {
@@ -134,6 +142,8 @@ void WorkerSet::Share(unsigned part_count, const std::function<void(unsigned par
     side_count = side_parts = 0;
   }
   sharing.store(false, std::memory_order_relaxed);
+  // Every part taken has returned: no helper is in the job any more.
+  if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
 void WorkerSet::Beside(std::function<void()> task, bool long_task) {
@@ -144,11 +154,20 @@ void WorkerSet::Beside(std::function<void()> task, bool long_task) {
 
 void WorkerSet::Settle() {
   assert(!sharing.load(std::memory_order_relaxed));
-  for (unsigned task = 0; task < side_count; ++task) {
-    side[task]();
-    side[task] = nullptr;
+  // Out of the set before any runs: a task that throws takes those after
+  // it along, unrun.
+  std::array<std::function<void()>, k_max_side_tasks> tasks;
+  const unsigned count = std::exchange(side_count, 0U);
+  for (unsigned task = 0; task < count; ++task) tasks[task] = std::exchange(side[task], nullptr);
+  for (unsigned task = 0; task < count; ++task) tasks[task]();
+}
+
+void WorkerSet::SettleQuietly() noexcept {
+  try {
+    Settle();
+  } catch (...) {
+    // Dropped: the operation is ending with a failure of its own.
   }
-  side_count = 0;
 }
 
 void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation, unsigned thread) {
@@ -158,13 +177,25 @@ void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_g
     const unsigned part = TakePart(thread);
     const auto* current = job;
     lock.unlock();
-    if (part < side_parts) {
-      side[part]();
-    } else {
-      (*current)(part - side_parts, thread);
+    std::exception_ptr thrown;
+    try {
+      if (part < side_parts) {
+        side[part]();
+      } else {
+        (*current)(part - side_parts, thread);
+      }
+    } catch (...) {
+      thrown = std::current_exception();
     }
     lock.lock();
-    if (++done == parts) finished.notify_one();  // only Run's caller waits for it
+    unsigned returned = 1;
+    if (thrown) {
+      if (!failure) failure = std::move(thrown);
+      // The parts no thread has taken yet are not run: the job has failed.
+      returned += parts - taken;
+      taken = parts;
+    }
+    if ((done += returned) == parts) finished.notify_one();  // only Run's caller waits for it
   }
 }
 

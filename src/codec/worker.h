@@ -11,6 +11,12 @@
 // its next read or its last write to the set (Beside), and the next job
 // takes it as one more part, so the I/O of one block proceeds beside the
 // coding of another on the same threads, with no thread of its own to wake.
+//
+// A part that throws (memory running out) ends its job early: no part is
+// taken after it, and once the parts already taken have returned, Run
+// throws it again on the caller's thread, where the operation makes it
+// its result.  No helper thread ever ends the process, and no caller
+// unwinds while a helper still runs a part that uses its frame.
 #pragma once
 
 #ifndef HUFFMAN_CODEC_INTERNAL
@@ -21,6 +27,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -84,6 +91,10 @@ class WorkerSet {
   // processor's cache.  A thread takes the tasks handed along first, then
   // its own parts, then any part left, so no part waits for a thread that
   // is late.
+  //
+  // If a part or a task handed along throws, the parts not yet taken are
+  // not run (the tasks among them are dropped), and Run throws the first
+  // exception once every part taken has returned.
   void Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job = false,
            const std::uint8_t* owners = nullptr);
   // The same, each part first to the thread that ran it in the job run
@@ -98,8 +109,13 @@ class WorkerSet {
   // what the task uses.  At most k_max_side_tasks wait at a time.
   void Beside(std::function<void()> task, bool long_task = false);
   // Runs here, in the order a job would take them, the tasks no job has
-  // run yet.
+  // run yet.  If one throws, those after it are dropped and Settle throws
+  // it; no task is left either way.
   void Settle();
+  // Settle for a destructor, which must not throw: what a task throws is
+  // dropped.  A task is still waiting at a destructor only where the
+  // operation is ending early, with a failure of its own.
+  void SettleQuietly() noexcept;
 
  private:
   static constexpr unsigned k_max_side_tasks = 4;
@@ -136,9 +152,11 @@ class WorkerSet {
   // With owners: each of the job's own parts' owner, and which are taken.
   const std::uint8_t* owners = nullptr;
   std::array<bool, k_max_parts> owned_taken{};
-  // Parts returned: changed under `mutex`, and atomic so that Run may watch
-  // it before it sleeps (spin_wait.h).
+  // Parts returned, or not to be run: changed under `mutex`, and atomic so
+  // that Run may watch it before it sleeps (spin_wait.h).
   std::atomic<unsigned> done{0};
+  // The first exception a part of the current job threw, under `mutex`.
+  std::exception_ptr failure;
   // Jobs started: changed under `mutex`, and atomic so that an idle helper
   // may watch for the next job before it sleeps.
   std::atomic<std::uint64_t> generation{0};

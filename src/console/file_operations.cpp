@@ -65,6 +65,8 @@ Failure FailureOf(const jobs::JobFailure& failure) {
                      .damage = failure.damage,
                      .damaged_from = failure.damaged_from,
                      .damaged_to = failure.damaged_to};
+    case CodecStatus::out_of_memory:
+      return Failure{FailureKind::out_of_memory, failure.file};
   }
   return Failure{FailureKind::cannot_read, failure.file, failure.error};
 }

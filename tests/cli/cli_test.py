@@ -5,6 +5,7 @@ file built here; -t passing and failing hand-made files and naming the check;
 and exit statuses over a mix of good and bad files."""
 import errno
 import os
+import random
 import re
 import shutil
 import signal
@@ -466,6 +467,24 @@ class RefusalTest(CliTest):
                                           timeout=harness.TIMEOUT)
                     self.assertEqual((done.returncode, done.stdout, done.stderr.decode()),
                                      (1, b"", f"huffman: {shown}: read error: {os.strerror(errno.EIO)}\n"))
+
+    @harness.not_on_windows("no limit on a process's address space (RLIMIT_AS)")
+    def test_memory_that_runs_out_fails_the_file_and_writes_nothing(self):
+        """With the least address space the program starts in, and a MiB more,
+        compressing or restoring a large file runs out of memory in the codec,
+        where the helper threads cannot start either: the file fails with the
+        message and status 1, and nothing is written."""
+        self.write("big", random.Random(5).randbytes(8 * MIB))
+        self.run_ok("-k", "big")
+        os.rename(self.path("big.huf"), self.path("packed.huf"))
+        least = harness.least_address_space(self.dir, "--version")
+        if least is None:
+            self.skipTest("the program does not start within 256 MiB of address space (a sanitizer build)")
+        for args, name in ((["-k", "big"], "big"), (["-d", "-k", "packed.huf"], "packed.huf")):
+            with self.subTest(args):
+                result = huffman(self.dir, *args, preexec_fn=harness.address_space(least + 1024))
+                self.assertEqual((result.status, result.err), (1, f"huffman: {name}: out of memory\n"))
+                self.assert_entries(["big", "packed.huf"])
 
 
 class RemoveSourceTest(CliTest):

@@ -2,7 +2,8 @@
 // file's positional reads, here over memory) against one that reads a
 // stream in order: the same file, whatever the thread count; and a source
 // that reads differently from one read to the next is refused, never coded
-// from a census it does not match.
+// from a census it does not match; memory that runs out in a read, on any
+// thread, is the operation's error.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 #include <random>
 #include <sstream>
@@ -144,6 +146,17 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
        [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
          return pass == 1 && offset >= k_block ? 0 : count;
        }},
+      // On a helper thread too, where the read is a part of a job.
+      {"memory runs out in a census read", CodecStatus::out_of_memory,
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 0 && covers(offset, count, k_block / 2)) throw std::bad_alloc();
+         return count;
+       }},
+      {"memory runs out in a coding read", CodecStatus::out_of_memory,
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 1 && covers(offset, count, k_block + 100)) throw std::bad_alloc();
+         return count;
+       }},
       {"longer when coded", CodecStatus::source_changed,
        [&](int pass, std::uint64_t offset, std::span<std::uint8_t> into, std::int64_t count, int&) -> std::int64_t {
          if (pass == 1 && offset == source.size()) {
@@ -153,8 +166,9 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
          return count;
        }},
   };
+  const Bytes expected = Compress(source);
   for (const auto& c : cases) {
-    for (const unsigned threads : {1U, 2U}) {
+    for (const unsigned threads : {1U, 2U, 4U}) {
       Codec codec({.threads = threads});
       OffsetsOver at_offsets(source, c.fault);
       Bytes compressed;
@@ -163,6 +177,10 @@ TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
       if (c.status == CodecStatus::read_failed) {
         EXPECT_EQ(result.system_error, EIO) << c.what;
       }
+      // The Codec's next file is as a fresh Codec's.
+      OffsetsOver plain(source);
+      EXPECT_EQ(CompressAtOffsets(codec, plain, compressed).status, CodecStatus::ok) << c.what;
+      EXPECT_TRUE(compressed == expected) << c.what << ", then the next file, " << threads << " threads";
     }
   }
 }
