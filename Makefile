@@ -19,10 +19,11 @@
 #   make test-windows    the Windows build's codec tests and end-to-end suites
 #                        run under Wine
 #   make bench           codec speed (one thread and every core) beside the
-#                        literal algorithms, and the whole program (menu and
+#                        literal algorithms, the whole program (menu and
 #                        command line, one core and every core) beside cat, on
 #                        a corpus made from files found on this machine
-#                        (bench/corpus, about 256 MB)
+#                        (bench/corpus, about 256 MB), and the cost per file of
+#                        1000 small files beside gzip -1
 BUILD_DIR ?= build
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
@@ -148,6 +149,7 @@ bench: build-tests
 	  "$$(sed -n 's/^CMAKE_CXX_FLAGS_RELEASE:[A-Z]*=//p' $(BUILD_DIR)/CMakeCache.txt)"
 	$(BUILD_DIR)/bench/codec_bench $(addprefix $(CORPUS_DIR)/,text binary skewed random)
 	bench/whole_program.sh $(BUILD_DIR)/huffman $(CORPUS_DIR)/text
+	bench/many_files.sh $(BUILD_DIR)/huffman $(CORPUS_DIR)/text
 
 test-large: build
 	python3 tests/large/huge_file.py $(BUILD_DIR)/huffman $(LARGE_DIR)

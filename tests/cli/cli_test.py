@@ -448,6 +448,26 @@ class RefusalTest(CliTest):
         self.assertEqual((result.status, len(result.out)), (1, 0))
         self.assertIn("temporary file in " + self.path("gone") + ": No such file or directory", result.err)
 
+    @harness.not_on_windows("the fault shim is preloaded by the dynamic linker")
+    def test_read_errors_name_the_input_and_write_nothing(self):
+        # Every read of a regular file fails (the fault shim), named or on
+        # standard input: the failure is the read's, not a file cut short,
+        # and -dcf, which reads an input's start itself, reports it as the
+        # others do rather than end the program.
+        if SHIM is None:
+            self.skipTest("HUFFMAN_FAULT_SHIM names no fault shim")
+        self.write("a", b"abracadabra" * 100)
+        self.run_ok("a")
+        env = dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=f"read:{errno.EIO}")
+        for args in (["-dc"], ["-t"], ["-dcf"], ["-l"]):
+            for operand, shown in ((["a.huf"], "a.huf"), ([], "(stdin)")):
+                with self.subTest(args=args, shown=shown), open(self.path("a.huf"), "rb") as packed:
+                    done = subprocess.run(harness.program(*args, *operand), cwd=self.dir, stdin=packed,
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                                          timeout=harness.TIMEOUT)
+                    self.assertEqual((done.returncode, done.stdout, done.stderr.decode()),
+                                     (1, b"", f"huffman: {shown}: read error: {os.strerror(errno.EIO)}\n"))
+
     @harness.not_on_windows("no limit on a process's address space (RLIMIT_AS)")
     def test_memory_that_runs_out_fails_the_file_and_writes_nothing(self):
         """With the least address space the program starts in, and a MiB more,
