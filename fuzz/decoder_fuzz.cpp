@@ -17,9 +17,9 @@
 //   bit 0 set:   the next two bytes give a payload size in units of 8 bytes,
 //                and the rest is a file whose payload is repeated up to that
 //                size (each copy scrambled when bit 1 is set).
-// The program walks short payloads bit by bit and switches to window tables,
-// two lanes and two threads only at tens and hundreds of KiB, which inputs
-// of a few KiB never reach.  The literal walk costs up to one record check
+// The program walks short payloads bit by bit and switches to window tables
+// at 16 KiB, to four lanes in lockstep at 64 KiB and to several threads, four
+// lanes a part, at 128 KiB, which inputs of a few KiB never reach.  The literal walk costs up to one record check
 // per record per bit, so the grown payload is capped by the dictionary's
 // size: large payloads go with small dictionaries.
 //

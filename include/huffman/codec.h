@@ -30,6 +30,7 @@ enum class CodecStatus {
   source_changed,  // the source read differently on its second pass
   not_compressed,  // the input failed the structural checks of a compressed file
   damaged,         // a checked file whose check data disagrees with it (Damage says how)
+  out_of_memory,   // memory ran out, on any of the operation's threads; what was written is incomplete
 };
 
 // How a checked file was found damaged.  Only `content` and `length` name
@@ -177,7 +178,9 @@ class Source {
 
   // The next bytes in order, into `into`: all of it, or fewer only where the
   // source ends.  The count read (0 at the end), or -1 with the system's
-  // errno in `error` (0 when the failure had none).
+  // errno in `error` (0 when the failure had none).  Called on any of the
+  // Codec's threads (the next block is read beside the coding), one call at
+  // a time.
   virtual std::int64_t Read(std::span<std::uint8_t> into, int& error) = 0;
   // Back to the start, for a compression's second pass; false, with the
   // errno in `error`, when the source cannot go back.
@@ -271,6 +274,9 @@ struct CodecSettings {
 
 struct CodecState;
 
+// Runs one operation at a time; its threads start with the first block
+// large enough to share, and they and its buffers serve every operation
+// after, until the Codec ends.
 class Codec {
  public:
   explicit Codec(const CodecSettings& settings = {});

@@ -1,13 +1,12 @@
 #include "cli/file_jobs.h"
 
 #include <algorithm>
-#include <cerrno>
+#include <cstdint>
 #include <fstream>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <sstream>
+#include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cli/messages.h"
@@ -15,12 +14,10 @@
 #include "cli/ratio.h"
 #include "cli/stdin_spool.h"
 #include "huffman/codec.h"
-#include "platform/atomic_file.h"
-#include "platform/fd_io.h"
+#include "jobs/runs.h"
 #include "platform/file_identity.h"
 #include "platform/file_name.h"
 #include "platform/file_status.h"
-#include "platform/positional_file.h"
 #include "platform/standard_streams.h"
 
 namespace huffman::cli {
@@ -54,9 +51,9 @@ bool NamesDescriptor(std::string_view name) {
 // The input exists and is a regular file (a link to one included), or is
 // read in order: a pipe, or a descriptor named as one. Standard input needs
 // no check.
-bool CheckSource(Route& route) {
+bool CheckSource(Route& route, const jobs::InputFile& input) {
   if (route.from_stdin) return true;
-  const FileStatus status = StatusOf(route.source);
+  const FileStatus& status = input.Status();
   switch (status.kind) {
     case FileKind::regular:
       return true;
@@ -103,6 +100,12 @@ Route BaseRoute(const Preferences& preferences, const std::string& operand) {
   return route;
 }
 
+// The input of a route: standard input, or the named file, examined once.
+jobs::InputFile InputOf(const Route& route) {
+  if (route.from_stdin) return jobs::InputFile();
+  return jobs::InputFile(route.source, OutputTimes::source);
+}
+
 // A named output must end in a name a file can have (on Windows, CON or
 // NUL.huf would open a device); it may replace an existing file only with
 // -f, and never the input itself (by any path or link), which the operation
@@ -142,101 +145,87 @@ bool CheckRemovable(const Preferences& preferences, const Route& route) {
   return true;
 }
 
-// Where the output of one run goes, and what its end needs done. It is made
-// before the source is opened: the source's attributes are taken then, so
-// that the output gets the access time from before this run read it.
-class Destination {
- public:
-  explicit Destination(const Route& route) : route_(route) {
-    if (!route.to_stdout && !route.in_order) source_ = SourceAttributes::Take(route.source, OutputTimes::source);
-  }
-
-  // Creates the output; false (reported) when it cannot be created. A file
-  // compressed from a private source is private until it gets the source's
-  // attributes; one from an input read in order follows the umask.
-  bool Open() {
-    if (route_.to_stdout) return true;
-    if (source_.Error() != 0) {
-      ReportSystemError(route_.shown, "cannot open", source_.Error());
-      return false;
-    }
-    file_.emplace(route_.output, source_);
-    if (file_->IsOpen()) return true;
-    ReportSystemError(route_.output, "cannot create", file_->Error());
-    return false;
-  }
-
-  std::ostream& Stream() { return file_ ? file_->Stream() : static_cast<std::ostream&>(StandardOutput()); }
-
-  // Gives the output the source's attributes and puts it in place (flushed
-  // to disk first when `durable`). False (reported) when any step fails; a
-  // file not committed is removed with this value, and one that could not
-  // take the source's attributes is put in place private.
-  bool Finish(bool durable) {
-    if (!file_) {
-      StandardOutput().flush();
-      if (!StandardOutput()) {
-        ReportWriteError(k_standard_output_name, StandardOutput().Error());
-        return false;
-      }
-      return true;
-    }
-    const int carry_error = file_->Carry();
-    if (int error = file_->Commit(durable)) {
-      ReportSystemError(route_.output, "cannot write", error);
-      return false;
-    }
-    if (carry_error != 0) {
-      ReportSystemError(route_.output, "cannot copy the source's mode and times", carry_error);
-      return false;
-    }
-    return true;
-  }
-
- private:
-  const Route& route_;
-  SourceAttributes source_;
-  std::optional<AtomicFile> file_;
-};
-
-// The codec's failures, named for the file concerned.
-bool ReportStatus(const Route& route, CodecStatus status, int error) {
-  switch (status) {
-    case CodecStatus::ok:
-      return true;
-    case CodecStatus::read_failed:
-      ReportSystemError(route.shown, "read error", error);
-      return false;
-    case CodecStatus::write_failed:
-      ReportWriteError(route.to_stdout ? k_standard_output_name : route.output, error);
-      return false;
-    case CodecStatus::source_changed:
-      ReportFileError(route.shown, "changed while it was being compressed");
-      return false;
-    case CodecStatus::not_compressed:
-      ReportFileError(route.shown, "not a valid compressed file");
-      return false;
-    case CodecStatus::damaged:
-      ReportFileError(route.shown, "damaged");
-      return false;
-  }
-  return false;
+// Where the output of a route goes: standard output, or the named file.
+jobs::OutputFile OutputOf(const Route& route) {
+  if (route.to_stdout) return jobs::OutputFile();
+  return jobs::OutputFile(route.output);
 }
 
-// A restore's or a test's failure: the structural check failed, the check
-// data disagrees, or the codec's other failures. True when there is none.
-template <typename Result>
-bool ReportRestoreStatus(const Route& route, const Result& result) {
-  if (result.status == CodecStatus::not_compressed) {
-    ReportFileError(route.shown, "not a valid compressed file: " + FaultText(result.fault) + " (at byte " +
-                                     std::to_string(result.fault_offset) + ")");
-    return false;
+// A complete output is flushed to disk first with --rm, which is to remove
+// its source; one that could not take the source's attributes is put in
+// place private, and the failure reported.
+jobs::Placing PlacingOf(const Preferences& preferences) {
+  return {.durable = preferences.remove_source, .private_without_attributes = true};
+}
+
+// The codec's failures, named for the file concerned.
+void ReportCodecFailure(const Route& route, const jobs::JobFailure& failure) {
+  switch (failure.status) {
+    case CodecStatus::ok:
+      return;
+    case CodecStatus::read_failed:
+      ReportSystemError(route.shown, "read error", failure.error);
+      return;
+    case CodecStatus::write_failed:
+      ReportWriteError(route.to_stdout ? k_standard_output_name : route.output, failure.error);
+      return;
+    case CodecStatus::source_changed:
+      ReportFileError(route.shown, "changed while it was being compressed");
+      return;
+    case CodecStatus::not_compressed:
+      ReportFileError(route.shown, "not a valid compressed file: " + FaultText(failure.fault) + " (at byte " +
+                                       std::to_string(failure.fault_offset) + ")");
+      return;
+    case CodecStatus::damaged:
+      ReportFileError(route.shown, DamageText(failure.damage, failure.damaged_from, failure.damaged_to));
+      return;
+    case CodecStatus::out_of_memory:
+      ReportFileError(route.shown, "out of memory");
+      return;
   }
-  if (result.status == CodecStatus::damaged) {
-    ReportFileError(route.shown, DamageText(result.damage, result.damaged_from, result.damaged_to));
-    return false;
+}
+
+// A file job's failure, named for the file concerned. The input's kind is
+// checked (CheckSource) before any job runs on it.
+void ReportFailure(const Route& route, const jobs::JobFailure& failure) {
+  switch (failure.step) {
+    case jobs::JobStep::examine:
+      ReportFileError(route.shown, failure.kind == FileKind::missing     ? SystemReason(failure.error)
+                                   : failure.kind == FileKind::directory ? "is a directory"
+                                                                         : "not a regular file or a pipe");
+      return;
+    case jobs::JobStep::open:
+      ReportSystemError(route.shown, "cannot open", failure.error);
+      return;
+    case jobs::JobStep::create:
+      ReportSystemError(route.output, "cannot create", failure.error);
+      return;
+    case jobs::JobStep::code:
+      ReportCodecFailure(route, failure);
+      return;
+    case jobs::JobStep::carry:
+      ReportSystemError(route.output, "cannot copy the source's mode and times", failure.error);
+      return;
+    case jobs::JobStep::place:
+      if (route.to_stdout) {
+        ReportWriteError(k_standard_output_name, failure.error);
+      } else {
+        ReportSystemError(route.output, "cannot write", failure.error);
+      }
+      return;
   }
-  return ReportStatus(route, result.status, result.system_error);
+}
+
+// Reports a failure, if any; true when there was none.
+bool Succeeded(const Route& route, const std::optional<jobs::JobFailure>& failure) {
+  if (failure) ReportFailure(route, *failure);
+  return !failure;
+}
+
+// Opens a named input as the route reads it: a regular file at offsets and
+// in order, anything else once, in order. Reports a failure.
+bool OpenInput(const Route& route, jobs::InputFile& input) {
+  return Succeeded(route, route.in_order ? input.OpenInOrder() : input.Open());
 }
 
 // Takes every byte and keeps none: a read-back decodes into it.
@@ -301,18 +290,6 @@ bool AfterOutput(const Preferences& preferences, const Route& route, std::uint64
   return true;
 }
 
-// Opens a named source for reading; standard input is already open.
-std::istream* OpenSource(const Route& route, std::ifstream& file) {
-  if (route.from_stdin) return &StandardInput();
-  errno = 0;
-  file.open(OpenablePath(route.source), std::ios::binary);
-  if (!file.is_open()) {
-    ReportSystemError(route.shown, "cannot open", errno);
-    return nullptr;
-  }
-  return &file;
-}
-
 bool RefuseTerminal(const Preferences& preferences, const Route& route, bool compressed_out) {
   if (preferences.force) return false;
   if (compressed_out && route.to_stdout && IsTerminal(StandardStream::output)) {
@@ -325,30 +302,6 @@ bool RefuseTerminal(const Preferences& preferences, const Route& route, bool com
   }
   return false;
 }
-
-// A named input read in order, on a descriptor of its own, closed at the end.
-class InOrderFile {
- public:
-  explicit InOrderFile(const std::string& name) : fd_(OpenFdForReading(name)), error_(fd_ < 0 ? errno : 0) {
-    if (fd_ >= 0) stream_ = std::make_unique<FdInputStream>(fd_);
-  }
-  ~InOrderFile() {
-    stream_.reset();
-    if (fd_ >= 0) CloseFd(fd_);
-  }
-  InOrderFile(const InOrderFile&) = delete;
-  InOrderFile& operator=(const InOrderFile&) = delete;
-
-  bool IsOpen() const { return fd_ >= 0; }
-  int Error() const { return error_; }
-  int Descriptor() const { return fd_; }
-  FdInputStream& Stream() { return *stream_; }
-
- private:
-  int fd_;
-  int error_;
-  std::unique_ptr<FdInputStream> stream_;
-};
 
 // Whether -dcf copies an input through unchanged rather than restore it,
 // from the first fault the checks find in its start. An input whose
@@ -384,59 +337,40 @@ bool PassesThrough(FormatFault fault, bool whole_input, bool checked) {
 // dictionary, so that the checks judge the whole dictionary.
 constexpr std::size_t k_start_bytes = 64 * 1024;
 
-// Yields the start already read, then the rest of the input: what the codec
-// reads when -dcf restores the input after all.
-class RejoinedBuffer final : public std::streambuf {
- public:
-  RejoinedBuffer(std::string& start, std::streambuf& rest) : rest_(rest) {
-    setg(start.data(), start.data(), start.data() + start.size());
+// Reads `input` into `bytes`, up to its size or the input's end; false,
+// with the errno in `error`, when a read fails.
+bool ReadStart(jobs::InputFile& input, std::string& bytes, int& error) {
+  std::size_t filled = 0;
+  while (filled < bytes.size()) {
+    const std::int64_t got =
+        input.Read({reinterpret_cast<std::uint8_t*>(bytes.data()) + filled, bytes.size() - filled}, error);
+    if (got < 0) return false;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
   }
-
- protected:
-  int_type underflow() override { return gptr() < egptr() ? traits_type::to_int_type(*gptr()) : rest_.sgetc(); }
-  int_type uflow() override {
-    if (gptr() < egptr()) {
-      const int_type byte = traits_type::to_int_type(*gptr());
-      gbump(1);
-      return byte;
-    }
-    return rest_.sbumpc();
-  }
-  std::streamsize xsgetn(char* bytes, std::streamsize count) override {
-    const std::streamsize held = std::min<std::streamsize>(count, egptr() - gptr());
-    std::copy_n(gptr(), held, bytes);
-    gbump(static_cast<int>(held));
-    return held + (count > held ? rest_.sgetn(bytes + held, count - held) : 0);
-  }
-
- private:
-  std::streambuf& rest_;
-};
-
-// Copies `start` and the rest of `source` to `out` as they are; the
-// caller's checks of both streams tell a failure.
-void CopyThrough(const std::string& start, std::streambuf& source, std::ostream& out) {
-  out.write(start.data(), static_cast<std::streamsize>(start.size()));
-  std::vector<char> buffer(k_start_bytes);
-  for (std::streamsize got = 0;
-       out && (got = source.sgetn(buffer.data(), static_cast<std::streamsize>(buffer.size()))) > 0;) {
-    out.write(buffer.data(), got);
-  }
+  bytes.resize(filled);
+  return true;
 }
 
-// A read error of a stream the caller opened: reported, true.
-bool ReportReadError(const Route& route, std::istream& source) {
-  const int error = route.from_stdin ? StandardInput().Error() : 0;
-  if (error == 0 && !source.bad()) return false;
-  ReportSystemError(route.shown, "read error", error);
-  return true;
+// Copies `start` and the rest of `input` to `out` as they are; false, with
+// the errno in `error`, when a read fails. The caller's check of `out` tells
+// a failed write.
+bool CopyThrough(const std::string& start, jobs::InputFile& input, std::ostream& out, int& error) {
+  out.write(start.data(), static_cast<std::streamsize>(start.size()));
+  std::vector<std::uint8_t> buffer(k_start_bytes);
+  std::int64_t got = 0;
+  while (out && (got = input.Read(buffer, error)) > 0) {
+    out.write(reinterpret_cast<const char*>(buffer.data()), got);
+  }
+  return got >= 0;
 }
 
 }  // namespace
 
 bool CompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
+  jobs::InputFile input = InputOf(route);
+  if (!CheckSource(route, input) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, true)) {
     return false;
   }
   if (!route.to_stdout && !preferences.output_name) {
@@ -449,36 +383,19 @@ bool CompressOne(Codec& codec, const Preferences& preferences, const std::string
   }
   if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
-  Destination destination(route);
-  // A regular file is read at offsets, on every core; any other input in
-  // order, held in memory or spilled.
-  std::optional<PositionalFile> file;
-  std::optional<InOrderFile> named_in_order;
-  if (!route.in_order) {
-    file.emplace(route.source);
-    if (!file->IsOpen()) {
-      ReportSystemError(route.shown, "cannot open", file->Error());
-      return false;
-    }
-  } else if (!route.from_stdin) {
-    named_in_order.emplace(route.source);
-    if (!named_in_order->IsOpen()) {
-      ReportSystemError(route.shown, "cannot open", named_in_order->Error());
-      return false;
-    }
-  }
-  if (!destination.Open()) return false;
-
+  jobs::OutputFile output = OutputOf(route);
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
   const CompressOptions options{.checked = preferences.checked, .source_checksum = removes};
   CompressResult result;
   if (route.in_order) {
+    // Any input but a regular file is read once, in order: held in memory,
+    // or spilled. The output follows the umask.
+    if (!OpenInput(route, input) || !Succeeded(route, output.Create(input.Attributes()))) return false;
     const SpooledCompression spooled =
-        route.from_stdin ? CompressInOrder(codec, StandardInput(), StandardInputDescriptor(), StandardInputRereadable(),
-                                           destination.Stream(), meter.Callback(), options)
-                         : CompressInOrder(codec, named_in_order->Stream(), named_in_order->Descriptor(), false,
-                                           destination.Stream(), meter.Callback(), options);
+        CompressInOrder(codec, input.DescriptorStream(), input.Descriptor(),
+                        route.from_stdin && StandardInputRereadable(), output.Stream(), meter.Callback(), options);
+    meter.Erase();
     if (spooled.read_error != 0) {
       ReportSystemError(route.shown, "read error", spooled.read_error);
       return false;
@@ -490,14 +407,19 @@ bool CompressOne(Codec& codec, const Preferences& preferences, const std::string
       return false;
     }
     result = spooled.result;
+    if (!Succeeded(route, jobs::CodecFailure(result, route.shown, route.output)) ||
+        !Succeeded(route, output.Finish(PlacingOf(preferences)))) {
+      return false;
+    }
   } else {
-    OffsetSource source(file->Reader(), file->Size());
-    result = codec.Compress(source, destination.Stream(), meter.Callback(), options);
+    // A regular file is read at offsets, on every core.
+    const jobs::Outcome<CompressResult> outcome =
+        jobs::CompressFile(codec, input, output, PlacingOf(preferences), meter.Callback(), options);
+    meter.Erase();
+    if (!Succeeded(route, outcome.failure)) return false;
+    result = outcome.result;
   }
-  meter.Erase();
-  if (!ReportStatus(route, result.status, result.system_error)) return false;
-  if (!destination.Finish(preferences.remove_source)) return false;
-  file.reset();  // Windows removes no file that is open
+  input.Close();  // Windows removes no file that is open
   if (removes && !CompressedReadsBack(codec, route, result)) return false;
   return AfterOutput(preferences, route, result.compressed_bytes, result.source_bytes, false,
                      BareText(result.bare_reason));
@@ -505,7 +427,9 @@ bool CompressOne(Codec& codec, const Preferences& preferences, const std::string
 
 bool DecompressOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || !CheckOutputGiven(preferences, route) || RefuseTerminal(preferences, route, false)) {
+  jobs::InputFile input = InputOf(route);
+  if (!CheckSource(route, input) || !CheckOutputGiven(preferences, route) ||
+      RefuseTerminal(preferences, route, false)) {
     return false;
   }
   if (!route.to_stdout && !preferences.output_name) {
@@ -519,135 +443,85 @@ bool DecompressOne(Codec& codec, const Preferences& preferences, const std::stri
   }
   if (!CheckOutputName(preferences, route) || !CheckRemovable(preferences, route)) return false;
 
-  Destination destination(route);
-  // A regular file is read at offsets (a checked one is restored span by
-  // span, on every core), unless -dcf first reads its start in order.
-  const bool judges_start = preferences.force && route.to_stdout;
-  std::optional<PositionalFile> positional;
-  std::ifstream file;
-  std::istream* source = nullptr;
-  if (!route.in_order && !judges_start) {
-    positional.emplace(route.source);
-    if (!positional->IsOpen()) {
-      ReportSystemError(route.shown, "cannot open", positional->Error());
-      return false;
-    }
-  } else {
-    source = OpenSource(route, file);
-    if (source == nullptr) return false;
-  }
-  if (!destination.Open()) return false;
+  jobs::OutputFile output = OutputOf(route);
+  if (!OpenInput(route, input) || !Succeeded(route, output.Create(input.Attributes()))) return false;
 
   // -dcf reads the input's start first and judges it: data that is not
   // compressed goes through unchanged; anything else is restored from that
   // start on.
-  std::string start;
-  std::optional<RejoinedBuffer> rejoined;
-  std::optional<std::istream> rejoined_stream;
-  if (judges_start) {
-    start.resize(k_start_bytes);
-    start.resize(
-        static_cast<std::size_t>(source->rdbuf()->sgetn(start.data(), static_cast<std::streamsize>(start.size()))));
-    if (ReportReadError(route, *source)) return false;
-    const bool whole_input = start.size() < k_start_bytes || source->rdbuf()->sgetc() == std::char_traits<char>::eof();
-    const std::span<const std::uint8_t> start_bytes(reinterpret_cast<const std::uint8_t*>(start.data()), start.size());
-    MemorySource start_only(start_bytes);
+  if (preferences.force && route.to_stdout) {
+    // One byte more than is judged tells whether the start is the whole input.
+    std::string start(k_start_bytes + 1, '\0');
+    int error = 0;
+    if (!ReadStart(input, start, error)) {
+      ReportSystemError(route.shown, "read error", error);
+      return false;
+    }
+    const bool whole_input = start.size() <= k_start_bytes;
+    const std::span<const std::uint8_t> judged(reinterpret_cast<const std::uint8_t*>(start.data()),
+                                               std::min(start.size(), k_start_bytes));
+    MemorySource start_only(judged);
     const FormatFault fault = codec.Test(start_only).fault;
     // Decoded without the structural checks, the start shows its check data
     // even where the dictionary fails them: the mark, or (when it is the
     // whole input) the footer.
-    MemorySource start_again(start_bytes);
+    MemorySource start_again(judged);
     DiscardBuffer discard;
     std::ostream nowhere(&discard);
     bool checked = codec.Decompress(start_again, nowhere, {}, {.check_format = false}).checked;
     // A file's own end is read too: a checked file whose dictionary was
     // damaged still ends in its check data.
-    if (!checked && !route.in_order) {
-      const PositionalFile whole(route.source);
-      OffsetSource whole_source(whole.Reader(), whole.Size());
-      checked = whole.IsOpen() && codec.Summarize(whole_source).ends_in_check_data;
+    if (!checked && input.ReadsAtOffsets()) {
+      const jobs::Outcome<Summary> summary = jobs::SummarizeFile(codec, input);
+      checked = !summary.failure && summary.result.ends_in_check_data;
     }
     if (PassesThrough(fault, whole_input, checked)) {
-      CopyThrough(start, *source->rdbuf(), destination.Stream());
-      if (ReportReadError(route, *source) || !destination.Finish(false)) return false;
+      if (!CopyThrough(start, input, output.Stream(), error)) {
+        ReportSystemError(route.shown, "read error", error);
+        return false;
+      }
+      if (!Succeeded(route, output.Finish({}))) return false;
       if (preferences.verbosity == Verbosity::verbose) {
         ReportLine(ShownName(route.shown) + ": not compressed data, copied unchanged");
       }
       return true;
     }
-    rejoined.emplace(start, *source->rdbuf());
-    rejoined_stream.emplace(&*rejoined);
-    source = &*rejoined_stream;
+    input.PutBack(std::move(start));
   }
 
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
   // The checks of -t come first: a failing file is refused, its output
   // discarded.
   const bool removes = preferences.remove_source && !route.in_order && !route.to_stdout;
-  std::optional<OffsetSource> at_offsets;
-  std::optional<StreamSource> in_order;
-  if (positional) {
-    at_offsets.emplace(positional->Reader(), positional->Size());
-  } else {
-    in_order.emplace(*source);
-  }
-  Source& compressed = at_offsets ? static_cast<Source&>(*at_offsets) : *in_order;
-  const DecompressResult result =
-      codec.Decompress(compressed, destination.Stream(), meter.Callback(), {.restored_checksum = removes});
+  const jobs::Outcome<DecompressResult> outcome =
+      jobs::RestoreFile(codec, input, output, PlacingOf(preferences), meter.Callback(), {.restored_checksum = removes});
   meter.Erase();
-  if (route.from_stdin && StandardInput().Error() != 0) {
-    ReportSystemError(route.shown, "read error", StandardInput().Error());
-    return false;
-  }
-  if (!ReportRestoreStatus(route, result)) return false;
-  if (!destination.Finish(preferences.remove_source)) return false;
-  file.close();  // Windows removes no file that is open
-  positional.reset();
-  if (removes && !RestoredReadsBack(route, result)) return false;
-  return AfterOutput(preferences, route, result.compressed_bytes, result.restored_bytes, true);
+  if (!Succeeded(route, outcome.failure)) return false;
+  input.Close();  // Windows removes no file that is open
+  if (removes && !RestoredReadsBack(route, outcome.result)) return false;
+  return AfterOutput(preferences, route, outcome.result.compressed_bytes, outcome.result.restored_bytes, true);
 }
 
 namespace {
 
-// Decodes one input into nothing, checking it; reports every failure.
-std::optional<TestResult> CheckOne(Codec& codec, const Preferences& preferences, const std::string& operand,
-                                   Route& route) {
-  route = BaseRoute(preferences, operand);
-  if (!CheckSource(route) || RefuseTerminal(preferences, route, false)) return std::nullopt;
-  // A regular file is read at offsets, as -d reads it.
-  std::optional<PositionalFile> positional;
-  std::optional<OffsetSource> at_offsets;
-  std::ifstream file;
-  std::optional<StreamSource> in_order;
-  if (!route.in_order) {
-    positional.emplace(route.source);
-    if (!positional->IsOpen()) {
-      ReportSystemError(route.shown, "cannot open", positional->Error());
-      return std::nullopt;
-    }
-    at_offsets.emplace(positional->Reader(), positional->Size());
-  } else {
-    std::istream* source = OpenSource(route, file);
-    if (source == nullptr) return std::nullopt;
-    in_order.emplace(*source);
-  }
-  Source& compressed = at_offsets ? static_cast<Source&>(*at_offsets) : *in_order;
+// Decodes an input into nothing, checking it; reports every failure.
+std::optional<TestResult> CheckInput(Codec& codec, const Preferences& preferences, const Route& route,
+                                     jobs::InputFile& input) {
+  if (RefuseTerminal(preferences, route, false) || !OpenInput(route, input)) return std::nullopt;
   ProgressMeter meter(route.shown, preferences.verbosity != Verbosity::quiet);
-  const TestResult result = codec.Test(compressed, meter.Callback());
+  jobs::Outcome<TestResult> outcome = jobs::TestFile(codec, input, meter.Callback());
   meter.Erase();
-  if (route.from_stdin && StandardInput().Error() != 0) {
-    ReportSystemError(route.shown, "read error", StandardInput().Error());
-    return std::nullopt;
-  }
-  if (!ReportRestoreStatus(route, result)) return std::nullopt;
-  return result;
+  if (!Succeeded(route, outcome.failure)) return std::nullopt;
+  return std::move(outcome.result);
 }
 
 }  // namespace
 
 bool TestOne(Codec& codec, const Preferences& preferences, const std::string& operand) {
-  Route route;
-  const std::optional<TestResult> result = CheckOne(codec, preferences, operand, route);
+  Route route = BaseRoute(preferences, operand);
+  jobs::InputFile input = InputOf(route);
+  if (!CheckSource(route, input)) return false;
+  const std::optional<TestResult> result = CheckInput(codec, preferences, route, input);
   if (!result) return false;
   if (preferences.verbosity == Verbosity::verbose) {
     ReportLine(ShownName(route.shown) + (result->checked ? ": OK (checked)" : ": OK (structure only: no check data)"));
@@ -660,16 +534,12 @@ bool TestOne(Codec& codec, const Preferences& preferences, const std::string& op
 // it. Any other file is decoded, and checked as -t checks it.
 bool ListOne(Codec& codec, const Preferences& preferences, const std::string& operand, ListTable& table) {
   Route route = BaseRoute(preferences, operand);
-  if (!CheckSource(route)) return false;
+  jobs::InputFile input = InputOf(route);
+  if (!CheckSource(route, input)) return false;
   if (!route.in_order) {
-    const PositionalFile file(route.source);
-    if (!file.IsOpen()) {
-      ReportSystemError(route.shown, "cannot open", file.Error());
-      return false;
-    }
-    OffsetSource source(file.Reader(), file.Size());
-    const Summary summary = codec.Summarize(source);
-    if (!ReportStatus(route, summary.status, summary.system_error)) return false;
+    const jobs::Outcome<Summary> outcome = jobs::SummarizeFile(codec, input);
+    if (!Succeeded(route, outcome.failure)) return false;
+    const Summary& summary = outcome.result;
     if (summary.checked) {
       const ListRow row{.compressed_bytes = summary.compressed_bytes,
                         .original_bytes = summary.original_bytes,
@@ -681,7 +551,7 @@ bool ListOne(Codec& codec, const Preferences& preferences, const std::string& op
       return true;
     }
   }
-  const std::optional<TestResult> result = CheckOne(codec, preferences, operand, route);
+  const std::optional<TestResult> result = CheckInput(codec, preferences, route, input);
   if (!result) return false;
   const ListRow row{.compressed_bytes = result->compressed_bytes,
                     .original_bytes = result->restored_bytes,

@@ -1,9 +1,10 @@
 // One input through one operation: the checks before anything is opened
 // (the input's kind, the output's name, a terminal at either end, an
-// existing output, the same file at both ends), the codec run into a
-// temporary output, and what follows a complete output (its permission bits
-// and times, --rm, the -v line). Each reports its own errors and returns
-// whether the input succeeded; the caller goes on with the next.
+// existing output, the same file at both ends), the file job (jobs/runs.h:
+// the input opened once, the codec run into a temporary output put in place
+// with the input's permission bits and times), and what follows a complete
+// output (--rm, the -v line). Each words its own errors and returns whether
+// the input succeeded; the caller goes on with the next.
 #pragma once
 
 #include <string>

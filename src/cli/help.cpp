@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "huffman/codec.h"
+
 namespace huffman::cli {
 namespace {
 
-// Every option on one screen of 80 columns.
-constexpr char k_help[] =
+// Every option on one screen of 80 columns: the lines before -T, its line
+// (which names the codec's limit), and the lines after it.
+constexpr char k_help_head[] =
     "Usage: huffman [OPTION]... [FILE]...\n"
     "Compress or restore FILEs with a static Huffman code (by default, compress\n"
     "each FILE to FILE.huf). Without any argument, huffman starts its\n"
@@ -35,8 +38,8 @@ constexpr char k_help[] =
     "  -S, --suffix=SUF    use suffix SUF instead of .huf\n"
     "  -r, --recursive     take the files below each directory FILE: those not\n"
     "                      ending in the suffix (with -d, -t, -l: those ending\n"
-    "                      in it); symbolic links met there are skipped\n"
-    "  -T, --threads=N     use N threads (0: every core, the default)\n"
+    "                      in it); symbolic links met there are skipped\n";
+constexpr char k_help_tail[] =
     "  -1 ... -9, --fast, --best\n"
     "                      accepted and ignored: the format has one encoding\n"
     "  -v, --verbose       report each file on standard error\n"
@@ -59,7 +62,11 @@ constexpr char k_help[] =
 
 }  // namespace
 
-void PrintHelp() { std::fputs(k_help, stdout); }
+void PrintHelp() {
+  std::fputs(k_help_head, stdout);
+  std::printf("  -T, --threads=N     use N threads, at most %u (0: every core, the default)\n", k_max_threads);
+  std::fputs(k_help_tail, stdout);
+}
 
 void PrintVersion() { std::fputs("huffman " HUFFMAN_VERSION "\n", stdout); }
 

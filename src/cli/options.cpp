@@ -6,13 +6,11 @@
 #include <string_view>
 #include <utility>
 
+#include "huffman/codec.h"
 #include "platform/file_name.h"
 
 namespace huffman::cli {
 namespace {
-
-// The largest thread count accepted; far beyond any machine this runs on.
-constexpr unsigned k_max_threads = 4096;
 
 enum class Key {
   compress,
@@ -155,8 +153,13 @@ void Apply(const KnownOption& option, const std::string& value, Gathered& state)
     case Key::threads: {
       unsigned threads = 0;
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), threads);
-      if (error != std::errc() || end != value.data() + value.size() || value.empty() || threads > k_max_threads) {
+      if (error != std::errc() || end != value.data() + value.size() || value.empty()) {
         if (state.problem.empty()) state.problem = "invalid thread count '" + value + "'";
+      } else if (threads > k_max_threads) {
+        // The codec uses no more: a larger count would be cut down unseen.
+        if (state.problem.empty()) {
+          state.problem = "invalid thread count '" + value + "': at most " + std::to_string(k_max_threads);
+        }
       } else {
         p.threads = threads;
       }

@@ -16,6 +16,7 @@
 
 #include "codec/big_endian.h"
 #include "codec/byte_sink.h"
+#include "codec/room_end.h"
 
 namespace huffman {
 
@@ -23,6 +24,8 @@ struct BitCursor {
   std::uint8_t* out;
   std::uint64_t writing_bufor;  // pending bits, the oldest in bit 63
   int writing_remain;           // how many are pending: 0 to 7 between calls
+  // The end of the room borrowed, for the debug build's asserts.
+  [[no_unique_address]] RoomEnd out_end;
 };
 
 // Adds `count` bits (1 to 64 - writing_remain) without writing anything.
@@ -35,7 +38,7 @@ inline void AddBits(BitCursor& c, std::uint64_t bits, int count) {
 // Writes the whole pending bytes; always stores 8 bytes, so the cursor needs
 // 8 bytes of room.  writing_remain must be below 64.
 inline void FlushBytes(BitCursor& c) {
-  assert(c.writing_remain < 64);
+  assert(c.writing_remain < 64 && c.out_end.Holds(c.out, 8));
   StoreBigEndian64(c.out, c.writing_bufor);
   c.out += c.writing_remain >> 3;
   c.writing_bufor <<= c.writing_remain & ~7;
@@ -55,7 +58,8 @@ class BitWriter {
   // A cursor with room for `bytes` whole bytes of output plus the slack the
   // 8-byte stores need; give it back before any other call.
   BitCursor Borrow(std::size_t bytes) {
-    return {sink.Reserve(bytes + 8), writing_bufor, writing_remain};
+    std::uint8_t* const out = sink.Reserve(bytes + 8);
+    return {out, writing_bufor, writing_remain, RoomEnd(out + bytes + 8)};
   }
   void GiveBack(const BitCursor& c) {
     sink.Commit(c.out);

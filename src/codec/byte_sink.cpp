@@ -6,16 +6,29 @@
 
 namespace huffman {
 
-ByteSink::ByteSink(std::ostream& out, WorkerSet& workers, std::size_t capacity)
-    : out(&out), workers(&workers), buffer(capacity) {}
+ByteSink::ByteSink(WorkerSet& workers, BufferArena* arena) : out(nullptr), workers(&workers), arena(arena) {}
 
 ByteSink::ByteSink(std::ostream& out, std::size_t capacity) : out(&out), buffer(capacity) {}
 
-ByteSink::ByteSink(std::size_t capacity) : out(nullptr), buffer(capacity) {}
+ByteSink::ByteSink(std::size_t capacity, BufferArena* arena) : out(nullptr), arena(arena), buffer(capacity, arena) {}
 
 // A write still handed on is made before its buffer goes.
-ByteSink::~ByteSink() {
-  if (pending > 0) workers->Settle();
+ByteSink::~ByteSink() { Close(); }
+
+void ByteSink::Open(std::ostream& stream, std::size_t capacity) {
+  Close();
+  out = &stream;
+  observer = nullptr;
+  buffer.Reserve(capacity, arena);
+  used = 0;
+  flushed = 0;
+  failed = false;
+  error = 0;
+}
+
+void ByteSink::Close() {
+  if (pending > 0) workers->SettleQuietly();
+  pending = 0;
 }
 
 std::uint8_t* ByteSink::Reserve(std::size_t bytes) {
@@ -52,7 +65,7 @@ void ByteSink::HandOver() {
     WriteToStream(buffer.data(), used);
   } else {
     if (pending > 0) workers->Settle();  // the write handed on before, if no job ran it
-    if (writing.size() == 0) writing = RawBuffer(buffer.size());
+    writing.Reserve(buffer.size(), arena);
     std::swap(buffer, writing);
     pending = used;
     // A buffer's write moves more bytes than a block's read, into pages the

@@ -6,12 +6,15 @@
 // latched, not thrown, with the system's errno of that write, so the loops
 // carry no error branch: callers check Failed() and Error() after Flush().
 // Without a stream, the sink keeps everything in memory, growing as needed.
+// A Codec's sink is opened on each operation's output in turn, and its
+// buffers serve them all.
 #pragma once
 
 #ifndef HUFFMAN_CODEC_INTERNAL
 #error "codec/byte_sink.h is private to the codec: include <huffman/codec.h>"
 #endif
 
+#include <cassert>
 #include <cstdint>
 #include <ostream>
 #include <span>
@@ -27,22 +30,34 @@ inline constexpr std::size_t k_sink_bytes = std::size_t{1} << 20;
 
 class ByteSink {
  public:
-  // Full buffers are written beside the coding on `workers`' threads.
-  ByteSink(std::ostream& out, WorkerSet& workers, std::size_t capacity = k_sink_bytes);
+  // Full buffers are written beside the coding on `workers`' threads, to
+  // the stream each Open names; the buffers come from `arena`.
+  ByteSink(WorkerSet& workers, BufferArena* arena);
   // Full buffers are written at once, on the caller's thread.
   ByteSink(std::ostream& out, std::size_t capacity);
   // A sink that keeps its bytes: see Kept() and Clear().
-  explicit ByteSink(std::size_t capacity);
+  explicit ByteSink(std::size_t capacity, BufferArena* arena = nullptr);
   ~ByteSink();
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
+
+  // Starts on `out` afresh: nothing committed, no failure, no observer, and
+  // buffers of at least `capacity` bytes.
+  void Open(std::ostream& out, std::size_t capacity = k_sink_bytes);
+  // Makes the write handed on, if any (what it throws dropped: worker.h),
+  // and lets go of the stream: a sink left before its Flush (an operation
+  // that failed) writes nothing more.
+  void Close();
 
   // At least `bytes` writable bytes at the returned pointer (handing what
   // was committed to the writer if needed).  A request larger than the
   // buffer grows it.
   std::uint8_t* Reserve(std::size_t bytes);
   // The bytes before `end`, from the last reserve on, are filled.
-  void Commit(const std::uint8_t* end) { used = static_cast<std::size_t>(end - buffer.data()); }
+  void Commit(const std::uint8_t* end) {
+    assert(end >= buffer.data() + used && end <= buffer.data() + buffer.size());
+    used = static_cast<std::size_t>(end - buffer.data());
+  }
   // Copies `count` bytes in; they may be reused as soon as it returns.
   void Write(const std::uint8_t* bytes, std::size_t count);
 
@@ -75,6 +90,7 @@ class ByteSink {
   std::ostream* out;
   WorkerSet* workers = nullptr;  // null: buffers are written at once
   SpanChecksums* observer = nullptr;
+  BufferArena* arena = nullptr;
   RawBuffer buffer;
   std::size_t used = 0;
   std::uint64_t flushed = 0;

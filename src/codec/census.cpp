@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <numeric>
 #include <utility>
 
 namespace huffman {
@@ -125,8 +126,18 @@ void SortByWeight(SymbolList& chars_List, int count_chars) {
 }
 
 void OrderSymbols(SymbolList& chars_List, int count_chars) {
-  // Equal counts keep their first-occurrence order.
-  SortByWeight(chars_List, count_chars);
+  // Equal counts keep their first-occurrence order: the same stable order as
+  // SortByWeight gives, found by sorting the slots' numbers rather than
+  // exchanging whole columns, as the list is in no order yet.
+  std::array<int, k_alphabet> order{};
+  std::iota(order.begin(), order.begin() + count_chars, 0);
+  const auto& weights = chars_List[k_weight_row];
+  std::stable_sort(order.begin(), order.begin() + count_chars,
+                   [&weights](int a, int b) { return weights[a] < weights[b]; });
+  const SymbolList unordered = chars_List;
+  for (int row = 0; row < k_rows; ++row) {
+    for (int i = 0; i < count_chars; ++i) chars_List[row][i] = unordered[row][order[i]];
+  }
   for (int i = 0; i < count_chars; ++i) chars_List[k_weight_row][i] += static_cast<std::uint64_t>(i);
 }
 

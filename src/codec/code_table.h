@@ -1,7 +1,8 @@
 // The code of each byte value, found once per file by the leaf search and a
-// single upward pass over the record table, and the bits that close the last
-// payload byte, chosen so that on decoding they never complete a code.  The
-// tree plan (tree.h) builds both; the encoder emits from the table.
+// single upward pass over the record table (through an index of the table
+// made once, so a code costs a lookup per bit), and the bits that close the
+// last payload byte, chosen so that on decoding they never complete a code.
+// The tree plan (tree.h) builds both; the encoder emits from the table.
 #pragma once
 
 #ifndef HUFFMAN_CODEC_INTERNAL

@@ -7,7 +7,6 @@
 
 #include "codec/big_endian.h"
 #include "codec/code_table.h"
-#include "codec/memory_pages.h"
 
 namespace huffman {
 
@@ -27,15 +26,6 @@ static_assert(k_lane_bytes <= k_large_block_bytes);
 constexpr int k_checkpoint_windows = 128;
 // A lane notes where it starts and then at most one checkpoint a window.
 constexpr int k_checkpoint_places = k_checkpoint_windows + 1;
-// The most the decode writes past a lane's end before it meets the next
-// lane or has walked past all that lane's checkpoints: they lie within its
-// first k_checkpoint_windows windows, a window step may go a window beyond
-// the last, and the walk then steps to the end of a code; every byte
-// reached takes at least a bit, and each lookup stores a whole window's
-// bytes, reached or not.  A lane's own decode passes its end by less: the
-// rest of a code.
-constexpr std::size_t k_join_room_bytes =
-    (k_checkpoint_windows + 1) * k_window_bits + k_max_code_bits + k_max_bytes_per_window;
 // A refill loads 8 bytes and keeps whole bytes only, so it leaves between
 // 56 and 63 valid bits (see Refill); that many windows run per refill.
 constexpr int k_refill_load_bytes = 8;
@@ -43,6 +33,43 @@ constexpr int k_min_valid_after_refill = 8 * (k_refill_load_bytes - 1);
 constexpr int k_windows_per_refill = k_min_valid_after_refill / k_window_bits;
 static_assert(k_min_valid_after_refill == 56 && k_windows_per_refill == 5);
 static_assert(k_window_bits <= k_min_valid_after_refill);
+
+// The lane rooms.  Lane 0 writes into the sink, which has room for the
+// whole block (MaxRestoredBytes); lane k from 1 on writes into a room of its
+// own, and so does the decode that joins it, from where it joins (a
+// checkpoint, the lane's output before it kept) or, if it walks past all
+// the lane's checkpoints, from the room's start (the lane's output unused).
+// So each byte in room k was reached by the one decode, in order, from a
+// bit at or after lane k's cut, and each by a bit of its own: a byte
+// reached ends a code, and a code takes at least a bit.  That decode stops
+// writing there when it meets lane k + 1 or has walked past all of its
+// checkpoints; these lie within lane k + 1's first k_checkpoint_windows
+// windows, each of at most k_window_bits bits, and the join walks up to
+// them whole windows only while a window cannot pass the next, then single
+// bits.  So every byte in the room was reached by a bit from lane k's cut
+// to lane k + 1's last checkpoint, that one included, but for:
+//   - one, where the join, past the last checkpoint, steps to the end of
+//     the code it stands in (a code that may be long, but reaches one
+//     byte: a byte reached returns the walk to the root);
+//   - those of lane k's own last round of lookups in lockstep, which
+//     starts before its end, but after a walk back to the root from a code
+//     longer than a window (a walk that may run far, reaching a window's
+//     bytes at its end) reads on from there: at most every window of the
+//     round walks back, each window and each walk reaching up to
+//     k_max_bytes_per_window bytes.  No round follows one that read past
+//     the lane's end.
+// A lookup stores all k_max_bytes_per_window bytes of its window, reached
+// or not, so a room ends that many bytes after its last byte reached.  The
+// hot loops assert this bound in debug builds (make test-sanitize), and
+// there each room is an allocation of its own (lane_rooms.h).
+constexpr std::size_t k_lockstep_overrun_bytes = 2 * k_windows_per_refill * k_max_bytes_per_window;
+constexpr std::size_t k_join_room_bytes = std::size_t{k_checkpoint_windows} * k_window_bits +
+                                          1 /* the last checkpoint's bit */ + 1 /* the code the join ends in */ +
+                                          k_lockstep_overrun_bytes;
+// The room of a lane whose share of the block is at most `share_bytes`.
+constexpr std::size_t RoomBytes(std::size_t share_bytes) {
+  return 8 * share_bytes + k_join_room_bytes + k_max_bytes_per_window;
+}
 
 // Valid bits in the bit buffer.  The count is kept modulo 64 so that a
 // lookup can subtract a whole entry from it (window_table.h); it is never
@@ -70,8 +97,15 @@ std::uint64_t BitPosition(const std::uint8_t* base, const std::uint8_t* in, std:
 
 }  // namespace
 
-Decoder::Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2)
-    : machine(table), windows(machine), workers(workers), use_bmi2(bmi2) {}
+Decoder::Decoder(WorkerSet& workers, bool bmi2, BufferArena* arena)
+    : windows(machine, arena), workers(workers), use_bmi2(bmi2), buffers(arena) {}
+
+void Decoder::Reset(const DictionaryTable& table) {
+  machine = WalkMachine(table);
+  windows.Reset();
+  windows_used = false;
+  state = WalkMachine::k_root_state;
+}
 
 std::size_t Decoder::MaxRestoredBytes(std::size_t payload_bytes) {
   // Each bit reaches at most one byte; a window always stores all of its
@@ -86,6 +120,7 @@ void Decoder::Decode(std::span<const std::uint8_t> payload, ByteSink& restored) 
   Lane lane;
   lane.in = payload.data();
   lane.out = restored.Reserve(MaxRestoredBytes(payload.size()));
+  lane.out_end = RoomEnd(lane.out + MaxRestoredBytes(payload.size()));
   lane.state = state;
 
   if (!windows_used && payload.size() < k_window_payload_bytes) {
@@ -116,30 +151,27 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
   const std::uint8_t* const end = base + payload.size();
   for (int k = 0; k <= lane_count; ++k) cuts[k] = base + payload.size() * static_cast<std::size_t>(k) / lane_count;
   lanes[0] = first;
-  // Each lane has room for what its own share can reach, and for what the
-  // decode so far writes past the lane's end while it meets the next lane
-  // or walks past all its checkpoints.  A lane the decode fails to meet is
-  // left, its output unused, and the decode goes on in the left lane's
-  // room: the rooms follow each other in order, so the decode's output stays
-  // within the rooms of the lanes it left and out of the next lane's.  A
-  // lane's room grows with the block, so the places made for a block serve
-  // any block no larger cut into as many lanes: they are made for the next
-  // power of two, which a restore's first block (shorter by the dictionary)
-  // and its full blocks share.
-  if (lane_count != placed_lanes || payload.size() > placed_bytes) {
-    const std::size_t bytes = std::bit_ceil(payload.size());
-    // No cut of a block of up to `bytes` bytes gives a lane more share.
-    const std::size_t room = MaxRestoredBytes(bytes / static_cast<std::size_t>(lane_count) + 1) + k_join_room_bytes;
-    lane_space = RawBuffer(room * static_cast<std::size_t>(lane_count - 1));
-    checkpoint_space = MakePageArray<Checkpoint>(static_cast<std::size_t>(lane_count) * k_checkpoint_places);
-    for (int k = 1; k < lane_count; ++k) lane_out[k] = lane_space.data() + room * static_cast<std::size_t>(k - 1);
-    placed_lanes = lane_count;
-    placed_bytes = bytes;
+  // Rooms for the lanes after the first (RoomBytes).  A room grows with the
+  // block, so the rooms made for a block serve any block no larger cut into
+  // as many lanes: they are made for the next power of two, which a
+  // restore's first block (shorter by the dictionary) and its full blocks
+  // share.  No cut of a block of up to `bytes` bytes gives a lane more
+  // share than bytes / lane_count + 1.
+  const std::size_t bytes = std::bit_ceil(payload.size());
+  rooms.Fit(static_cast<std::size_t>(lane_count - 1), RoomBytes(bytes / static_cast<std::size_t>(lane_count) + 1),
+            buffers);
+  const auto checkpoint_places = static_cast<std::size_t>(lane_count) * k_checkpoint_places;
+  if (checkpoint_places > checkpoints_made) {
+    checkpoint_space.reset();  // given back first, for the new places to take its place
+    checkpoints_made = 0;
+    checkpoint_space = MakeArenaArray<Checkpoint>(buffers, checkpoint_places);
+    checkpoints_made = checkpoint_places;
   }
   for (int k = 1; k < lane_count; ++k) {
     lanes[k] = Lane{};
     lanes[k].in = cuts[k];
-    lanes[k].out = lane_out[k];
+    lanes[k].out = RoomOf(k).begin;
+    lanes[k].out_end = RoomEnd(RoomOf(k).end);
   }
 
   // Lanes k_lanes_per_part·k onwards as part k, each part best on the
@@ -153,25 +185,23 @@ int Decoder::DecodeLanes(std::span<const std::uint8_t> payload, const Lane& firs
       part_owners);
 
   // Each lane in turn is met by the decode so far, which then goes on in
-  // that lane's buffer, or is decoded by it.  The output is the segments so
-  // made, in order; the first is already in place in `restored`.
+  // that lane's room, or is decoded by it, in its room.  The output is the
+  // segments so made, one per lane, in order; the first is already in place
+  // in `restored`.
   Lane current = lanes[0];
   std::array<Segment, k_max_lanes> segments{};
-  int segment_count = 0;
   const std::uint8_t* segment_start = first.out;
-  int segment_lane = 0;
   for (int k = 1; k < lane_count; ++k) {
     RunFast(current, cuts[k], windows);
     const std::uint8_t* segment_end = nullptr;
-    if (const std::uint8_t* taken_from = Join(current, k, base, end, segment_end)) {
-      segments[segment_count++] = {{segment_start, segment_end}, segment_lane};
-      segment_start = taken_from;
-      segment_lane = k;
-    }
+    const std::uint8_t* const taken_from = Join(current, k, base, end, segment_end);
+    segments[k - 1] = {{segment_start, segment_end}, k - 1};
+    segment_start = taken_from;
   }
   RunFast(current, end, windows);
   Finish(current, end);
-  segments[segment_count++] = {{segment_start, current.out}, segment_lane};
+  segments[lane_count - 1] = {{segment_start, current.out}, lane_count - 1};
+  const int segment_count = lane_count;
 
   restored.Commit(segments[0].bytes.data() + segments[0].bytes.size());
   CopySegments({segments.data() + 1, static_cast<std::size_t>(segment_count - 1)}, restored,
@@ -231,10 +261,11 @@ void Decoder::RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_co
     Checkpoint* const notes = CheckpointsOf(k);
     int& count = checkpoint_counts[k];
     count = 0;
+    const std::uint8_t* const room = lane.out;
     notes[count++] = {BitPosition(base, lane.in, 0), 0};
     for (int window = 0; window < k_checkpoint_windows && StepWindow(lane, end, tables); ++window) {
       if (lane.state == WalkMachine::k_root_state) {
-        notes[count++] = {BitPosition(base, lane.in, lane.bitcount), static_cast<std::size_t>(lane.out - lane_out[k])};
+        notes[count++] = {BitPosition(base, lane.in, lane.bitcount), static_cast<std::size_t>(lane.out - room)};
       }
     }
   }
@@ -248,9 +279,11 @@ Decoder::Checkpoint* Decoder::CheckpointsOf(int lane) {
 
 // Walks `current` on until it stands at one of the lane's checkpoints in the
 // root state, and from there becomes the lane: same position, state and
-// output buffer.  Returns where in that buffer the taken output starts, and
-// sets `left_at` to where `current`'s own output stopped; null if `current`
-// walked past every checkpoint.
+// room.  If it walks past every checkpoint, it steps to the end of the code
+// it stands in and goes on from there in the lane's room, from its start
+// (the lane's own output is then unused).  Returns where in the lane's room
+// `current`'s output continues, and sets `left_at` to where its output in
+// the room before stopped.
 const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* base, const std::uint8_t* end,
                                   const std::uint8_t*& left_at) {
   const std::span<const Checkpoint> notes(CheckpointsOf(lane), static_cast<std::size_t>(checkpoint_counts[lane]));
@@ -262,7 +295,7 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
     if (notes[next].bit_position == position && current.state == WalkMachine::k_root_state) {
       left_at = current.out;
       current = lanes[lane];
-      return lane_out[lane] + notes[next].out_offset;
+      return RoomOf(lane).begin + notes[next].out_offset;
     }
     // Whole windows from the root state while they cannot pass the
     // checkpoint, else single bits: the two decodes need not start their
@@ -279,13 +312,17 @@ const std::uint8_t* Decoder::Join(Lane& current, int lane, const std::uint8_t* b
   }
   StepToRoot(current, end);
   current.table = windows.For(current.state);
-  return nullptr;
+  left_at = current.out;
+  current.out = RoomOf(lane).begin;
+  current.out_end = RoomEnd(RoomOf(lane).end);
+  return current.out;
 }
 
 // Walks the low `count` bits of `bits`, the highest first.
 void Decoder::StepBits(Lane& lane, std::uint64_t bits, int count) const {
   for (int position = count - 1; position >= 0; --position) {
     const WalkMachine::Move& move = machine.Step(lane.state, static_cast<int>(bits >> position) & 1);
+    assert(move.emitted < 0 || lane.out_end.Holds(lane.out, 1));
     if (move.emitted >= 0) *lane.out++ = static_cast<std::uint8_t>(move.emitted);
     lane.state = move.next;
   }
@@ -324,6 +361,7 @@ void Decoder::Finish(Lane& lane, const std::uint8_t* end) const {
 }
 
 inline void Decoder::Lookup(Lane& lane, WindowTables& tables) const {
+  assert(lane.out_end.Holds(lane.out, k_max_bytes_per_window));
   const std::uint64_t e = lane.table[lane.bitbuf >> (64 - k_window_bits)];
   const std::uint32_t reached = EntryBytes(e);
   std::memcpy(lane.out, &reached, 4);
@@ -363,6 +401,7 @@ void Decoder::RunFast(Lane& lane, const std::uint8_t* end, WindowTables& tables)
 struct Decoder::QuickLane {
   std::uint64_t position;  // in bits from the block's start
   std::uint8_t* out;
+  [[no_unique_address]] RoomEnd out_end;  // of the room `out` is in
 };
 
 namespace {
@@ -386,6 +425,7 @@ bool Decoder::WalkBack(QuickLane& lane, int& state, const std::uint8_t* base, st
   while (state != WalkMachine::k_root_state) {
     if (lane.position >= limit) return false;
     const std::uint64_t e = tables.For(state)[LoadBits(base, lane.position) >> (64 - k_window_bits)];
+    assert(lane.out_end.Holds(lane.out, k_max_bytes_per_window));
     const std::uint32_t reached = EntryBytes(e);
     std::memcpy(lane.out, &reached, 4);
     lane.out += EntryCount(e);
@@ -426,7 +466,7 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
     while (group[k].state != WalkMachine::k_root_state && StepWindow(group[k], ends[k], tables)) {
     }
     if (group[k].state != WalkMachine::k_root_state) return;
-    l[k] = {BitPosition(base, group[k].in, group[k].bitcount), group[k].out};
+    l[k] = {BitPosition(base, group[k].in, group[k].bitcount), group[k].out, group[k].out_end};
     limits[k] = LoadLimit(base, ends[k]);
   }
   const std::uint64_t block_limit = LoadLimit(base, block_end);
@@ -455,6 +495,7 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
       for (int k = 0; k < k_lanes_per_part; ++k) {
         const std::uint64_t e = root[bits[k] >> (64 - k_window_bits)];
         const std::uint32_t reached = EntryBytes(e);
+        assert(l[k].out_end.Holds(l[k].out, k_max_bytes_per_window));
         std::memcpy(l[k].out, &reached, 4);
         l[k].out += EntryCount(e);
         bits[k] <<= EntryConsumed(e);
@@ -468,6 +509,7 @@ inline void Decoder::RunLockstepBody(Lane* group, const std::uint8_t* const* end
             stopped_state[k] = walk_state;
             stopped_at[k] = l[k];
             l[k].out = scratch.data();
+            l[k].out_end = RoomEnd(scratch.data() + scratch.size());
             limits[k] = 0;
           }
         }

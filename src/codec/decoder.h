@@ -27,7 +27,9 @@
 
 #include "codec/byte_sink.h"
 #include "codec/cpu_features.h"
+#include "codec/lane_rooms.h"
 #include "codec/raw_buffer.h"
+#include "codec/room_end.h"
 #include "codec/walk_machine.h"
 #include "codec/window_table.h"
 #include "codec/worker.h"
@@ -37,8 +39,12 @@ namespace huffman {
 class Decoder {
  public:
   // Large blocks are shared among `workers`' threads; with `bmi2`, the loops
-  // built for processors with BMI2 run (cpu_features.h).
-  Decoder(const DictionaryTable& table, WorkerSet& workers, bool bmi2 = false);
+  // built for processors with BMI2 run (cpu_features.h).  Made once, Reset
+  // for each file: its window tables, lane rooms and checkpoints serve them
+  // all.
+  Decoder(WorkerSet& workers, bool bmi2, BufferArena* arena);
+  // Starts on a file of dictionary `table`, at the walk's root state.
+  void Reset(const DictionaryTable& table);
   Decoder(const Decoder&) = delete;
   Decoder& operator=(const Decoder&) = delete;
 
@@ -57,6 +63,8 @@ class Decoder {
     std::uint64_t bitbuf = 0;          // pending bits, the next one in bit 63
     std::uint64_t bitcount = 0;        // how many of them are valid, modulo 64
     std::uint8_t* out = nullptr;       // where the next byte reached goes
+    // The end of the room `out` is in, for the debug build's asserts.
+    [[no_unique_address]] RoomEnd out_end;
     int state = WalkMachine::k_root_state;
     const std::uint64_t* table = nullptr;  // the window table of `state`
   };
@@ -74,7 +82,9 @@ class Decoder {
   void RunLaneGroup(const std::uint8_t* base, int first_lane, int lane_count);
   // Where `lane` notes its checkpoints.
   Checkpoint* CheckpointsOf(int lane);
-  // Output of the joined decode taken from one lane's buffer.
+  // Where lane `lane` (1 and on) writes.
+  Room RoomOf(int lane) const { return rooms.At(static_cast<std::size_t>(lane - 1)); }
+  // Output of the joined decode taken from one lane's room.
   struct Segment {
     std::span<const std::uint8_t> bytes;
     int lane = 0;
@@ -109,22 +119,22 @@ class Decoder {
   int state = WalkMachine::k_root_state;
   WorkerSet& workers;
   bool use_bmi2;
+  // Where the window tables, lane rooms and checkpoints come from.
+  BufferArena* buffers;
 
   // The block's lanes, where they start, what the guessing ones reached, and
   // where they stood at the root.
   std::array<Lane, k_max_lanes> lanes;
   std::array<const std::uint8_t*, k_max_lanes + 1> cuts{};
-  // Where each lane's output goes, in one allocation for all the lanes,
-  // placed for blocks of up to `placed_bytes` in `placed_lanes` lanes.
-  RawBuffer lane_space;
-  int placed_lanes = 0;
-  std::size_t placed_bytes = 0;
-  std::array<std::uint8_t*, k_max_lanes> lane_out{};
+  // Where each lane but the first writes (the first writes into the
+  // sink), sized in DecodeLanes.
+  LaneRooms rooms;
   // Which thread decoded each part of the block.
   PartOwners part_owners;
-  // Each lane's checkpoints, in places made with the lanes' room: as many
-  // as a lane may note, for each lane.
-  PageArray<Checkpoint> checkpoint_space;
+  // Each lane's checkpoints: as many as a lane may note, for each of
+  // `checkpoints_made` / k_checkpoint_places lanes.
+  ArenaArray<Checkpoint> checkpoint_space;
+  std::size_t checkpoints_made = 0;
   std::array<int, k_max_lanes> checkpoint_counts{};
 };
 

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "codec/memory_pages.h"
+#include "platform/large_buffer.h"
 
 namespace huffman {
 
@@ -83,10 +83,14 @@ static_assert(64 % k_long_piece_bits == 0 && k_carried_bits + k_long_piece_bits 
 
 }  // namespace
 
-Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers, bool bmi2)
-    : codes(code_table), use_bmi2(bmi2) {
+void Encoder::Prepare(const CodeTable& code_table, const Census& census, WorkerSet* workers, bool bmi2) {
+  codes = &code_table;
+  use_bmi2 = bmi2;
+  entries.fill(0);
+  pairs_per_flush = 0;
+  max_length = 0;
   for (int value = 0; value < k_alphabet; ++value) {
-    const Code& code = codes[value];
+    const Code& code = code_table[value];
     max_length = std::max(max_length, code.length);
     if (code.length == 0) {
       entries[value] = k_unknown_flag | 1;
@@ -96,17 +100,19 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* w
     }
   }
   if (census.TotalBytes() < k_pair_table_source_bytes || max_length > k_entry_code_bits) return;
-  pairs_per_flush = ChoosePairsPerFlush(codes, census);
-  if (pairs_per_flush == 0) return;
-  const auto limit = static_cast<std::uint64_t>(MaxLengthForFlush(pairs_per_flush));
+  const int chosen = ChoosePairsPerFlush(code_table, census);
+  if (chosen == 0) return;
+  const auto limit = static_cast<std::uint64_t>(MaxLengthForFlush(chosen));
   // Every entry is written below, a part of the pairs' second bytes on each
-  // thread (the table is half a megabyte; the coding waits for it).
-  pair_entries = MakePageArray<std::uint64_t>(k_alphabet * k_alphabet);
+  // thread (the table is half a megabyte; the coding waits for it).  The
+  // table is made once and serves every file after.
+  const bool made = !pair_entries;
+  if (made) pair_entries = MakeArenaArray<std::uint64_t>(buffers, k_alphabet * k_alphabet);
   const unsigned parts = workers != nullptr ? workers->PartsFor(k_alphabet * k_alphabet * sizeof(std::uint64_t)) : 1;
   const auto fill = [&](unsigned part) {
     const auto begin = static_cast<int>(k_alphabet * part / parts);
     const auto end = static_cast<int>(k_alphabet * (part + 1) / parts);
-    PrefaultPages(&pair_entries[PairAt(0, begin)], (end - begin) * k_alphabet * sizeof(std::uint64_t));
+    if (made) PrefillLargeBuffer(&pair_entries[PairAt(0, begin)], (end - begin) * k_alphabet * sizeof(std::uint64_t));
     for (int second = begin; second < end; ++second) {
       for (int first = 0; first < k_alphabet; ++first) {
         const std::uint64_t a = entries[first];
@@ -127,6 +133,7 @@ Encoder::Encoder(const CodeTable& code_table, const Census& census, WorkerSet* w
   } else {
     workers->Run(parts, fill);
   }
+  pairs_per_flush = chosen;
 }
 
 bool Encoder::Encode(std::span<const std::uint8_t> source, BitWriter& writer) const {
@@ -159,7 +166,8 @@ class Encoder::Emitter {
   explicit Emitter(const BitCursor& c)
       : out(c.out),
         count(static_cast<std::uint64_t>(c.writing_remain)),
-        pending(count == 0 ? 0 : c.writing_bufor >> (64 - count)) {}
+        pending(count == 0 ? 0 : c.writing_bufor >> (64 - count)),
+        out_end(c.out_end) {}
 
   // Adds an entry's code.
   void Add(std::uint64_t e) {
@@ -169,6 +177,7 @@ class Encoder::Emitter {
   // Writes the whole bytes; a code was added since the last flush, so at
   // least one bit is pending.
   void Flush() {
+    assert(out_end.Holds(out, 8));
     const std::uint64_t valid = count & k_entry_length_mask;
     StoreBigEndian64(out, pending << (64 - valid));
     out += valid >> 3;
@@ -191,6 +200,7 @@ class Encoder::Emitter {
   std::uint8_t* out;
   std::uint64_t count;
   std::uint64_t pending;
+  [[no_unique_address]] RoomEnd out_end;  // of the room borrowed
   std::uint64_t unknown = 0;
 };
 
@@ -261,7 +271,7 @@ bool Encoder::EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer
     const std::size_t length = std::min(k_encode_chunk, source.size() - start);
     BitCursor c = writer.Borrow(length * static_cast<std::size_t>(max_length) / 8 + 8);
     for (const std::uint8_t byte : source.subspan(start, length)) {
-      const Code& code = codes[byte];
+      const Code& code = (*codes)[byte];
       all_known &= code.length != 0;
       for (int piece = 0; piece < code.length; piece += k_long_piece_bits) {
         const int count = std::min(code.length - piece, k_long_piece_bits);

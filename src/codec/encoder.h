@@ -13,10 +13,10 @@
 #include <span>
 
 #include "codec/bit_writer.h"
+#include "codec/buffer_arena.h"
 #include "codec/census.h"
 #include "codec/code_table.h"
 #include "codec/cpu_features.h"
-#include "codec/memory_pages.h"
 #include "codec/worker.h"
 
 namespace huffman {
@@ -27,11 +27,21 @@ namespace huffman {
 // sources) take a slower path.
 class Encoder {
  public:
+  // An encoder made once, Prepared for each file: its pair table, from
+  // `arena`, serves them all.
+  explicit Encoder(BufferArena* arena) : buffers(arena) {}
+  Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr, bool bmi2 = false) {
+    Prepare(code_table, census, workers, bmi2);
+  }
+  Encoder(const Encoder&) = delete;
+  Encoder& operator=(const Encoder&) = delete;
+
+  // Codes with `code_table` from here on, which must outlive the coding.
   // `census` is the whole source's: a large source pays for a table of byte
   // pairs, and its counts choose how many pairs go per flush.  The table is
   // made on `workers`' threads where given.  With `bmi2`, the loops built
   // for processors with BMI2 run (cpu_features.h).
-  Encoder(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr, bool bmi2 = false);
+  void Prepare(const CodeTable& code_table, const Census& census, WorkerSet* workers = nullptr, bool bmi2 = false);
 
   // Appends the codes of `source` to `writer`.  Returns false if a byte had
   // no code: the source is not what the census saw.  Safe to call from two
@@ -55,13 +65,14 @@ class Encoder {
   HUFFMAN_TARGET_BMI2 bool EncodePairsBmi2(std::span<const std::uint8_t> source, BitWriter& writer) const;
   bool EncodeLong(std::span<const std::uint8_t> source, BitWriter& writer) const;
 
-  const CodeTable& codes;
+  const CodeTable* codes = nullptr;
   std::array<std::uint64_t, k_alphabet> entries{};
   // Two bytes' codes in one entry, indexed by the pair as a little-endian
   // 16-bit number; pairs over the flush limit are only flagged.
-  PageArray<std::uint64_t> pair_entries;
+  BufferArena* buffers = nullptr;
+  ArenaArray<std::uint64_t> pair_entries;
   int pairs_per_flush = 0;  // 0: no pair table
-  bool use_bmi2;
+  bool use_bmi2 = false;
   int max_length = 0;
 };
 

@@ -8,29 +8,76 @@
 #include <cerrno>
 #include <functional>
 #include <memory>
+#include <new>
 #include <optional>
 
 #include "codec/bit_writer.h"
 #include "codec/block_source.h"
+#include "codec/buffer_arena.h"
 #include "codec/byte_sink.h"
 #include "codec/census.h"
 #include "codec/check_trailer.h"
 #include "codec/checked_file.h"
 #include "codec/checksum.h"
+#include "codec/compress_passes.h"
 #include "codec/cpu_features.h"
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 #include "codec/format.h"
 #include "codec/format_check.h"
-#include "codec/positional_passes.h"
 #include "codec/span_restore.h"
 #include "codec/split_work.h"
 #include "codec/tree.h"
 #include "codec/worker.h"
+#include "platform/processors.h"
 
 namespace huffman {
 
+// What a Codec owns, made once and used by every operation, one at a time:
+// its threads, and the objects that hold its large buffers, all of which
+// come from its arena (declared first, so that it goes last).
+struct CodecState {
+  explicit CodecState(const CodecSettings& settings)
+      : threads(std::clamp(settings.threads == 0 ? AvailableProcessors() : settings.threads, 1U, k_max_threads)),
+        bmi2(settings.allow_bmi2 && ProcessorHasBmi2()),
+        workers(threads),
+        decoder(workers, bmi2, &arena) {}
+
+  const unsigned threads;
+  const bool bmi2;
+  BufferArena arena;
+  WorkerSet workers;
+  BlockSource blocks{workers, &arena};
+  ByteSink sink{workers, &arena};
+  SplitWork split{workers, &arena};
+  Encoder encoder{&arena};
+  Decoder decoder;
+  SpanRestore spans{workers, sink, &arena, bmi2};  // checked files read at offsets
+  ArenaArray<CensusPieces> census_pieces = MakeArenaArray<CensusPieces>(&arena, 1);
+  PartOwners census_owners;
+};
+
 namespace {
+
+// Every operation leaves the input and the output it was given, whichever
+// way it returns: a read or write still handed on is made first, so that the
+// next operation starts with nothing of this one's left on the threads.
+// What such a task throws then is dropped: the operation is ending, and
+// only one that fails (memory running out) leaves a task to run here.
+class OperationEnd {
+ public:
+  explicit OperationEnd(CodecState& codec) : state(codec) {}
+  ~OperationEnd() {
+    state.blocks.Close();
+    state.sink.Close();
+    state.workers.SettleQuietly();
+  }
+  OperationEnd(const OperationEnd&) = delete;
+  OperationEnd& operator=(const OperationEnd&) = delete;
+
+ private:
+  CodecState& state;
+};
 
 // Reports progress in input bytes; a no-op without a callback.
 class ProgressCounter {
@@ -45,46 +92,6 @@ class ProgressCounter {
   const ProgressFn& report;
   std::uint64_t total;
   std::uint64_t done = 0;
-};
-
-// The census pass over blocks read in order.
-PassStatus CountBlocks(BlockSource& source, SplitWork& split, Census& census,
-                       const std::function<void(std::uint64_t)>& done) {
-  for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    split.Count(census, block);
-    done(block.size());
-  }
-  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
-  return {};
-}
-
-// The coding pass over the same blocks read again from the start; with
-// `marks`, noting the spans.
-PassStatus CodeBlocks(BlockSource& source, std::uint64_t length, SplitWork& split, const Encoder& encoder,
-                      BitWriter& writer, bool& all_known, const std::function<void(std::uint64_t)>& done,
-                      const SpanMarks* marks) {
-  if (!source.Rewind()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
-  std::uint64_t coded_bytes = 0;
-  for (auto block = source.Next(); !block.empty(); block = source.Next()) {
-    SpanMarks block_marks;
-    if (marks != nullptr) {
-      block_marks = *marks;
-      block_marks.block_offset = coded_bytes;
-    }
-    all_known &= split.Encode(encoder, block, writer, marks != nullptr ? &block_marks : nullptr);
-    coded_bytes += block.size();
-    done(block.size());
-  }
-  if (source.Failed()) return {.status = CodecStatus::read_failed, .system_error = source.Error()};
-  if (coded_bytes != length) return {.status = CodecStatus::source_changed};
-  return {};
-}
-
-// Where a compression reads its source: blocks in order, twice, or reads at
-// offsets of their own.
-struct SourceAccess {
-  BlockSource* blocks = nullptr;
-  const Source* at_offsets = nullptr;
 };
 
 // Emits `code`'s bits, root first.
@@ -106,17 +113,18 @@ BareReason BareReasonFor(const Census& census, const CompressOptions& options) {
   return BareReason::none;
 }
 
-// `workers` also read the source's blocks ahead where it is a stream.
-CompressResult CompressFrom(const SourceAccess& access, WorkerSet& workers, bool bmi2, std::uint64_t size_ahead,
-                            std::ostream& compressed, const ProgressFn& progress, const CompressOptions& options) {
+CompressResult CompressFrom(CodecState& codec, Source& source, std::ostream& compressed, const ProgressFn& progress,
+                            const CompressOptions& options) {
+  const OperationEnd end(codec);
+  BlockSource& blocks = codec.blocks;
+  blocks.Open(source, k_compress_block_bytes, true);
   CompressResult result;
-  ProgressCounter counter(progress, progress ? 2 * size_ahead : 0);
+  ProgressCounter counter(progress, progress ? 2 * blocks.SizeAhead() : 0);
   const auto done = [&counter](std::uint64_t bytes) { counter.Add(bytes); };
-  SplitWork split(workers);
 
   Census census;
-  const PassStatus counted = access.at_offsets != nullptr ? CountAtOffsets(*access.at_offsets, workers, census, done)
-                                                          : CountBlocks(*access.blocks, split, census, done);
+  const PassStatus counted =
+      CountPass(blocks, codec.workers, codec.census_pieces[0], codec.census_owners, census, done);
   if (counted.status != CodecStatus::ok) return {.status = counted.status, .system_error = counted.system_error};
   result.source_bytes = census.TotalBytes();
   result.count_chars = census.DistinctValues();
@@ -136,16 +144,16 @@ CompressResult CompressFrom(const SourceAccess& access, WorkerSet& workers, bool
     if (!compressed) return {.status = CodecStatus::write_failed, .system_error = errno};
     result.dictionary_bytes = dictionary.size();
 
-    ByteSink sink(compressed, workers);
+    ByteSink& sink = codec.sink;
+    sink.Open(compressed);
     BitWriter writer(sink);
-    Encoder encoder(plan.codes, census, &workers, bmi2);
+    Encoder& encoder = codec.encoder;
+    encoder.Prepare(plan.codes, census, &codec.workers, codec.bmi2);
     bool all_known = true;
     const SpanMarks marks{.bit_offsets = result.checked ? &span_offsets : nullptr, .checksums = &span_sums};
     const SpanMarks* const noted = sums_wanted ? &marks : nullptr;
     const PassStatus coded =
-        access.at_offsets != nullptr
-            ? CodeAtOffsets(*access.at_offsets, census.TotalBytes(), split, encoder, writer, all_known, done, noted)
-            : CodeBlocks(*access.blocks, census.TotalBytes(), split, encoder, writer, all_known, done, noted);
+        CodePass(blocks, census.TotalBytes(), codec.split, encoder, writer, all_known, done, noted);
     if (coded.status == CodecStatus::read_failed) return {.status = coded.status, .system_error = coded.system_error};
     // The dictionary and the padding are those of the census's counts; a
     // source that coded to other bits the second time must not be reported
@@ -240,11 +248,13 @@ class KeptTail {
   std::uint64_t start = 0;
 };
 
-// `workers` also read `compressed`'s blocks ahead where it is a stream.
-Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostream& restored,
-                       const ProgressFn& progress, const DecompressOptions& options) {
+// Restores `source` on the codec's threads, which also read its blocks ahead.
+Restore DecompressFrom(CodecState& codec, Source& source, std::ostream& restored, const ProgressFn& progress,
+                       const DecompressOptions& options) {
+  const OperationEnd end(codec);
   const bool check_format = options.check_format;
-  BlockSource compressed(source, k_decompress_block_bytes, workers);
+  BlockSource& compressed = codec.blocks;
+  compressed.Open(source, k_decompress_block_bytes, false);
   Restore restore;
   DecompressResult& result = restore.result;
   auto refuse = [&restore](DecompressResult failure) {
@@ -253,7 +263,7 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   };
   // The input's size where it can tell it (0 for a pipe): the bytes where
   // check data may lie are then known before they are read.
-  const std::uint64_t size_ahead = source.Size().value_or(0);
+  const std::uint64_t size_ahead = compressed.SizeAhead();
   ProgressCounter counter(progress, progress ? size_ahead : 0);
 
   // A block holds any whole dictionary; only a file that ends inside its
@@ -262,7 +272,7 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   // A full block decoded short of its last byte is still large enough to be
   // shared among the threads.
   static_assert(k_decompress_block_bytes - 1 >= k_large_block_bytes);
-  auto block = compressed.Next();
+  auto block = compressed.Next(k_decompress_block_bytes).bytes;
   DictionaryTable& table = restore.table;
   const std::size_t dictionary_bytes = ReadDictionary(block, table);
   if (compressed.Failed()) return refuse({.status = CodecStatus::read_failed, .system_error = compressed.Error()});
@@ -283,8 +293,10 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   }
   block = block.subspan(dictionary_bytes);
 
-  Decoder decoder(table, workers, bmi2);
-  ByteSink sink(restored, workers, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
+  Decoder& decoder = codec.decoder;
+  decoder.Reset(table);
+  ByteSink& sink = codec.sink;
+  sink.Open(restored, Decoder::MaxRestoredBytes(k_decompress_block_bytes));
   // The restored bytes' span checksums, made as they are written out.
   std::optional<SpanChecksums> sums;
   if (checked.marked || options.restored_checksum) {
@@ -299,7 +311,7 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   // last code to end in the last byte. The last byte of each block is
   // decoded on its own to tell.
   bool last_byte_ends_code = false;
-  for (; !block.empty(); block = compressed.Next()) {
+  for (; !block.empty(); block = compressed.Next(k_decompress_block_bytes).bytes) {
     if (check_format) {
       if (block.size() > 1) decoder.Decode(block.first(block.size() - 1), sink);
       const std::uint64_t before = sink.BytesCommitted();
@@ -349,6 +361,28 @@ Restore DecompressFrom(Source& source, WorkerSet& workers, bool bmi2, std::ostre
   return restore;
 }
 
+// Restores a checked file read at offsets span by span (span_restore.h),
+// leaving the input and output as every operation does; nothing if the
+// file is not one that restore takes.
+std::optional<Restore> RestoreSpans(CodecState& codec, Source& source, std::ostream* restored,
+                                    const ProgressFn& progress) {
+  const OperationEnd end(codec);
+  return codec.spans.Run(source, restored, progress);
+}
+
+// The result of an operation whose memory ran out.  A part on a helper
+// thread that could not allocate is thrown again on this one once the
+// helpers are out of the job (worker.h); each operation below catches
+// std::bad_alloc (a function-try-block, the operation's input and output
+// left by then: OperationEnd) and returns this.  Anything else thrown is a
+// fault, not an outcome, and goes on up.
+template <typename Result>
+Result OutOfMemory() {
+  Result result;
+  result.status = CodecStatus::out_of_memory;
+  return result;
+}
+
 // Takes every byte and keeps none: a test decodes into it.
 class DiscardBuffer final : public std::streambuf {
  protected:
@@ -358,48 +392,32 @@ class DiscardBuffer final : public std::streambuf {
 
 }  // namespace
 
-// What a Codec owns.
-struct CodecState {
-  unsigned threads = 1;
-  bool bmi2 = false;
-};
-
-Codec::Codec(const CodecSettings& settings) : state(std::make_unique<CodecState>()) {
-  state->threads = std::clamp(settings.threads == 0 ? AvailableCores() : settings.threads, 1U, k_max_threads);
-  state->bmi2 = settings.allow_bmi2 && ProcessorHasBmi2();
-}
+Codec::Codec(const CodecSettings& settings) : state(std::make_unique<CodecState>(settings)) {}
 
 Codec::~Codec() = default;
 
 unsigned Codec::Threads() const { return state->threads; }
 
 CompressResult Codec::Compress(Source& source, std::ostream& compressed, const ProgressFn& progress,
-                               const CompressOptions& options) {
-  WorkerSet workers(state->threads);
-  const std::uint64_t size_ahead = progress ? source.Size().value_or(0) : 0;
-  if (source.ReadsAtOffsets() && source.Held().data() == nullptr) {
-    return CompressFrom({.at_offsets = &source}, workers, state->bmi2, size_ahead, compressed, progress, options);
-  }
-  BlockSource blocks(source, k_compress_block_bytes, workers);
-  return CompressFrom({.blocks = &blocks}, workers, state->bmi2, size_ahead, compressed, progress, options);
+                               const CompressOptions& options) try {
+  return CompressFrom(*state, source, compressed, progress, options);
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<CompressResult>();
 }
 
 DecompressResult Codec::Decompress(Source& compressed, std::ostream& restored, const ProgressFn& progress,
-                                   const DecompressOptions& options) {
-  WorkerSet workers(state->threads);
-  if (std::optional<Restore> spans = RestoreSpans(compressed, workers, state->bmi2, &restored, progress)) {
-    return spans->result;
-  }
-  return DecompressFrom(compressed, workers, state->bmi2, restored, progress, options).result;
+                                   const DecompressOptions& options) try {
+  if (std::optional<Restore> spans = RestoreSpans(*state, compressed, &restored, progress)) return spans->result;
+  return DecompressFrom(*state, compressed, restored, progress, options).result;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<DecompressResult>();
 }
 
-TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
-  WorkerSet workers(state->threads);
+TestResult Codec::Test(Source& compressed, const ProgressFn& progress) try {
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
-  std::optional<Restore> spans = RestoreSpans(compressed, workers, state->bmi2, nullptr, progress);
-  const Restore restore =
-      spans ? std::move(*spans) : DecompressFrom(compressed, workers, state->bmi2, nowhere, progress, {});
+  std::optional<Restore> spans = RestoreSpans(*state, compressed, nullptr, progress);
+  const Restore restore = spans ? std::move(*spans) : DecompressFrom(*state, compressed, nowhere, progress, {});
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,
@@ -420,6 +438,8 @@ TestResult Codec::Test(Source& compressed, const ProgressFn& progress) {
   result.leaves = CountLeaves(restore.table);
   result.codes = ListCodes(restore.table);
   return result;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<TestResult>();
 }
 
 ChecksumResult ChecksumStream(std::istream& source) {
@@ -435,7 +455,7 @@ ChecksumResult ChecksumStream(std::istream& source) {
   return result;
 }
 
-Summary Codec::Summarize(Source& compressed) {
+Summary Codec::Summarize(Source& compressed) try {
   const CheckData data = ReadCheckData(compressed);
   Summary summary{.status = data.status,
                   .system_error = data.system_error,
@@ -452,6 +472,8 @@ Summary Codec::Summarize(Source& compressed) {
   summary.leaves = CountLeaves(data.table);
   summary.codes = ListCodes(data.table);
   return summary;
+} catch (const std::bad_alloc&) {
+  return OutOfMemory<Summary>();
 }
 
 }  // namespace huffman

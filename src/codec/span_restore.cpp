@@ -4,9 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "codec/byte_sink.h"
 #include "codec/checksum.h"
-#include "codec/raw_buffer.h"
 #include "codec/span_decoder.h"
 #include "codec/walk_machine.h"
 
@@ -84,8 +82,7 @@ class SpanLayout {
 
 }  // namespace
 
-std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
-                                    const ProgressFn& progress) {
+std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restored, const ProgressFn& progress) {
   CheckData data = ReadCheckData(compressed);
   if (!data.checked) return std::nullopt;
   const Trailer& trailer = data.trailer;
@@ -125,16 +122,12 @@ std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool
   }
   // The payload where the source holds it, else read a group at a time.
   const std::span<const std::uint8_t> held = compressed.Held();
-  std::array<RawBuffer, 2> payloads;  // a group's, and the next one's, read beside its decoding
   if (held.empty()) {
-    for (RawBuffer& payload : payloads) payload = RawBuffer(static_cast<std::size_t>(most_payload_bytes));
+    for (RawBuffer& payload : payloads) payload.Reserve(static_cast<std::size_t>(most_payload_bytes), arena);
   }
-  struct Read {
-    std::int64_t got = 0;
-    int error = 0;
-  };
-  std::array<Read, 2> reads;
-  const auto read_group = [&](const Group& group, std::size_t slot) {
+  // A group's read, on whichever thread takes it: what it uses outlives
+  // this call, for a read still handed on when it ends.
+  const auto read_group = [this, &compressed, dictionary_bytes](const Group& group, std::size_t slot) {
     const std::span<std::uint8_t> into(payloads[slot].data(), group.end_byte - group.first_byte);
     reads[slot].error = 0;
     reads[slot].got = compressed.ReadAt(dictionary_bytes + group.first_byte, into, reads[slot].error);
@@ -145,12 +138,10 @@ std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool
     return {payloads[slot].data(), bytes};
   };
 
-  std::optional<ByteSink> sink;
-  RawBuffer unwritten;  // where a test decodes a group
   if (restored != nullptr) {
-    sink.emplace(*restored, workers, most_out_bytes);
+    sink.Open(*restored, most_out_bytes);
   } else {
-    unwritten = RawBuffer(most_out_bytes);
+    unwritten.Reserve(most_out_bytes, arena);
   }
   std::vector<std::uint64_t> sums(usable);
   std::vector<SpanTask> tasks(group_spans);
@@ -175,8 +166,8 @@ std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool
       return restore;
     }
     const Group next = layout.GroupFrom(group.first + group.count, group_spans, usable);
-    if (next.count > 0 && held.empty()) workers.Beside([&read_group, next, slot] { read_group(next, 1 - slot); });
-    std::uint8_t* const out = sink ? sink->Reserve(group.out_bytes) : unwritten.data();
+    if (next.count > 0 && held.empty()) workers.Beside([read_group, next, slot] { read_group(next, 1 - slot); });
+    std::uint8_t* const out = restored != nullptr ? sink.Reserve(group.out_bytes) : unwritten.data();
     const std::span<const std::uint8_t> payload = payload_of(group, slot);
     const std::uint64_t base_bit = group.first_byte * 8;
     for (std::size_t j = 0; j < group.count; ++j) {
@@ -209,9 +200,9 @@ std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool
       damaged = group.first + first_broken;
       break;
     }
-    if (sink) {
-      sink->Commit(out + group.out_bytes);
-      if (sink->Failed()) break;
+    if (restored != nullptr) {
+      sink.Commit(out + group.out_bytes);
+      if (sink.Failed()) break;
     }
     codes_end = base_bit + outcomes[group.count - 1].end_bit;
     verified_bytes += group.out_bytes;
@@ -222,10 +213,10 @@ std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool
     slot = 1 - slot;
   }
   workers.Settle();
-  if (sink) {
-    sink->Flush();
-    if (sink->Failed()) {
-      restore.result = {.status = CodecStatus::write_failed, .system_error = sink->Error()};
+  if (restored != nullptr) {
+    sink.Flush();
+    if (sink.Failed()) {
+      restore.result = {.status = CodecStatus::write_failed, .system_error = sink.Error()};
       return restore;
     }
   }

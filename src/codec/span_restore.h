@@ -13,20 +13,50 @@
 #error "codec/span_restore.h is private to the codec: include <huffman/codec.h>"
 #endif
 
+#include <array>
 #include <optional>
 #include <ostream>
 
+#include "codec/buffer_arena.h"
+#include "codec/byte_sink.h"
 #include "codec/checked_file.h"
+#include "codec/raw_buffer.h"
 #include "codec/worker.h"
 #include "huffman/codec.h"
 
 namespace huffman {
 
-// Restores `compressed` to `restored` (none: decodes and verifies it,
-// writing nothing) on `workers`' threads, with the BMI2 loops if `bmi2`;
-// nothing if it is not a file this restore takes.  Output stops before the
-// first damaged group of spans.
-std::optional<Restore> RestoreSpans(Source& compressed, WorkerSet& workers, bool bmi2, std::ostream* restored,
-                                    const ProgressFn& progress);
+// Part of a Codec: its threads, its sink and its arena serve every file, and
+// the payload buffers it reads into are kept from file to file.
+class SpanRestore {
+ public:
+  // On `workers`' threads, writing through `sink`, buffers from `arena`,
+  // with the BMI2 loops if `bmi2`.
+  SpanRestore(WorkerSet& workers, ByteSink& sink, BufferArena* arena, bool bmi2)
+      : workers(workers), sink(sink), arena(arena), bmi2(bmi2) {}
+
+  // Restores `compressed` to `restored` (none: decodes and verifies it,
+  // writing nothing); nothing if it is not a file this restore takes.
+  // Output stops before the first damaged group of spans.  The caller
+  // leaves the sink and the threads once it returns (a read or write still
+  // handed on), as after any operation.
+  std::optional<Restore> Run(Source& compressed, std::ostream* restored, const ProgressFn& progress);
+
+ private:
+  WorkerSet& workers;
+  ByteSink& sink;
+  BufferArena* arena;
+  bool bmi2;
+  // A group's payload and the next one's, read beside its decoding, and
+  // where a test decodes a group.
+  std::array<RawBuffer, 2> payloads;
+  RawBuffer unwritten;
+  // What each payload's read found.
+  struct Read {
+    std::int64_t got = 0;
+    int error = 0;
+  };
+  std::array<Read, 2> reads;
+};
 
 }  // namespace huffman

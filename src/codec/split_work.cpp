@@ -51,35 +51,15 @@ bool EncodeNotingSpans(const Encoder& encoder, std::span<const std::uint8_t> par
 
 }  // namespace
 
-void SplitWork::Count(Census& census, std::span<const std::uint8_t> block) {
-  const unsigned pieces = workers.PartsFor(block.size());
-  if (pieces == 1) {
-    census.Add(block);
-    return;
-  }
-  std::array<Histogram, k_max_parts> counts;
-  workers.Run(pieces, [&](unsigned piece) { counts[piece] = CountBytes(Piece(block, piece, pieces)); });
-  for (unsigned piece = 0; piece < pieces; ++piece) census.AddCounted(Piece(block, piece, pieces), counts[piece]);
-}
-
 bool SplitWork::Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer,
-                       const SpanMarks* marks) {
+                       const PieceFill& read, const SpanMarks* marks) {
   const unsigned pieces = workers.PartsFor(block.size());
-  if (pieces > 1) return EncodePieces(encoder, block, pieces, writer, nullptr, marks);
+  if (pieces > 1) return EncodePieces(encoder, block, pieces, writer, read, marks);
+  // One piece: read and coded here, and its spans' checksums made as it is.
+  if (!read(0, block)) return false;
   if (marks == nullptr) return encoder.Encode(block, writer);
   assert(marks->block_offset % k_span_bytes == 0);
   return EncodeNotingSpans(encoder, block, marks->block_offset, writer, marks->bit_offsets, marks->checksums);
-}
-
-bool SplitWork::ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer,
-                              const PieceRead& read, const SpanMarks* marks) {
-  const unsigned pieces = workers.PartsFor(block.size());
-  if (pieces == 1) return read(0, block) && Encode(encoder, block, writer, marks);
-  const std::function<bool(unsigned)> read_piece = [block, pieces, &read](unsigned piece) {
-    const auto part = Piece(block, piece, pieces);
-    return read(piece, block.subspan(static_cast<std::size_t>(part.data() - block.data()), part.size()));
-  };
-  return EncodePieces(encoder, block, pieces, writer, &read_piece, marks);
 }
 
 void SplitWork::AddSpanChecksums(std::span<const std::uint8_t> block, const SpanMarks& marks) {
@@ -100,10 +80,9 @@ void SplitWork::AddSpanChecksums(std::span<const std::uint8_t> block, const Span
 }
 
 bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces,
-                             BitWriter& writer, const std::function<bool(unsigned piece)>* read,
-                             const SpanMarks* marks) {
+                             BitWriter& writer, const PieceFill& read, const SpanMarks* marks) {
   const bool note_spans = marks != nullptr && marks->bit_offsets != nullptr;
-  while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>());
+  while (outputs.size() < pieces) outputs.push_back(std::make_unique<PieceOutput>(arena));
   std::array<bool, k_max_parts> known{};
   std::array<bool, k_max_parts> unread{};
   // Each piece best on the thread that coded it in the block before, whose
@@ -111,11 +90,11 @@ bool SplitWork::EncodePieces(const Encoder& encoder, std::span<const std::uint8_
   workers.RunOwned(
       pieces,
       [&](unsigned piece) {
-        if (read != nullptr && !(*read)(piece)) {
+        const auto part = Piece(block, piece, pieces);
+        if (!read(piece, part)) {
           unread[piece] = true;
           return;
         }
-        const auto part = Piece(block, piece, pieces);
         PieceOutput& output = *outputs[piece];
         output.sink.Clear();
         output.writer.Reset();
@@ -210,10 +189,12 @@ void SplitWork::AppendPieces(unsigned pieces, BitWriter& writer) {
     const auto bytes = output.sink.Kept();
     assert(output.bits > 8);
     const int head_bits = (8 - pending_bits) % 8;
+    assert(c.out_end.Holds(out, 1));
     if (pending_bits > 0) *out++ = static_cast<std::uint8_t>(pending | BitsAt(bytes, 0, head_bits) >> pending_bits);
     output.copy_to = out;
     output.copy_shift = head_bits;
     output.copy_bytes = (output.bits - static_cast<std::uint64_t>(head_bits)) / 8;
+    assert(c.out_end.Holds(output.copy_to, output.copy_bytes));
     out += output.copy_bytes;
     const std::uint64_t tail_at = static_cast<std::uint64_t>(head_bits) + 8 * output.copy_bytes;
     pending_bits = static_cast<int>(output.bits - tail_at);

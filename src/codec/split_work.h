@@ -1,7 +1,6 @@
-// A large block's work shared among the operation's threads: the block is
+// A large block's coding shared among the operation's threads: the block is
 // cut into pieces (WorkerSet::PartsFor), which the threads take in turn.
-// Counting merges the pieces' histograms in order; coding writes each
-// piece's codes to a buffer of its own, which is then copied, again on the
+// Each piece's codes go to a buffer of its own, which is then copied, again on the
 // threads, to the bit where the codes before it end: a part never writes to
 // the operation's output, whose full buffers the threads write out beside
 // the coding (byte_sink.h).  The result is exactly
@@ -20,7 +19,6 @@
 
 #include "codec/bit_writer.h"
 #include "codec/byte_sink.h"
-#include "codec/census.h"
 #include "codec/encoder.h"
 #include "codec/worker.h"
 
@@ -37,27 +35,24 @@ struct SpanMarks {
 
 class SplitWork {
  public:
-  explicit SplitWork(WorkerSet& set) : workers(set) {}
+  // The pieces' own outputs come from `buffers`.
+  SplitWork(WorkerSet& set, BufferArena* buffers) : workers(set), arena(buffers) {}
 
-  // As Census::Add.
-  void Count(Census& census, std::span<const std::uint8_t> block);
-  // As Encoder::Encode; with `marks`, noting the block's spans.
-  bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer,
+  // As Encoder::Encode; with `marks`, noting the block's spans.  First
+  // `read(index, piece)` makes piece `index` of `block` (k_max_parts at
+  // most) ready, on the thread that then codes it, from the cache it was
+  // read into (BlockSource::ReadPiece).  A piece whose read returns false is
+  // not coded, and nothing of the block is then written; the caller learns
+  // why from its reads.
+  using PieceFill = std::function<bool(unsigned index, std::span<const std::uint8_t> piece)>;
+  bool Encode(const Encoder& encoder, std::span<const std::uint8_t> block, BitWriter& writer, const PieceFill& read,
               const SpanMarks* marks = nullptr);
-  // The same for a block not yet read: `read(index, piece)` fills piece
-  // `index` of `block` (k_max_parts at most) on the thread that then codes
-  // it, from the cache it was read into.  A piece whose read returns false
-  // is not coded, and nothing of the block is then written; the caller
-  // learns why from its reads.
-  using PieceRead = std::function<bool(unsigned index, std::span<std::uint8_t> piece)>;
-  bool ReadAndEncode(const Encoder& encoder, std::span<std::uint8_t> block, BitWriter& writer, const PieceRead& read,
-                     const SpanMarks* marks = nullptr);
 
  private:
   // One piece's own output: its codes, the last byte zero-filled, and where
   // they are copied to.
   struct PieceOutput {
-    PieceOutput() : sink(std::size_t{1} << 16), writer(sink) {}
+    explicit PieceOutput(BufferArena* arena) : sink(std::size_t{1} << 16, arena), writer(sink) {}
     ByteSink sink;
     BitWriter writer;
     std::uint64_t bits = 0;
@@ -67,15 +62,16 @@ class SplitWork {
     std::vector<std::uint64_t> span_bits;  // where the spans starting in the piece start in its codes
   };
 
-  // Codes `block` in `pieces` pieces, each read first by `read` if given.
+  // Codes `block` in `pieces` pieces, each read first by `read`.
   bool EncodePieces(const Encoder& encoder, std::span<const std::uint8_t> block, unsigned pieces, BitWriter& writer,
-                    const std::function<bool(unsigned piece)>* read, const SpanMarks* marks);
+                    const PieceFill& read, const SpanMarks* marks);
   // The checksums of the block's spans, on the threads.
   void AddSpanChecksums(std::span<const std::uint8_t> block, const SpanMarks& marks);
   // Appends the pieces' codes to `writer`.
   void AppendPieces(unsigned pieces, BitWriter& writer);
 
   WorkerSet& workers;
+  BufferArena* arena;
   std::vector<std::unique_ptr<PieceOutput>> outputs;
   // Which thread coded each piece of the block.
   PartOwners piece_owners;

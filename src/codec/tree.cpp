@@ -1,5 +1,7 @@
 #include "codec/tree.h"
 
+#include <algorithm>
+#include <array>
 #include <cassert>
 
 namespace huffman {
@@ -17,13 +19,21 @@ void TakeChild(SymbolList& chars_List, int slot, SideTable<std::uint64_t>& side,
   chars_List[k_weight_row][slot] = 0;
 }
 
-void RelabelSide(SideTable<std::uint64_t>& side, int record, std::uint64_t from, std::uint64_t to) {
-  if (side[k_id_row][record] == from) side[k_id_row][record] = to;
-  if (side[k_kind_row][record] == k_inner && side[k_value_row][record] == from) side[k_value_row][record] = to;
-}
-
 void CopyColumn(SideTable<std::uint64_t>& side, int from, int to) {
   for (auto& row : side) row[to] = row[from];
+}
+
+// The list in order but for the entry at `slot`, which a merge pass has just
+// made the new inner node (the 0-child's slot before it, now empty, is among
+// the empty entries at the front): it moves past the entries after it that
+// weigh less, to where the stable sort (SortByWeight) puts it, in one move of
+// each row rather than an exchange per entry passed.
+void MoveUp(SymbolList& chars_List, int slot, int count_chars) {
+  auto& weights = chars_List[k_weight_row];
+  std::uint64_t* const end = weights.data() + count_chars;
+  const auto to = std::lower_bound(weights.data() + slot + 1, end, weights[slot]) - weights.data();
+  for (auto& row : chars_List) std::rotate(row.begin() + slot, row.begin() + slot + 1, row.begin() + to);
+  assert(std::is_sorted(weights.begin(), weights.begin() + count_chars));
 }
 
 void SetSide(SideTable<std::uint64_t>& side, int record, std::uint64_t kind, std::uint64_t value, std::uint64_t id) {
@@ -40,12 +50,17 @@ void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table) {
   auto& zero_Table = table.zero_Table;
   auto& one_Table = table.one_Table;
   int created_nodes = 0;
+  // The entries before it are empty: each pass empties the first one it
+  // takes, and the list stays in order.
+  int first_full = 0;
   for (int waiting_nodes = count_chars; waiting_nodes != 0; --waiting_nodes) {
     int found = 0;
-    for (int i = 0; i < count_chars && found < 2; ++i) {
+    int inner_slot = -1;
+    for (int i = first_full; i < count_chars && found < 2; ++i) {
       if (chars_List[k_weight_row][i] == 0) continue;
       if (found++ == 0) {
         TakeChild(chars_List, i, zero_Table, created_nodes);
+        first_full = i + 1;
         continue;
       }
       TakeChild(chars_List, i, one_Table, created_nodes);
@@ -54,44 +69,56 @@ void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table) {
       chars_List[k_kind_row][i] = k_inner;
       chars_List[k_value_row][i] = sum;
       chars_List[k_weight_row][i] = sum;
+      inner_slot = i;
     }
     const std::uint64_t own_id = zero_Table[k_id_row][created_nodes] + one_Table[k_id_row][created_nodes];
     zero_Table[k_id_row][created_nodes] = own_id;
     one_Table[k_id_row][created_nodes] = own_id;
     ++created_nodes;
-    // The whole list, empty entries included: they gather at the front.
-    SortByWeight(chars_List, count_chars);
+    // The whole list sorted again, empty entries included: they gather at
+    // the front. It was in order before the pass, which changed only the
+    // two slots it took, so only the new inner node has to move.
+    if (inner_slot >= 0) {
+      MoveUp(chars_List, inner_slot, count_chars);
+    } else {
+      SortByWeight(chars_List, count_chars);
+    }
   }
   table.created_nodes = created_nodes;
 }
 
+// The process is, for each step i below 2 * count_chars - 1: the smallest
+// own id above i becomes i, in own ids and inner children alike. An id at or
+// below a step's i is never above a later one, and a relabelled id is below
+// every later step's choice, so one pass over the distinct ids in ascending
+// order makes every step's choice, and each id and child ends as the label
+// its original value was given (or as it was, if none).
 void Renumber(RecordTable& table, int count_chars) {
   auto& zero_Table = table.zero_Table;
   auto& one_Table = table.one_Table;
+  std::array<std::uint64_t, k_alphabet> ids{};
+  for (int j = 0; j < count_chars; ++j) {
+    // BuildTree leaves each record's own id on both of its sides.
+    assert(zero_Table[k_id_row][j] == one_Table[k_id_row][j]);
+    ids[j] = zero_Table[k_id_row][j];
+  }
+  std::sort(ids.begin(), ids.begin() + count_chars);
+  const int distinct = static_cast<int>(std::unique(ids.begin(), ids.begin() + count_chars) - ids.begin());
+  std::array<std::uint64_t, k_alphabet> labels{};
   const std::uint64_t steps = 2 * static_cast<std::uint64_t>(count_chars) - 1;
-  std::uint64_t current_checking_node = 0;
-  for (std::uint64_t i = 0; i < steps; ++i) {
-    // Find the smallest own id above i; if none is left, the previous value
-    // no longer occurs and the relabelling below changes nothing.
-    for (int j = 0; j < count_chars; ++j) {
-      if (zero_Table[k_id_row][j] > i) {
-        current_checking_node = zero_Table[k_id_row][j];
-      } else if (one_Table[k_id_row][j] > i) {
-        current_checking_node = one_Table[k_id_row][j];
-      }
-    }
-    for (int j = 0; j < count_chars; ++j) {
-      const std::uint64_t zero_id = zero_Table[k_id_row][j];
-      const std::uint64_t one_id = one_Table[k_id_row][j];
-      if (zero_id > i && zero_id < current_checking_node) {
-        current_checking_node = zero_id;
-      } else if (one_id > i && one_id < current_checking_node) {
-        current_checking_node = one_id;
-      }
-    }
-    for (int j = 0; j < count_chars; ++j) {
-      RelabelSide(zero_Table, j, current_checking_node, i);
-      RelabelSide(one_Table, j, current_checking_node, i);
+  std::uint64_t step = 0;
+  for (int k = 0; k < distinct; ++k) {
+    labels[k] = ids[k];
+    if (ids[k] > step && step < steps) labels[k] = step++;
+  }
+  auto label_of = [&](std::uint64_t value) {
+    const auto* found = std::lower_bound(ids.data(), ids.data() + distinct, value);
+    return found != ids.data() + distinct && *found == value ? labels[found - ids.data()] : value;
+  };
+  for (int j = 0; j < count_chars; ++j) {
+    for (SideTable<std::uint64_t>* side : {&zero_Table, &one_Table}) {
+      (*side)[k_id_row][j] = label_of((*side)[k_id_row][j]);
+      if ((*side)[k_kind_row][j] == k_inner) (*side)[k_value_row][j] = label_of((*side)[k_value_row][j]);
     }
   }
 }

@@ -16,7 +16,8 @@
 namespace huffman {
 
 // Joins the two lightest entries per pass, `count_chars` passes, the last of
-// which makes the extra record.  Consumes the list's weights.
+// which makes the extra record.  Consumes the list's weights, which must be
+// in order (as OrderSymbols leaves them).
 void BuildTree(SymbolList& chars_List, int count_chars, RecordTable& table);
 
 // Rewrites every own id and inner-child reference to its rank among the ids,

@@ -30,6 +30,8 @@ class WalkMachine {
     std::int16_t emitted = -1;  // the leaf's byte, or -1 when no leaf is reached
   };
 
+  // No state at all, until one made from a dictionary is assigned.
+  WalkMachine() = default;
   explicit WalkMachine(const DictionaryTable& table);
 
   const Move& Step(int state, int bit) const { return moves[state][bit]; }

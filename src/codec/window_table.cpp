@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <array>
 
-#include "codec/memory_pages.h"
+#include "platform/large_buffer.h"
 
 namespace huffman {
 
@@ -64,18 +64,29 @@ void FillWindows(const WalkMachine& machine, int from_state, std::uint64_t* tabl
 
 }  // namespace
 
+void WindowTables::Reset() {
+  std::vector<std::atomic<const std::uint64_t*>> none(static_cast<std::size_t>(machine.StateCount()));
+  published.swap(none);
+  tables.assign(static_cast<std::size_t>(machine.StateCount()), nullptr);
+  slabs_used = 0;
+  free_in_slab = 0;
+}
+
 const std::uint64_t* WindowTables::Build(int from_state) {
   std::lock_guard lock(building);
   std::uint64_t*& table = tables[from_state];
   if (table != nullptr) return table;  // built by another thread meanwhile
   if (free_in_slab == 0) {
-    constexpr std::size_t k_slab_entries = std::size_t{k_window_entries} * k_tables_per_slab;
-    slabs.push_back(MakePageArray<std::uint64_t>(k_slab_entries));
-    PrefaultPages(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
+    if (slabs_used == slabs.size()) {
+      constexpr std::size_t k_slab_entries = std::size_t{k_window_entries} * k_tables_per_slab;
+      slabs.push_back(MakeArenaArray<std::uint64_t>(buffers, k_slab_entries));
+      PrefillLargeBuffer(slabs.back().get(), k_slab_entries * sizeof(std::uint64_t));
+    }
+    ++slabs_used;
     free_in_slab = k_tables_per_slab;
   }
-  table =
-      slabs.back().get() + std::size_t{k_window_entries} * static_cast<std::size_t>(k_tables_per_slab - free_in_slab--);
+  table = slabs[slabs_used - 1].get() +
+          std::size_t{k_window_entries} * static_cast<std::size_t>(k_tables_per_slab - free_in_slab--);
   FillWindows(machine, from_state, table);
   published[from_state].store(table, std::memory_order_release);
   return table;

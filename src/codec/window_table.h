@@ -20,7 +20,7 @@
 #include <mutex>
 #include <vector>
 
-#include "codec/memory_pages.h"
+#include "codec/buffer_arena.h"
 #include "codec/walk_machine.h"
 
 namespace huffman {
@@ -68,8 +68,13 @@ inline int EntryCount(std::uint64_t e) { return static_cast<int>(e >> k_entry_co
 
 class WindowTables {
  public:
-  explicit WindowTables(const WalkMachine& walk)
-      : machine(walk), published(walk.StateCount()), tables(walk.StateCount()) {}
+  // The tables come from `arena`.
+  WindowTables(const WalkMachine& walk, BufferArena* arena)
+      : machine(walk), buffers(arena), published(walk.StateCount()), tables(walk.StateCount()) {}
+
+  // Starts afresh for the states `machine` has now (a new file's): no table
+  // built yet, the slabs kept to be cut again.
+  void Reset();
 
   // The table of `state`; safe to call from several threads at once.
   const std::uint64_t* For(int state) {
@@ -81,15 +86,17 @@ class WindowTables {
   const std::uint64_t* Build(int state);
 
   // Tables are cut from slabs of this many, each slab mapped in advance
-  // (memory_pages.h): a file's code tree reaches dozens of states.
+  // (platform/large_buffer.h): a file's code tree reaches dozens of states.
   static constexpr int k_tables_per_slab = 16;
 
   const WalkMachine& machine;
+  BufferArena* buffers;
   std::vector<std::atomic<const std::uint64_t*>> published;  // null until built
   std::mutex building;
   // Under `building`: each state's table, and the slabs they are cut from.
   std::vector<std::uint64_t*> tables;
-  std::vector<PageArray<std::uint64_t>> slabs;
+  std::vector<ArenaArray<std::uint64_t>> slabs;
+  std::size_t slabs_used = 0;
   int free_in_slab = 0;
 };
 

@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cassert>
+#include <system_error>
+#include <utility>
 
 #include "codec/spin_wait.h"
-
-#if defined(__linux__)
-#include <sched.h>
-#endif
+#include "platform/processors.h"
 
 namespace huffman {
-
-namespace {
-
-thread_local unsigned this_thread = 0;
-
-}  // namespace
-
-unsigned AvailableCores() {
-#if defined(__linux__)
-  cpu_set_t set;
-  if (sched_getaffinity(0, sizeof set, &set) == 0) {
-    const int count = CPU_COUNT(&set);
-    if (count > 0) return static_cast<unsigned>(count);
-  }
-#endif
-  return std::max(1U, std::thread::hardware_concurrency());
-}
 
 WorkerSet::WorkerSet(unsigned thread_count) : thread_target(std::clamp(thread_count, 1U, k_max_threads)) {}
 
@@ -54,21 +36,22 @@ unsigned WorkerSet::PartsFor(std::size_t bytes) {
 }
 
 void WorkerSet::Start(unsigned count) {
-  threads = count;
   // A thread that watches holds a core: with more threads than cores, it
   // would hold up the one it waits for.
-  cores = AvailableCores();
+  cores = AvailableProcessors();
   watch = count <= cores;
   helpers.reserve(count - 1);
   for (unsigned helper = 1; helper < count; ++helper) {
-    helpers.emplace_back([this, helper] {
-      this_thread = helper;
-      Loop();
-    });
+    try {
+      helpers.emplace_back([this, helper] { Loop(helper); });
+    } catch (const std::system_error&) {
+      // The system starts no more threads (a limit on processes or on
+      // memory): the set works with those it has, to the same result.
+      break;
+    }
   }
+  threads = static_cast<unsigned>(helpers.size()) + 1;
 }
-
-unsigned WorkerSet::ThisThread() { return this_thread; }
 
 void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)>& next_job, PartOwners& owners) {
   if (owners.parts != part_count) {
@@ -79,22 +62,22 @@ void WorkerSet::RunOwned(unsigned part_count, const std::function<void(unsigned)
     owners.parts = part_count;
   }
   const std::array<std::uint8_t, k_max_parts> before = owners.ran;
-  Run(
+  Share(
       part_count,
-      [&next_job, &owners](unsigned part) {
-        owners.ran[part] = static_cast<std::uint8_t>(this_thread);
+      [&next_job, &owners](unsigned part, unsigned thread) {
+        owners.ran[part] = static_cast<std::uint8_t>(thread);
         next_job(part);
       },
       false, before.data());
 }
 
-unsigned WorkerSet::TakePart() {
+unsigned WorkerSet::TakePart(unsigned thread) {
   if (owners == nullptr || taken < side_parts) return taken < parts ? taken++ : parts;
   const unsigned own_parts = parts - side_parts;
   unsigned found = own_parts;
   for (unsigned part = 0; part < own_parts; ++part) {
     if (owned_taken[part]) continue;
-    if (owners[part] == this_thread) {
+    if (owners[part] == thread) {
       found = part;
       break;
     }
@@ -108,11 +91,17 @@ unsigned WorkerSet::TakePart() {
 
 void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& next_job, bool short_job,
                     const std::uint8_t* part_owners) {
+  Share(
+      part_count, [&next_job](unsigned part, unsigned /*thread*/) { next_job(part); }, short_job, part_owners);
+}
+
+void WorkerSet::Share(unsigned part_count, const std::function<void(unsigned part, unsigned thread)>& next_job,
+                      bool short_job, const std::uint8_t* part_owners) {
   assert(part_count >= 1 && part_count <= k_max_parts);
   const unsigned side_taken = short_job ? 0 : side_count;
   if (helpers.empty() || (part_count == 1 && side_taken == 0)) {
     if (!short_job) Settle();
-    for (unsigned part = 0; part < part_count; ++part) next_job(part);
+    for (unsigned part = 0; part < part_count; ++part) next_job(part, 0);
     return;
   }
   sharing.store(true, std::memory_order_relaxed);
@@ -134,7 +123,7 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
     const unsigned woken = std::max(cores, 2U) - 1;
     for (unsigned helper = 0; helper < woken; ++helper) changed.notify_one();
   }
-  RunParts(lock, job_generation);
+  RunParts(lock, job_generation, 0);
   if (done != parts) {
     // The parts left are running on the helpers and end within a part's
     // time, usually sooner than a sleeping thread is woken.
@@ -153,6 +142,8 @@ void WorkerSet::Run(unsigned part_count, const std::function<void(unsigned)>& ne
     side_count = side_parts = 0;
   }
   sharing.store(false, std::memory_order_relaxed);
+  // Every part taken has returned: no helper is in the job any more.
+  if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
 void WorkerSet::Beside(std::function<void()> task, bool long_task) {
@@ -163,31 +154,52 @@ void WorkerSet::Beside(std::function<void()> task, bool long_task) {
 
 void WorkerSet::Settle() {
   assert(!sharing.load(std::memory_order_relaxed));
-  for (unsigned task = 0; task < side_count; ++task) {
-    side[task]();
-    side[task] = nullptr;
-  }
-  side_count = 0;
+  // Out of the set before any runs: a task that throws takes those after
+  // it along, unrun.
+  std::array<std::function<void()>, k_max_side_tasks> tasks;
+  const unsigned count = std::exchange(side_count, 0U);
+  for (unsigned task = 0; task < count; ++task) tasks[task] = std::exchange(side[task], nullptr);
+  for (unsigned task = 0; task < count; ++task) tasks[task]();
 }
 
-void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation) {
+void WorkerSet::SettleQuietly() noexcept {
+  try {
+    Settle();
+  } catch (...) {
+    // Dropped: the operation is ending with a failure of its own.
+  }
+}
+
+void WorkerSet::RunParts(std::unique_lock<std::mutex>& lock, std::uint64_t job_generation, unsigned thread) {
   // A part is taken only for the job it was woken for: Run returns, and a
   // next job can start, only once every part has returned.
   while (generation == job_generation && taken < parts) {
-    const unsigned part = TakePart();
+    const unsigned part = TakePart(thread);
     const auto* current = job;
     lock.unlock();
-    if (part < side_parts) {
-      side[part]();
-    } else {
-      (*current)(part - side_parts);
+    std::exception_ptr thrown;
+    try {
+      if (part < side_parts) {
+        side[part]();
+      } else {
+        (*current)(part - side_parts, thread);
+      }
+    } catch (...) {
+      thrown = std::current_exception();
     }
     lock.lock();
-    if (++done == parts) finished.notify_one();  // only Run's caller waits for it
+    unsigned returned = 1;
+    if (thrown) {
+      if (!failure) failure = std::move(thrown);
+      // The parts no thread has taken yet are not run: the job has failed.
+      returned += parts - taken;
+      taken = parts;
+    }
+    if ((done += returned) == parts) finished.notify_one();  // only Run's caller waits for it
   }
 }
 
-void WorkerSet::Loop() {
+void WorkerSet::Loop(unsigned thread) {
   std::uint64_t seen = 0;
   std::unique_lock lock(mutex);
   for (;;) {
@@ -201,7 +213,7 @@ void WorkerSet::Loop() {
     changed.wait(lock, [&] { return generation != seen || stopping; });
     if (stopping) return;
     seen = generation;
-    RunParts(lock, seen);
+    RunParts(lock, seen, thread);
   }
 }
 

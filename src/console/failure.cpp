@@ -87,6 +87,8 @@ std::string DescribeFailure(const Failure& failure) {
       return "Nie mozna zdekompresowac pliku: " + file + " (to nie jest plik skompresowany albo jest uszkodzony)";
     case FailureKind::damaged:
       return "Plik uszkodzony: " + file + " (" + DamageReason(failure) + ")";
+    case FailureKind::out_of_memory:
+      return "Brak pamieci do przetworzenia pliku: " + file;
   }
   return "Nieznany blad: " + file;
 }

@@ -20,6 +20,7 @@ enum class FailureKind {
   source_changed,  // the chosen file changed while it was being compressed
   not_compressed,  // the chosen file is not a compressed file, or is damaged (`fault` says how)
   damaged,         // the chosen file's check data disagrees with it (`damage` says how)
+  out_of_memory,   // the operation ran out of memory
 };
 
 struct Failure {

@@ -1,9 +1,9 @@
 // The two operations of the menu, from the prompt for the new name to the
 // closing key wait: CompressFile (choice 1) and DeCompressFile (choice 2).
-// They own the file handling around the codec: the checks of the new name,
-// opening the chosen file, writing the new one atomically, and turning the
-// codec's status into the screen the user sees. The new file is the typed
-// name with ".txt" appended, in the working directory.
+// They own the dialogue around a file job (jobs/runs.h, which opens the
+// chosen file and writes the new one atomically): the checks of the new
+// name, and turning the job's failure into the screen the user sees. The new
+// file is the typed name with ".txt" appended, in the working directory.
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "platform/atomic_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -32,8 +33,7 @@ std::string DirectoryPrefix(const std::string& final_name) {
 
 // A hidden name, unlike any the user is likely to type (those end in ".txt").
 std::string TempName(const std::string& final_name, int attempt) {
-  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) +
-         ".tmp";
+  return DirectoryPrefix(final_name) + ".huffman-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp";
 }
 
 // The errors of an O_TMPFILE open that mean only "not here": the kernel
@@ -56,20 +56,25 @@ int OpenUnnamed(const std::string& directory, mode_t mode) {
 }
 
 // Gives the unnamed file open as `fd` the name `name`; fails with EEXIST if
-// the name is taken. Linking through /proc works for any user; where /proc
-// is not mounted, AT_EMPTY_PATH does the same (older kernels allow it only
-// to privileged processes).
+// the name is taken. Linking the descriptor itself (AT_EMPTY_PATH) walks no
+// path; kernels before 6.10 allow that only to privileged processes and
+// refuse others with ENOENT, so then the link goes through /proc, which
+// works for any user, and does so for the rest of the run. (ENOENT also
+// means that the directory of `name` is gone: then /proc fails alike.)
 int LinkUnnamed(int fd, const std::string& name) {
-  const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
-  if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
-  int error = errno;
 #ifdef AT_EMPTY_PATH
-  if (error == ENOENT && access("/proc/self/fd", F_OK) != 0) {
+  static std::atomic<bool> by_descriptor{true};
+  if (by_descriptor.load(std::memory_order_relaxed)) {
     if (linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-    error = errno;
+    if (errno != ENOENT) return errno;
   }
 #endif
-  return error;
+  const std::string by_proc = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, by_proc.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) != 0) return errno;
+#ifdef AT_EMPTY_PATH
+  by_descriptor.store(false, std::memory_order_relaxed);
+#endif
+  return 0;
 }
 
 // Makes a completed rename or link in `directory` survive a crash. A file
@@ -129,8 +134,11 @@ int AtomicFile::Commit(bool durable) {
   if (committed) return 0;
   if (int write_error = WriteOut()) return write_error;
 
+  // A rename replaces a file silently, so a named temporary file looks for
+  // one first; a link never replaces anything, so an unnamed file learns of
+  // one from the link's EEXIST below, and is flushed then.
   struct stat existing {};
-  bool flushed = durable || lstat(final_name.c_str(), &existing) == 0;
+  bool flushed = durable || (!temp_name.empty() && lstat(final_name.c_str(), &existing) == 0);
   if (flushed && fsync(buffer->Fd()) != 0) return errno;
 
   if (!temp_name.empty()) {

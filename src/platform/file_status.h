@@ -1,8 +1,8 @@
 // What the modes learn about a named file before they read or replace it,
 // and what an output carries over from its source: the permission bits, the
-// owner and group where the process may give them, and the times, taken once
-// before the source is read. Symbolic links are followed where a file is
-// read, not where one is replaced.
+// owner and group where the process may give them, and the times, taken in
+// the one look at the source before it is read. Symbolic links are followed
+// where a file is read, not where one is replaced.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +31,10 @@ bool NameTaken(const std::string& name);
 // writing (the menu's are new files the user named).
 enum class OutputTimes { source, written };
 
+struct Examined;
+
 // What an output carries over from its source, taken before the source is
-// opened, so that the access time is the one from before this run read it.
+// read, so that the access time is the one from before this run read it.
 // Only a regular file carries anything; standard input and pipes do not.
 // Set-user-ID, set-group-ID and sticky bits are never carried, and no output
 // gives its group more than the source gave the group it names: a group the
@@ -41,11 +43,7 @@ class SourceAttributes {
  public:
   // Nothing to carry: the output keeps what its creation gave it.
   SourceAttributes() = default;
-  // The attributes of the file `name` leads to; check Error().
-  static SourceAttributes Take(const std::string& name, OutputTimes times);
 
-  // The errno of a failed Take, 0 otherwise.
-  int Error() const { return error; }
   // True when an output is to get anything (a regular file was examined).
   bool Carries() const { return carries; }
 
@@ -59,9 +57,10 @@ class SourceAttributes {
   int ApplyToPlaced(const std::string& name) const;
 
  private:
+  friend Examined Examine(const std::string& name, OutputTimes times);
+
   bool carries = false;
   bool with_times = false;
-  int error = 0;
   unsigned mode = 0;  // permission bits; on Windows 0444 for a read-only file, 0666 otherwise
   std::uint32_t owner = 0;
   std::uint32_t group = 0;
@@ -70,6 +69,18 @@ class SourceAttributes {
   std::int64_t accessed = 0;
   std::int64_t modified = 0;
 };
+
+// One look at the file `name` leads to, following links: its kind and, for
+// a regular file, its size and what an output gets from it (with `times`).
+// A source is examined so once, and its kind, size and attributes all come
+// from that one look (one stat; one handle opened without access on
+// Windows).
+struct Examined {
+  FileStatus status;
+  std::uint64_t size = 0;  // the size then, for a regular file
+  SourceAttributes attributes;
+};
+Examined Examine(const std::string& name, OutputTimes times);
 
 // Removes the name `name`. 0 or the errno.
 int RemoveFile(const std::string& name);

@@ -9,14 +9,22 @@
 
 namespace huffman {
 
-FileStatus StatusOf(const std::string& name) {
-  struct stat info {};
-  if (stat(name.c_str(), &info) != 0) return {.kind = FileKind::missing, .error = errno};
+namespace {
+
+FileStatus StatusFrom(const struct stat& info) {
   if (S_ISREG(info.st_mode)) return {.kind = FileKind::regular};
   if (S_ISDIR(info.st_mode)) return {.kind = FileKind::directory, .error = EISDIR};
   if (S_ISFIFO(info.st_mode)) return {.kind = FileKind::pipe};
   if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return {.kind = FileKind::device};
   return {.kind = FileKind::other};
+}
+
+}  // namespace
+
+FileStatus StatusOf(const std::string& name) {
+  struct stat info {};
+  if (stat(name.c_str(), &info) != 0) return {.kind = FileKind::missing, .error = errno};
+  return StatusFrom(info);
 }
 
 bool NameTaken(const std::string& name) {
@@ -48,14 +56,17 @@ timespec TimeOf(std::int64_t nanoseconds) {
 
 }  // namespace
 
-SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
-  SourceAttributes attributes;
+Examined Examine(const std::string& name, OutputTimes times) {
+  Examined examined;
   struct stat info {};
   if (stat(name.c_str(), &info) != 0) {
-    attributes.error = errno;
-    return attributes;
+    examined.status = {.kind = FileKind::missing, .error = errno};
+    return examined;
   }
-  if (!S_ISREG(info.st_mode)) return attributes;
+  examined.status = StatusFrom(info);
+  if (examined.status.kind != FileKind::regular) return examined;
+  examined.size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  SourceAttributes& attributes = examined.attributes;
   attributes.carries = true;
   attributes.with_times = times == OutputTimes::source;
   attributes.mode = info.st_mode & 0777;  // without set-user-ID, set-group-ID and sticky
@@ -68,7 +79,7 @@ SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes tim
   attributes.accessed = Nanoseconds(info.st_atim);
   attributes.modified = Nanoseconds(info.st_mtim);
 #endif
-  return attributes;
+  return examined;
 }
 
 // The group comes before the mode, so the bits are never given to the group

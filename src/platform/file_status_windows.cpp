@@ -49,32 +49,37 @@ FILETIME FileTimeOf(std::int64_t ticks) {
 // Windows has no permission bits: the read-only attribute stands for them,
 // the new file keeps the access rights its directory gives it, and there is
 // no owner to give. The times are the creation-independent pair, last access
-// and last write.
-SourceAttributes SourceAttributes::Take(const std::string& name, OutputTimes times) {
-  SourceAttributes attributes;
-  HANDLE from = CreateFileW(SystemPath(name).c_str(), FILE_READ_ATTRIBUTES,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+// and last write. The file is opened without asking for access, as StatusOf
+// opens it: its attributes can still be read, and devices (NUL, CON) show as
+// what they are.
+Examined Examine(const std::string& name, OutputTimes times) {
+  Examined examined;
+  HANDLE from = CreateFileW(SystemPath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (from == INVALID_HANDLE_VALUE) {
-    attributes.error = ErrnoOf(GetLastError());
-    return attributes;
+    examined.status = {.kind = FileKind::missing, .error = ErrnoOf(GetLastError())};
+    return examined;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  const bool disk = GetFileType(from) == FILE_TYPE_DISK;
-  const bool known = disk && GetFileInformationByHandle(from, &info) != 0;
-  const DWORD failure = disk && !known ? GetLastError() : ERROR_SUCCESS;
+  const bool known = GetFileType(from) == FILE_TYPE_DISK && GetFileInformationByHandle(from, &info) != 0;
   CloseHandle(from);
-  if (failure != ERROR_SUCCESS) {
-    attributes.error = ErrnoOf(failure);
-    return attributes;
+  if (!known) {
+    examined.status = {.kind = FileKind::other};
+    return examined;
   }
-  if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return attributes;
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    examined.status = {.kind = FileKind::directory, .error = EISDIR};
+    return examined;
+  }
+  examined.status = {.kind = FileKind::regular};
+  examined.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  SourceAttributes& attributes = examined.attributes;
   attributes.carries = true;
   attributes.with_times = times == OutputTimes::source;
   attributes.mode = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
   attributes.accessed = TicksOf(info.ftLastAccessTime);
   attributes.modified = TicksOf(info.ftLastWriteTime);
-  return attributes;
+  return examined;
 }
 
 // The handle is the atomic file's own, open for writing: the times set on it

@@ -5,6 +5,7 @@ file built here; -t passing and failing hand-made files and naming the check;
 and exit statuses over a mix of good and bad files."""
 import errno
 import os
+import random
 import re
 import shutil
 import signal
@@ -363,6 +364,7 @@ class RefusalTest(CliTest):
             (["-c", "--rm", "a"], "--rm cannot be used with -c"),
             (["-o", "-", "--rm", "a"], "--rm cannot be used with -c or -o -"),
             (["-T", "many", "a"], "invalid thread count"),
+            (["--threads=17", "a"], "invalid thread count '17': at most 16"),
             (["-r", "-o", "out", "a"], "-o cannot be used with -r"),
             (["-rc", "a"], "-c cannot compress with -r"),
         ]
@@ -445,6 +447,44 @@ class RefusalTest(CliTest):
         result = huffman(self.dir, "-c", stdin=SPILLING, env=dict(os.environ, TMPDIR=self.path("gone")))
         self.assertEqual((result.status, len(result.out)), (1, 0))
         self.assertIn("temporary file in " + self.path("gone") + ": No such file or directory", result.err)
+
+    @harness.not_on_windows("the fault shim is preloaded by the dynamic linker")
+    def test_read_errors_name_the_input_and_write_nothing(self):
+        # Every read of a regular file fails (the fault shim), named or on
+        # standard input: the failure is the read's, not a file cut short,
+        # and -dcf, which reads an input's start itself, reports it as the
+        # others do rather than end the program.
+        if SHIM is None:
+            self.skipTest("HUFFMAN_FAULT_SHIM names no fault shim")
+        self.write("a", b"abracadabra" * 100)
+        self.run_ok("a")
+        env = dict(os.environ, LD_PRELOAD=SHIM, HUFFMAN_FAULT=f"read:{errno.EIO}")
+        for args in (["-dc"], ["-t"], ["-dcf"], ["-l"]):
+            for operand, shown in ((["a.huf"], "a.huf"), ([], "(stdin)")):
+                with self.subTest(args=args, shown=shown), open(self.path("a.huf"), "rb") as packed:
+                    done = subprocess.run(harness.program(*args, *operand), cwd=self.dir, stdin=packed,
+                                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+                                          timeout=harness.TIMEOUT)
+                    self.assertEqual((done.returncode, done.stdout, done.stderr.decode()),
+                                     (1, b"", f"huffman: {shown}: read error: {os.strerror(errno.EIO)}\n"))
+
+    @harness.not_on_windows("no limit on a process's address space (RLIMIT_AS)")
+    def test_memory_that_runs_out_fails_the_file_and_writes_nothing(self):
+        """With the least address space the program starts in, and a MiB more,
+        compressing or restoring a large file runs out of memory in the codec,
+        where the helper threads cannot start either: the file fails with the
+        message and status 1, and nothing is written."""
+        self.write("big", random.Random(5).randbytes(8 * MIB))
+        self.run_ok("-k", "big")
+        os.rename(self.path("big.huf"), self.path("packed.huf"))
+        least = harness.least_address_space(self.dir, "--version")
+        if least is None:
+            self.skipTest("the program does not start within 256 MiB of address space (a sanitizer build)")
+        for args, name in ((["-k", "big"], "big"), (["-d", "-k", "packed.huf"], "packed.huf")):
+            with self.subTest(args):
+                result = huffman(self.dir, *args, preexec_fn=harness.address_space(least + 1024))
+                self.assertEqual((result.status, result.err), (1, f"huffman: {name}: out of memory\n"))
+                self.assert_entries(["big", "packed.huf"])
 
 
 class RemoveSourceTest(CliTest):

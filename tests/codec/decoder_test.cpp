@@ -65,12 +65,13 @@ TEST(DecompressTest, RandomBytesNeverCrashOrOverproduce) {
   }
 }
 
-// Blocks of 256 KiB and more are decoded in lanes on two threads, each
-// thread with window tables of its own that are built as the walk first
-// meets a state.  Here the long codes (longer than a window, so their walk
-// stops between windows in other states) first appear blocks into the file,
-// so both threads build tables mid-file: under ThreadSanitizer
-// (make test-thread) lanes that used the other thread's tables are reported.
+// Large blocks are decoded in lanes on every thread, and the threads share
+// one set of window tables: a state's table is built under a lock when the
+// walk first meets the state, and published whole.  Here the long codes
+// (longer than a window, so their walk stops between windows in other
+// states) first appear blocks into the file, so tables are built mid-file
+// while other threads read the set: under ThreadSanitizer (make
+// test-thread) a table read before it was published whole is reported.
 TEST(DecompressTest, LongCodesFirstMetInALaterLargeBlock) {
   std::mt19937_64 rng(11);
   std::string source = testing::RandomSource(rng, 2'000'000, 16, 0.0, 'a');

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <random>
 
+#include "codec/block_source.h"
 #include "codec_test_support.h"
 #include "literal_codec.h"
 
@@ -131,6 +132,41 @@ TEST(DifferentialTest, LanesThatNeverFallIntoStepStillDecodeExactly) {
   // Starting the payload one byte later shifts every lane start.
   file.erase(43, 1);
   ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, file, LiteralDecompress(file)));
+}
+
+TEST(DifferentialTest, JoinsThatWalkEveryCheckpointWindowStayInTheirRooms) {
+  // Codes 0 (a), 11, 101, 1001, 10001 (e) and 10000: a run of zero bits is
+  // a byte a bit, the densest output there is.  The payload is zero bits but
+  // for one stretch at its middle, a cut at every even lane count: there the
+  // true decode stands inside a code (the bit before the cut is a 1), and
+  // over repeated 10001 it stands at the root at every bit but those the
+  // guessing lane from the cut stands at, reaching four bytes to the
+  // guess's one.  So the decode joining that lane walks all the guess's
+  // checkpoint windows, writing a byte for almost every bit, and then meets
+  // it at its last checkpoint, or passes them all.  The room of the lane
+  // before holds a dense share and that walk: a room sized for less is
+  // overrun (an assert in the debug build, an AddressSanitizer error), and
+  // where the taken lane's room follows, its output is overwritten.
+  const std::string dictionary = FromHex(
+      "05 00 66 00 01 00 01 01 01 02 01 02 03 00 61 04"
+      " 00 65 00 00 64 01 00 63 02 00 62 03 01 03 04");
+  // One block, a payload just short of a power of two: the rooms, sized
+  // for the next power of two, hold few bytes more than the shares.
+  const std::size_t payload_bytes = k_decompress_block_bytes - dictionary.size();
+  const std::size_t middle_bit = payload_bytes / 2 * 8;
+  // 254 periods take 127 of the guess's windows, two codes each, and its
+  // 128th and last checkpoint window meets the true decode; 400 run past all.
+  for (const int periods : {254, 400}) {
+    std::string payload(payload_bytes, '\0');
+    const auto set_bit = [&payload](std::size_t bit) { payload[bit / 8] |= static_cast<char>(0x80 >> bit % 8); };
+    set_bit(middle_bit - 1);
+    for (int period = 0; period < periods; ++period) {
+      set_bit(middle_bit + 5 * period);
+      set_bit(middle_bit + 5 * period + 4);
+    }
+    const std::string file = dictionary + payload;
+    ASSERT_TRUE(SameAtEveryThreadCount(testing::DecompressWalk, file, LiteralDecompress(file))) << periods;
+  }
 }
 
 }  // namespace

@@ -2,13 +2,17 @@
 // file's positional reads, here over memory) against one that reads a
 // stream in order: the same file, whatever the thread count; and a source
 // that reads differently from one read to the next is refused, never coded
-// from a census it does not match.
+// from a census it does not match; memory that runs out in a read, on any
+// thread, is the operation's error.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
+#include <new>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -21,49 +25,78 @@ using testing::Bytes;
 using testing::Compress;
 using testing::RandomSource;
 
-constexpr std::size_t k_chunk = 256 * 1024;    // what one thread reads at a time
-constexpr std::size_t k_round = 64 * k_chunk;  // what is read between merges
+// A compression's block, cut into pieces among the threads: 1 MiB at one
+// thread, 128 KiB at two, 32 KiB at eight.
+constexpr std::size_t k_block = 1024 * 1024;
 
-using ReadAtFn = OffsetSource::ReadAtFn;
+// Reads `source` at offsets, as a file's positional reads do.  `fault(pass,
+// offset, into, count)` may change what a read gives (pass 0 is the census,
+// pass 1 the coding: the source is rewound between them).
+class OffsetsOver final : public Source {
+ public:
+  using Fault = std::function<std::int64_t(int pass, std::uint64_t offset, std::span<std::uint8_t> into,
+                                           std::int64_t count, int& error)>;
+  OffsetsOver(const Bytes& source, Fault change = {}) : bytes(source), fault(std::move(change)) {}
 
-// Reads `source` at offsets, as a file's positional reads do.
-ReadAtFn ReaderOver(const Bytes& source) {
-  return [&source](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
-    if (offset >= source.size()) return 0;
-    const std::size_t count = std::min<std::size_t>(into.size(), source.size() - offset);
-    std::memcpy(into.data(), source.data() + offset, count);
-    return static_cast<std::int64_t>(count);
-  };
-}
+  std::int64_t Read(std::span<std::uint8_t> into, int& error) override {
+    const std::int64_t got = ReadAt(position, into, error);
+    if (got > 0) position += static_cast<std::uint64_t>(got);
+    return got;
+  }
+  bool Rewind(int& /*error*/) override {
+    position = 0;
+    ++pass;
+    return true;
+  }
+  std::optional<std::uint64_t> Size() const override { return bytes.size(); }
+  bool ReadsAtOffsets() const override { return true; }
+  std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const override {
+    std::int64_t count = 0;
+    if (offset < bytes.size()) {
+      count = static_cast<std::int64_t>(std::min<std::size_t>(into.size(), bytes.size() - offset));
+      std::memcpy(into.data(), bytes.data() + offset, static_cast<std::size_t>(count));
+    }
+    return fault ? fault(pass.load(), offset, into, count, error) : count;
+  }
 
-CompressResult CompressReadAt(Codec& codec, const Bytes& source, const ReadAtFn& read_at, Bytes& compressed) {
-  OffsetSource at_offsets(read_at, source.size());
+ private:
+  const Bytes& bytes;
+  Fault fault;
+  std::uint64_t position = 0;
+  std::atomic<int> pass{0};
+};
+
+CompressResult CompressAtOffsets(Codec& codec, Source& source, Bytes& compressed) {
   std::ostringstream out;
-  const CompressResult result = codec.Compress(at_offsets, out);
+  const CompressResult result = codec.Compress(source, out);
   compressed = out.str();
   return result;
 }
 
 TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
   std::mt19937_64 rng(11);
-  // Values first met at the very end of a later chunk, two of them in one
-  // chunk in the order opposite to their values, one new in two chunks of a
-  // round (each chunk's new values are found before the round's are added),
-  // and lengths that end on a chunk, on a round and just past one.
-  Bytes late = RandomSource(rng, k_round, 20, -1.0, 'a');
-  late[2 * k_chunk + 50] = '~';
-  late[3 * k_chunk + 10] = '~';
-  late[5 * k_chunk - 1] = '!';
-  late[9 * k_chunk + 100] = 'Z';
-  late[9 * k_chunk + 7] = '#';
-  late[k_round - 1] = '\x01';
-  const Bytes sources[] = {"", "x", Bytes(k_chunk - 1, 'q') + "w", late, late + "tail!", late.substr(0, 3 * k_chunk)};
+  // Values first met at the very end of a piece of a later block, two of
+  // them in one piece in the order opposite to their values, one new in
+  // two pieces of one block, and lengths that end on a block and just past
+  // one.
+  Bytes late = RandomSource(rng, 4 * k_block, 20, -1.0, 'a');
+  late[k_block + k_block / 4 - 1] = '!';
+  late[2 * k_block + k_block / 4 + 100] = 'Z';
+  late[2 * k_block + k_block / 4 + 7] = '#';
+  late[2 * k_block + k_block / 2] = '%';
+  late[2 * k_block + 3 * k_block / 4] = '%';
+  late[4 * k_block - 1] = '\x01';
+  const Bytes sources[] = {
+      "", "x", Bytes(k_block - 1, 'q') + "w", late, late + "tail!", late.substr(0, 3 * k_block / 2)};
+  // One thread reads each block as one piece.
+  Codec one_thread({.threads = 1});
   for (const Bytes& source : sources) {
-    const Bytes expected = Compress(source);
+    const Bytes expected = Compress(source, nullptr, one_thread);
     for (const unsigned threads : {1U, 2U, 3U, 8U}) {
       Codec codec({.threads = threads});
+      OffsetsOver at_offsets(source);
       Bytes compressed;
-      const CompressResult result = CompressReadAt(codec, source, ReaderOver(source), compressed);
+      const CompressResult result = CompressAtOffsets(codec, at_offsets, compressed);
       EXPECT_EQ(result.status, CodecStatus::ok);
       EXPECT_EQ(result.source_bytes, source.size());
       EXPECT_TRUE(compressed == expected) << source.size() << " bytes, " << threads << " threads";
@@ -73,66 +106,81 @@ TEST(PositionalPassesTest, SameFileAsTheStreamRead) {
 
 TEST(PositionalPassesTest, SourceThatReadsDifferentlyIsRefused) {
   std::mt19937_64 rng(12);
-  // The census reads whole chunks; the coding reads the pieces of 1 MiB
-  // blocks, never a chunk's size here, and then one byte past the end.
-  const Bytes source = RandomSource(rng, 6 * k_chunk + 10, 30, 0.0, 'a') + "^";
-  const ReadAtFn plain = ReaderOver(source);
-  const auto coding = [](std::span<std::uint8_t> into) { return into.size() != k_chunk; };
+  const Bytes source = RandomSource(rng, k_block + k_block / 2 + 10, 30, 0.0, 'a') + "^";
+  // Whether a read of `count` bytes at `offset` covers byte `at`.
+  const auto covers = [](std::uint64_t offset, std::int64_t count, std::uint64_t at) {
+    return offset <= at && at < offset + static_cast<std::uint64_t>(count);
+  };
   const struct {
     const char* what;
     CodecStatus status;
-    ReadAtFn read_at;
+    OffsetsOver::Fault fault;
   } cases[] = {
       {"a census read fails", CodecStatus::read_failed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         if (offset == 3 * k_chunk) {
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int& error) -> std::int64_t {
+         if (pass == 0 && covers(offset, count, k_block / 2)) {
            error = EIO;
            return -1;
          }
-         return plain(offset, into, error);
+         return count;
        }},
       {"a coding read fails", CodecStatus::read_failed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         if (coding(into) && offset + into.size() > 5 * k_chunk) {
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int& error) -> std::int64_t {
+         if (pass == 1 && covers(offset, count, k_block + 100)) {
            error = EIO;
            return -1;
          }
-         return plain(offset, into, error);
+         return count;
        }},
       {"ends early, then reads on", CodecStatus::source_changed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         return offset == 2 * k_chunk ? 10 : plain(offset, into, error);
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 0 && covers(offset, count, k_block / 2)) return static_cast<std::int64_t>(k_block / 2 - offset);
+         return count;
        }},
       {"the last value another when coded", CodecStatus::source_changed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         const std::int64_t got = plain(offset, into, error);
-         if (coding(into) && got > 0 && offset + static_cast<std::uint64_t>(got) == source.size()) {
-           into[static_cast<std::size_t>(got) - 1] = 'a';
-         }
-         return got;
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t> into, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 1 && covers(offset, count, source.size() - 1)) into[static_cast<std::size_t>(count) - 1] = 'a';
+         return count;
        }},
       {"shorter when coded", CodecStatus::source_changed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         return coding(into) && offset >= 4 * k_chunk ? 0 : plain(offset, into, error);
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         return pass == 1 && offset >= k_block ? 0 : count;
+       }},
+      // On a helper thread too, where the read is a part of a job.
+      {"memory runs out in a census read", CodecStatus::out_of_memory,
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 0 && covers(offset, count, k_block / 2)) throw std::bad_alloc();
+         return count;
+       }},
+      {"memory runs out in a coding read", CodecStatus::out_of_memory,
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t>, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 1 && covers(offset, count, k_block + 100)) throw std::bad_alloc();
+         return count;
        }},
       {"longer when coded", CodecStatus::source_changed,
-       [&](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-         if (offset == source.size() && coding(into)) {
+       [&](int pass, std::uint64_t offset, std::span<std::uint8_t> into, std::int64_t count, int&) -> std::int64_t {
+         if (pass == 1 && offset == source.size()) {
            into[0] = 'a';
            return 1;
          }
-         return plain(offset, into, error);
+         return count;
        }},
   };
+  const Bytes expected = Compress(source);
   for (const auto& c : cases) {
-    for (const unsigned threads : {1U, 2U}) {
+    for (const unsigned threads : {1U, 2U, 4U}) {
       Codec codec({.threads = threads});
+      OffsetsOver at_offsets(source, c.fault);
       Bytes compressed;
-      const CompressResult result = CompressReadAt(codec, source, c.read_at, compressed);
+      const CompressResult result = CompressAtOffsets(codec, at_offsets, compressed);
       EXPECT_EQ(result.status, c.status) << c.what << ", " << threads << " threads";
       if (c.status == CodecStatus::read_failed) {
         EXPECT_EQ(result.system_error, EIO) << c.what;
       }
+      // The Codec's next file is as a fresh Codec's.
+      OffsetsOver plain(source);
+      EXPECT_EQ(CompressAtOffsets(codec, plain, compressed).status, CodecStatus::ok) << c.what;
+      EXPECT_TRUE(compressed == expected) << c.what << ", then the next file, " << threads << " threads";
     }
   }
 }

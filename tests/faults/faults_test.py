@@ -1,8 +1,9 @@
 """Faults injected into the running program: writes refused part-way by a
 file-size limit, the chosen file removed or replaced between the listing and
 the operation, signals in the middle of a long operation, system calls that fail
-inside an operation (the command line's commit too), and an input that is
-closed or hung up at every prompt and key wait.  After each one the
+inside an operation (the command line's commit too), memory that runs out
+(a limit on address space), and an input that is closed or hung up at every
+prompt and key wait.  After each one the
 program must have left no partial output and no temporary file, kept the
 chosen file and any older file of the new name intact, and either gone on
 with a new level (ending with status 0; the command line with status 1) or
@@ -422,6 +423,35 @@ class ClosedInputTest(harness.WorkDirTest):
             if time.monotonic() > deadline:
                 raise AssertionError("the terminal never left line mode")
             time.sleep(0.01)
+
+
+
+class OutOfMemoryTest(harness.WorkDirTest):
+    """Memory that runs out inside an operation: with the least address space
+    the menu runs in, and a MiB more, the codec's buffers do not fit; the
+    failure screen says so, and nothing is written."""
+
+    def test_operation_without_memory_ends_on_the_failure_screen(self):
+        source = os.urandom(8 * MIB)
+        self.write("src", source)
+        harness.run(self.dir, "1\n1\npacked\nk\n0\n")
+        least = harness.least_address_space(self.dir, typed=b"0\n")
+        if least is None:
+            self.skipTest("the program does not start within 256 MiB of address space (a sanitizer build)")
+        for number, operation in (("2", "1"), ("1", "2")):
+            with self.subTest(operation):
+                done = subprocess.run(harness.program(), cwd=self.dir,
+                                      input=f"{number}\n{operation}\nout\nk\n0\n".encode(),
+                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                      preexec_fn=harness.address_space(least + 1024), timeout=harness.TIMEOUT)
+                result = harness.Result(done)
+                self.assertEqual(result.status, 0)
+                failure = FAILURE_SCREEN.search(result.out)
+                self.assertIsNotNone(failure, result.out[-600:])
+                chosen = "src" if operation == "1" else "packed.txt"
+                self.assertEqual(failure.group(1), f"Brak pamieci do przetworzenia pliku: {chosen}")
+                self.assert_entries(["packed.txt", "src"])
+                self.assertEqual(self.read("src"), source)
 
 
 if __name__ == "__main__":

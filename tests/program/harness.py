@@ -107,6 +107,33 @@ def digest(data):
     return len(data), hashlib.sha256(data).hexdigest()
 
 
+def address_space(kib):
+    """For subprocess's preexec_fn: limits the process's address space
+    (RLIMIT_AS, POSIX only) to `kib` KiB."""
+    import resource
+
+    def limit():
+        resource.setrlimit(resource.RLIMIT_AS, (kib * 1024, kib * 1024))
+    return limit
+
+
+def least_address_space(cwd, *arguments, typed=b""):
+    """The least address space, in KiB to within 64, in which the program with
+    `arguments` and `typed` on its input ends with status 0; None if it does
+    not within 256 MiB (a sanitizer build reserves far more)."""
+    def enough(kib):
+        done = subprocess.run(program(*arguments), cwd=cwd, input=typed, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, preexec_fn=address_space(kib), timeout=TIMEOUT)
+        return done.returncode == 0
+    low, high = 0, 256 * 1024
+    if not enough(high):
+        return None
+    while high - low > 64:
+        middle = (low + high) // 2
+        low, high = (low, middle) if enough(middle) else (middle, high)
+    return high
+
+
 class Result:
     def __init__(self, done, consumed=None):
         # Standard error holds the one line of the status, if any; anything
