@@ -21,15 +21,15 @@ namespace {
 constexpr std::size_t k_group_parts_per_thread = 2;
 constexpr std::size_t k_min_part_spans = 4;
 // The most spans a group holds: a thread's share of two parts of
-// k_side_by_side spans, up to this.  A restore's memory is a group's output
-// twice (one decoded into, the one before written out) and its payload
-// twice (one decoded, the next read), 24 MiB at most, and 20 MiB for text:
-// with the rest of the program, within 32 MiB.
+// k_side_by_side spans, up to this.  A group takes spans while its payload
+// stays within k_group_payload_bits per original byte, one span at least.
+// A restore's memory is a group's output twice (one decoded into, the one
+// before written out) and its payload twice (one decoded, the next read):
+// 20 MiB for text (5.3 bits a byte), 21 MiB at most: with the rest of the
+// program, within 32 MiB.
 constexpr std::size_t k_max_group_spans = 24;
-
-// A group takes spans while its payload stays within 8 bits per original
-// byte (as much as its output), one span at least; a span whose codes take
-// more than this is left to the restore in order.
+constexpr std::uint64_t k_group_payload_bits = 6;
+// A span whose codes take more than this is left to the restore in order.
 constexpr std::uint64_t k_max_span_payload_bytes = 4 * k_span_bytes;
 
 // Spans [first, first + count), whose codes lie in payload bytes
@@ -65,7 +65,7 @@ class SpanLayout {
   Group GroupFrom(std::size_t first, std::size_t most, std::size_t usable) const {
     if (first >= usable) return {.first = first};
     Group group{.first = first, .first_byte = StartBit(first) / 8};
-    const std::uint64_t budget = most * k_span_bytes;
+    const std::uint64_t budget = most * k_span_bytes * k_group_payload_bits / 8;
     while (group.count < most && first + group.count < usable) {
       const std::uint64_t end_byte = (EndBit(first + group.count) + 7) / 8;
       if (group.count > 0 && end_byte - group.first_byte > budget) break;
