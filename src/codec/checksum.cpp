@@ -35,6 +35,23 @@ void Update(XXH3_state_t* state, const std::uint8_t* bytes, std::size_t count) {
 
 }  // namespace
 
+struct RunningChecksum::State {
+  XXH3_state_t* xxh = XXH3_createState();
+  ~State() { XXH3_freeState(xxh); }
+};
+
+RunningChecksum::RunningChecksum() : state(std::make_unique<State>()) { XXH3_64bits_reset(state->xxh); }
+
+RunningChecksum::~RunningChecksum() = default;
+
+void RunningChecksum::Reset() { XXH3_64bits_reset(state->xxh); }
+
+void RunningChecksum::Add(std::span<const std::uint8_t> bytes) {
+  if (!bytes.empty()) Update(state->xxh, bytes.data(), bytes.size());
+}
+
+std::uint64_t RunningChecksum::Digest() const { return XXH3_64bits_digest(state->xxh); }
+
 struct SpanChecksums::State {
   XXH3_state_t* xxh = XXH3_createState();
   ~State() { XXH3_freeState(xxh); }

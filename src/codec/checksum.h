@@ -23,6 +23,25 @@ std::uint64_t Checksum(std::span<const std::uint8_t> bytes);
 // of them written one after the other as 8-byte little-endian numbers.
 std::uint64_t WholeChecksum(std::span<const std::uint64_t> spans);
 
+// The checksum of bytes given in order, in pieces cut anywhere: Checksum of
+// them all, without holding them.
+class RunningChecksum {
+ public:
+  RunningChecksum();
+  ~RunningChecksum();
+  RunningChecksum(const RunningChecksum&) = delete;
+  RunningChecksum& operator=(const RunningChecksum&) = delete;
+
+  // Starts again with no bytes.
+  void Reset();
+  void Add(std::span<const std::uint8_t> bytes);
+  std::uint64_t Digest() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state;
+};
+
 // The span checksums of bytes given in order, in pieces cut anywhere: each
 // span of `span_bytes` bytes, and a shorter last one, gets its own.
 class SpanChecksums {

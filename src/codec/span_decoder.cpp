@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <limits>
 
 #include "codec/big_endian.h"
+#include "codec/checksum.h"
 
 namespace huffman {
 
@@ -32,6 +32,10 @@ constexpr std::uint64_t k_round_most_bits =
     k_round_windows * SpanDecoder::k_root_window_bits + SpanDecoder::k_root_window_bits + k_long_code_bits;
 constexpr std::size_t k_round_most_bytes = k_round_windows * k_max_bytes_per_window + 1;
 constexpr std::size_t k_load_bytes = 8;
+// The lockstep returns after this many rounds, at most 16 KiB of each
+// lane's output, so that its spans' checksums take those bytes while they
+// are in the cache.
+constexpr std::size_t k_rounds_per_run = 1024;
 // Each round's load waits for the one before (its position is where the
 // last window ended), so a load that misses the cache holds its lane up:
 // each round asks for the payload this far ahead, a few hundred rounds,
@@ -156,14 +160,16 @@ void SpanDecoder::RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const {
 // allow (Lane::Rounds), so the loop checks nothing else but, once a round,
 // whether a lane's last window reached no byte: the lane then stands at
 // the start of a code longer than a window (or of the dead end), which
-// LongCode walks.  Returns when some lane has no round left, or stopped.
+// LongCode walks.  Returns when some lane has no round left, or stopped,
+// or after k_rounds_per_run rounds.
 template <int lane_count>
 inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) const {
   const RootWindow* const table = root.data();
-  for (;;) {
-    std::size_t rounds = std::numeric_limits<std::size_t>::max();
+  for (std::size_t left = k_rounds_per_run; left > 0;) {
+    std::size_t rounds = left;
     for (int k = 0; k < lane_count; ++k) rounds = std::min(rounds, lanes[k].Rounds());
     if (rounds == 0) return;
+    left -= rounds;
     std::array<std::uint64_t, lane_count> position;
     std::array<std::uint8_t*, lane_count> out;
     for (int k = 0; k < lane_count; ++k) {
@@ -285,15 +291,23 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
   std::array<Lane, k_side_by_side> lanes;
   std::array<std::size_t, k_side_by_side> task_of{};  // each lane's task
   std::size_t next_task = 0;
+  // Each lane's checksum so far, and the output it has taken: bytes before
+  // a lane's `out` are never written again.
+  std::array<RunningChecksum, k_side_by_side> sums;
+  std::array<const std::uint8_t*, k_side_by_side> summed_to{};
+  const auto sum = [&](int k) {
+    sums[k].Add({summed_to[k], lanes[k].out});
+    summed_to[k] = lanes[k].out;
+  };
   // Finishes lane k's task on its own and notes how it went.
   const auto conclude = [&](int k) {
     const SpanTask& task = tasks[task_of[k]];
     Lane& lane = lanes[k];
     Finish(lane, payload, task.end_bit);
-    outcomes[task_of[k]] = {
-        .whole = lane.out == lane.out_end &&
-                 (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit),
-        .end_bit = lane.position};
+    const bool whole = lane.out == lane.out_end &&
+                       (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit);
+    if (whole) sum(k);
+    outcomes[task_of[k]] = {.whole = whole, .end_bit = lane.position, .checksum = whole ? sums[k].Digest() : 0};
   };
   // Gives lane k the next task that has rounds to run (concluding at once
   // those too short for one); false when none is left.
@@ -307,6 +321,8 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
                   .stopped = false,
                   .out_end = task.out + task.bytes,
                   .load_limit = load_limit};
+      sums[k].Reset();
+      summed_to[k] = task.out;
       if (lanes[k].Rounds() > 0) return true;
       conclude(k);
     }
@@ -348,6 +364,7 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
     for (int j = 0; j < active_count; ++j) {
       const int k = active[j];
       lanes[k] = group[j];
+      sum(k);
       if (lanes[k].Rounds() > 0) {
         active[kept++] = k;
         continue;

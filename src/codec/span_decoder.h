@@ -41,7 +41,8 @@ struct SpanOutcome {
   // Exactly `bytes` bytes decoded, the last code ending at the task's
   // end_bit (within it, for the last span).
   bool whole = false;
-  std::uint64_t end_bit = 0;  // where the codes decoded ended
+  std::uint64_t end_bit = 0;   // where the codes decoded ended
+  std::uint64_t checksum = 0;  // of the span's bytes (checksum.h), when whole
 };
 
 class SpanDecoder {
@@ -56,9 +57,10 @@ class SpanDecoder {
 
   // Decodes each of `tasks` from `payload`, which holds every bit up to
   // each task's end_bit, into its place, and notes how it went in the
-  // outcome of the same index: k_side_by_side at a time, a lane whose task
-  // ends taking the next.  Writes nothing outside the tasks' places,
-  // whatever the bits.  May run on several threads at once.
+  // outcome of the same index, with the checksum of what it decoded, taken
+  // as it is decoded: k_side_by_side at a time, a lane whose task ends
+  // taking the next.  Writes nothing outside the tasks' places, whatever
+  // the bits.  May run on several threads at once.
   void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
               std::span<SpanOutcome> outcomes) const;
 

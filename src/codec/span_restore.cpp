@@ -187,10 +187,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
       const std::size_t from = part * part_spans;
       const std::size_t count = std::min(part_spans, group.count - from);
       decoder.Decode(payload, std::span(tasks).subspan(from, count), std::span(outcomes).subspan(from, count));
-      // Each span's checksum while its bytes are in this thread's cache.
       for (std::size_t j = from; j < from + count; ++j) {
         const std::size_t k = group.first + j;
-        if (outcomes[j].whole) sums[k] = Checksum({tasks[j].out, tasks[j].bytes});
+        sums[k] = outcomes[j].checksum;
         whole[j] = static_cast<char>(outcomes[j].whole && sums[k] == trailer.spans[k].checksum);
       }
     });
