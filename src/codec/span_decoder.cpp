@@ -286,11 +286,10 @@ void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std:
 }
 
 void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
-                         std::span<SpanOutcome> outcomes) const {
+                         std::span<SpanOutcome> outcomes, std::atomic<std::size_t>& next_task) const {
   const std::uint64_t load_limit = payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0;
   std::array<Lane, k_side_by_side> lanes;
   std::array<std::size_t, k_side_by_side> task_of{};  // each lane's task
-  std::size_t next_task = 0;
   // Each lane's checksum so far, and the output it has taken: bytes before
   // a lane's `out` are never written again.
   std::array<RunningChecksum, k_side_by_side> sums;
@@ -312,9 +311,10 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
   // Gives lane k the next task that has rounds to run (concluding at once
   // those too short for one); false when none is left.
   const auto take = [&](int k) {
-    while (next_task < tasks.size()) {
-      const SpanTask& task = tasks[next_task];
-      task_of[k] = next_task++;
+    for (std::size_t taken = next_task.fetch_add(1, std::memory_order_relaxed); taken < tasks.size();
+         taken = next_task.fetch_add(1, std::memory_order_relaxed)) {
+      const SpanTask& task = tasks[taken];
+      task_of[k] = taken;
       lanes[k] = {.position = task.first_bit,
                   .out = task.out,
                   .state = WalkMachine::k_root_state,

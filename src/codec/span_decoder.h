@@ -14,6 +14,7 @@
 #endif
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -55,14 +56,16 @@ class SpanDecoder {
   // processors with BMI2 run.
   SpanDecoder(const WalkMachine& machine, bool bmi2);
 
-  // Decodes each of `tasks` from `payload`, which holds every bit up to
-  // each task's end_bit, into its place, and notes how it went in the
+  // Decodes `tasks` from `payload`, which holds every bit up to each
+  // task's end_bit, each into its place, and notes how it went in the
   // outcome of the same index, with the checksum of what it decoded, taken
-  // as it is decoded: k_side_by_side at a time, a lane whose task ends
-  // taking the next.  Writes nothing outside the tasks' places, whatever
-  // the bits.  May run on several threads at once.
-  void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
-              std::span<SpanOutcome> outcomes) const;
+  // as it is decoded: k_side_by_side at a time, each lane taking the task
+  // `next_task` names and moving it on, until no task is left.  Several
+  // threads may decode the same tasks at once, sharing `next_task`, each
+  // task then decoded by one of them.  Writes nothing outside the tasks'
+  // places, whatever the bits.
+  void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes,
+              std::atomic<std::size_t>& next_task) const;
 
   // The root state's window of k_root_window_bits bits: the bytes reached
   // (up to four, the first lowest), how many, and the bits up to the last

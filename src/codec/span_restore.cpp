@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <vector>
 
 #include "codec/checksum.h"
@@ -12,16 +13,14 @@ namespace huffman {
 
 namespace {
 
-// A group's spans are cut into parts, the threads' share of its job, each
-// decoded k_side_by_side at a time (SpanDecoder::Decode): on one thread one
-// part, so that a lane whose span ends takes the next; on several, this
-// many parts per thread, so that a thread the system holds back takes
-// fewer, of at least k_min_part_spans spans, so that each still overlaps a
-// few chains of lookups.
-constexpr std::size_t k_group_parts_per_thread = 2;
-constexpr std::size_t k_min_part_spans = 4;
-// The most spans a group holds: a thread's share of two parts of
-// k_side_by_side spans, up to this.  A group takes spans while its payload
+// A group's job has a part per thread, each of which decodes spans
+// k_side_by_side at a time (SpanDecoder::Decode), every lane taking the
+// group's next span not yet taken: a thread that first writes the group
+// before or reads the next one, or that the system holds back, takes fewer
+// spans, and lanes run side by side until the group's last spans.  The most
+// spans a group holds: this many a thread, up to k_max_group_spans.
+constexpr std::size_t k_group_spans_per_thread = 2 * SpanDecoder::k_side_by_side;
+// A group takes spans while its payload
 // stays within k_group_payload_bits per original byte, one span at least.
 // A restore's memory is a group's output twice (one decoded into, the one
 // before written out) and its payload twice (one decoded, the next read):
@@ -105,8 +104,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
 
   const unsigned threads =
       workers.ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(trailer.length, k_large_block_bytes)));
-  const std::size_t group_spans =
-      std::min(k_max_group_spans, SpanDecoder::k_side_by_side * k_group_parts_per_thread * threads);
+  const std::size_t group_spans = std::min(k_max_group_spans, k_group_spans_per_thread * threads);
   const WalkMachine machine(data.table);
   const SpanDecoder decoder(machine, bmi2);
 
@@ -178,21 +176,15 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
                   .out = out + j * k_span_bytes,
                   .bytes = static_cast<std::size_t>(layout.Bytes(k))};
     }
-    const std::size_t part_spans =
-        threads == 1 ? group.count
-                     : std::max(k_min_part_spans, (group.count + k_group_parts_per_thread * threads - 1) /
-                                                      (k_group_parts_per_thread * threads));
-    const auto parts = static_cast<unsigned>((group.count + part_spans - 1) / part_spans);
-    workers.Run(parts, [&](unsigned part) {
-      const std::size_t from = part * part_spans;
-      const std::size_t count = std::min(part_spans, group.count - from);
-      decoder.Decode(payload, std::span(tasks).subspan(from, count), std::span(outcomes).subspan(from, count));
-      for (std::size_t j = from; j < from + count; ++j) {
-        const std::size_t k = group.first + j;
-        sums[k] = outcomes[j].checksum;
-        whole[j] = static_cast<char>(outcomes[j].whole && sums[k] == trailer.spans[k].checksum);
-      }
+    std::atomic<std::size_t> next_span{0};
+    workers.Run(threads, [&](unsigned /*part*/) {
+      decoder.Decode(payload, std::span(tasks).first(group.count), std::span(outcomes).first(group.count), next_span);
     });
+    for (std::size_t j = 0; j < group.count; ++j) {
+      const std::size_t k = group.first + j;
+      sums[k] = outcomes[j].checksum;
+      whole[j] = static_cast<char>(outcomes[j].whole && sums[k] == trailer.spans[k].checksum);
+    }
     const auto first_broken = static_cast<std::size_t>(
         std::find(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(group.count), 0) - whole.begin());
     if (first_broken < group.count) {
