@@ -42,9 +42,15 @@ constexpr std::size_t k_rounds_per_run = 1024;
 // which the processor's own prefetch does not do for six streams at once.
 constexpr std::size_t k_prefetch_bytes = 1024;
 
-std::uint64_t LoadBits(const std::uint8_t* base, std::uint64_t position) {
-  return LoadBigEndian64(base + position / 8) << (position % 8);
+// A lane's bits are counted from address 0, the byte at address a holding
+// bits 8a to 8a + 7, so that lanes whose payloads lie anywhere share one
+// loop with no base each (user-space addresses are far below 2^61).
+std::uint64_t BitAddress(const std::uint8_t* byte) { return std::uint64_t{reinterpret_cast<std::uintptr_t>(byte)} * 8; }
+const std::uint8_t* ByteAt(std::uint64_t bit_address) {
+  return reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(bit_address / 8));
 }
+
+std::uint64_t LoadBits(std::uint64_t bit_address) { return LoadBigEndian64(ByteAt(bit_address)) << (bit_address % 8); }
 
 // The same where fewer than 8 bytes may follow: bytes past the payload read
 // as zero.
@@ -59,7 +65,7 @@ std::uint64_t LoadBitsNearEnd(std::span<const std::uint8_t> payload, std::uint64
 
 // A round's bits with a marker in their lowest bit, which no round reaches:
 // as the bits shift out, the marker's place counts them.
-std::uint64_t LoadMarked(const std::uint8_t* base, std::uint64_t position) { return LoadBits(base, position) | 1; }
+std::uint64_t LoadMarked(std::uint64_t bit_address) { return LoadBits(bit_address) | 1; }
 std::uint64_t ShiftedOut(std::uint64_t marked) { return static_cast<std::uint64_t>(std::countr_zero(marked)); }
 
 }  // namespace
@@ -124,12 +130,13 @@ void SpanDecoder::FillCodeEnds() {
 // between windows; one whose code outlasts its lookups stops where it
 // stands, and is finished on its own (Finish).
 struct SpanDecoder::Lane {
-  std::uint64_t position = 0;  // the next bit
+  std::uint64_t position = 0;  // the next bit's address
   std::uint8_t* out = nullptr;
   int state = WalkMachine::k_root_state;
   bool stopped = false;
   std::uint8_t* out_end = nullptr;
-  std::uint64_t load_limit = 0;  // positions below it can load 8 bytes
+  std::span<const std::uint8_t> payload;  // the bytes its bits lie in
+  std::uint64_t load_limit = 0;           // positions below it can load 8 bytes
 
   // Rounds the lane can run with no check.
   std::size_t Rounds() const {
@@ -140,17 +147,17 @@ struct SpanDecoder::Lane {
 };
 
 template <int lane_count>
-void SpanDecoder::RunLockstep(Lane* lanes, const std::uint8_t* base) const {
+void SpanDecoder::RunLockstep(Lane* lanes) const {
   if (use_bmi2) {
-    RunLockstepBmi2<lane_count>(lanes, base);
+    RunLockstepBmi2<lane_count>(lanes);
   } else {
-    LockstepBody<lane_count>(lanes, base);
+    LockstepBody<lane_count>(lanes);
   }
 }
 
 template <int lane_count>
-void SpanDecoder::RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const {
-  LockstepBody<lane_count>(lanes, base);
+void SpanDecoder::RunLockstepBmi2(Lane* lanes) const {
+  LockstepBody<lane_count>(lanes);
 }
 
 // The lanes in lockstep, all at the root state between windows, sharing
@@ -163,7 +170,7 @@ void SpanDecoder::RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const {
 // LongCode walks.  Returns when some lane has no round left, or stopped,
 // or after k_rounds_per_run rounds.
 template <int lane_count>
-inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) const {
+inline void SpanDecoder::LockstepBody(Lane* lanes) const {
   const RootWindow* const table = root.data();
   for (std::size_t left = k_rounds_per_run; left > 0;) {
     std::size_t rounds = left;
@@ -182,8 +189,8 @@ inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) con
       std::array<unsigned, lane_count> last_count;
 #pragma GCC unroll 8
       for (int k = 0; k < lane_count; ++k) {
-        bits[k] = LoadMarked(base, position[k]);
-        __builtin_prefetch(base + position[k] / 8 + k_prefetch_bytes);
+        bits[k] = LoadMarked(position[k]);
+        __builtin_prefetch(ByteAt(position[k]) + k_prefetch_bytes);
       }
 #pragma GCC unroll k_round_windows
       for (int window = 0; window < k_round_windows; ++window) {
@@ -207,7 +214,7 @@ inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) con
           if ((long_codes >> k & 1U) == 0) continue;
           lanes[k].position = position[k];
           lanes[k].out = out[k];
-          stopped |= !LongCode(lanes[k], base);
+          stopped |= !LongCode(lanes[k]);
           position[k] = lanes[k].position;
           out[k] = lanes[k].out;
         }
@@ -226,8 +233,8 @@ inline void SpanDecoder::LockstepBody(Lane* lanes, const std::uint8_t* base) con
 // ends in, a bit at a time, until the code's byte is reached; false, with
 // the lane stopped where it stands, if k_long_code_bits do not reach one
 // (a longer code, or the dead end).
-bool SpanDecoder::LongCode(Lane& lane, const std::uint8_t* base) const {
-  std::uint64_t bits = LoadBits(base, lane.position);
+bool SpanDecoder::LongCode(Lane& lane) const {
+  std::uint64_t bits = LoadBits(lane.position);
   int state = root[bits >> (64 - k_root_window_bits)].state_after;
   bits <<= k_root_window_bits;
   lane.position += k_root_window_bits;
@@ -259,14 +266,14 @@ bool SpanDecoder::LongCode(Lane& lane, const std::uint8_t* base) const {
 // where their bytes fit the span and their bits end within `end_bit`, else
 // single bits, until the span is full, its bits run out or the walk is in
 // a dead end.
-void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const {
-  const std::uint8_t* const base = payload.data();
+void SpanDecoder::Finish(Lane& lane, std::uint64_t end_bit) const {
+  const std::uint64_t base = BitAddress(lane.payload.data());
   std::uint64_t position = lane.position;
   std::uint8_t* out = lane.out;
   int state = lane.state;
   while (out < lane.out_end && position < end_bit && !machine.Absorbing(state)) {
     const std::uint64_t bits =
-        position < lane.load_limit ? LoadBits(base, position) : LoadBitsNearEnd(payload, position);
+        position < lane.load_limit ? LoadBits(position) : LoadBitsNearEnd(lane.payload, position - base);
     if (state == WalkMachine::k_root_state) {
       const RootWindow& window = root[bits >> (64 - k_root_window_bits)];
       if (window.count > 0 && window.count <= lane.out_end - out && position + window.consumed <= end_bit) {
@@ -285,9 +292,8 @@ void SpanDecoder::Finish(Lane& lane, std::span<const std::uint8_t> payload, std:
   lane.state = state;
 }
 
-void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks,
-                         std::span<SpanOutcome> outcomes, std::atomic<std::size_t>& next_task) const {
-  const std::uint64_t load_limit = payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0;
+void SpanDecoder::Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes,
+                         std::atomic<std::size_t>& next_task, const PayloadOf& payload_of) const {
   std::array<Lane, k_side_by_side> lanes;
   std::array<std::size_t, k_side_by_side> task_of{};  // each lane's task
   // Each lane's checksum so far, and the output it has taken: bytes before
@@ -302,25 +308,35 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
   const auto conclude = [&](int k) {
     const SpanTask& task = tasks[task_of[k]];
     Lane& lane = lanes[k];
-    Finish(lane, payload, task.end_bit);
-    const bool whole = lane.out == lane.out_end &&
-                       (task.ends_at_sync_point ? lane.position == task.end_bit : lane.position <= task.end_bit);
+    const std::uint64_t base = BitAddress(lane.payload.data());
+    const std::uint64_t end_bit = base + task.end_bit;
+    Finish(lane, end_bit);
+    const bool whole =
+        lane.out == lane.out_end && (task.ends_at_sync_point ? lane.position == end_bit : lane.position <= end_bit);
     if (whole) sum(k);
-    outcomes[task_of[k]] = {.whole = whole, .end_bit = lane.position, .checksum = whole ? sums[k].Digest() : 0};
+    outcomes[task_of[k]] = {.whole = whole, .end_bit = lane.position - base, .checksum = whole ? sums[k].Digest() : 0};
   };
   // Gives lane k the next task that has rounds to run (concluding at once
-  // those too short for one); false when none is left.
+  // those too short for one, and those whose payload could not be had);
+  // false when none is left.
   const auto take = [&](int k) {
     for (std::size_t taken = next_task.fetch_add(1, std::memory_order_relaxed); taken < tasks.size();
          taken = next_task.fetch_add(1, std::memory_order_relaxed)) {
       const SpanTask& task = tasks[taken];
+      const std::span<const std::uint8_t> payload = payload_of(taken, k);
+      if (payload.empty()) {
+        outcomes[taken] = {};
+        continue;
+      }
+      const std::uint64_t base = BitAddress(payload.data());
       task_of[k] = taken;
-      lanes[k] = {.position = task.first_bit,
+      lanes[k] = {.position = base + task.first_bit,
                   .out = task.out,
                   .state = WalkMachine::k_root_state,
                   .stopped = false,
                   .out_end = task.out + task.bytes,
-                  .load_limit = load_limit};
+                  .payload = payload,
+                  .load_limit = base + (payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0)};
       sums[k].Reset();
       summed_to[k] = task.out;
       if (lanes[k].Rounds() > 0) return true;
@@ -342,22 +358,22 @@ void SpanDecoder::Decode(std::span<const std::uint8_t> payload, std::span<const 
     static_assert(k_side_by_side == 6);
     switch (active_count) {
       case 6:
-        RunLockstep<6>(group.data(), payload.data());
+        RunLockstep<6>(group.data());
         break;
       case 5:
-        RunLockstep<5>(group.data(), payload.data());
+        RunLockstep<5>(group.data());
         break;
       case 4:
-        RunLockstep<4>(group.data(), payload.data());
+        RunLockstep<4>(group.data());
         break;
       case 3:
-        RunLockstep<3>(group.data(), payload.data());
+        RunLockstep<3>(group.data());
         break;
       case 2:
-        RunLockstep<2>(group.data(), payload.data());
+        RunLockstep<2>(group.data());
         break;
       default:
-        RunLockstep<1>(group.data(), payload.data());
+        RunLockstep<1>(group.data());
         break;
     }
     int kept = 0;

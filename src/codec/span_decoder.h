@@ -16,6 +16,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -25,8 +26,8 @@
 
 namespace huffman {
 
-// One span to decode: where its codes lie in the payload bytes handed to
-// the decoder (bit 0 = bit 7 of the first byte), and where its bytes go.
+// One span to decode: where its codes lie in the bytes that hold them (bit
+// 0 = bit 7 of their first byte), and where its bytes go.
 struct SpanTask {
   std::uint64_t first_bit = 0;
   // Where its codes end: the next span's sync point.  For the file's last
@@ -42,7 +43,7 @@ struct SpanOutcome {
   // Exactly `bytes` bytes decoded, the last code ending at the task's
   // end_bit (within it, for the last span).
   bool whole = false;
-  std::uint64_t end_bit = 0;   // where the codes decoded ended
+  std::uint64_t end_bit = 0;   // where the codes decoded ended, in the span's bytes
   std::uint64_t checksum = 0;  // of the span's bytes (checksum.h), when whole
 };
 
@@ -56,16 +57,21 @@ class SpanDecoder {
   // processors with BMI2 run.
   SpanDecoder(const WalkMachine& machine, bool bmi2);
 
-  // Decodes `tasks` from `payload`, which holds every bit up to each
-  // task's end_bit, each into its place, and notes how it went in the
+  // The bytes that hold task `task`'s bits, up to its end_bit, had by lane
+  // `lane` when it takes the task (read then, into a room of the lane's,
+  // so that they are in the cache as it decodes them); none if they could
+  // not be had.
+  using PayloadOf = std::function<std::span<const std::uint8_t>(std::size_t task, int lane)>;
+
+  // Decodes each of `tasks` into its place, and notes how it went in the
   // outcome of the same index, with the checksum of what it decoded, taken
   // as it is decoded: k_side_by_side at a time, each lane taking the task
   // `next_task` names and moving it on, until no task is left.  Several
   // threads may decode the same tasks at once, sharing `next_task`, each
   // task then decoded by one of them.  Writes nothing outside the tasks'
   // places, whatever the bits.
-  void Decode(std::span<const std::uint8_t> payload, std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes,
-              std::atomic<std::size_t>& next_task) const;
+  void Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes, std::atomic<std::size_t>& next_task,
+              const PayloadOf& payload_of) const;
 
   // The root state's window of k_root_window_bits bits: the bytes reached
   // (up to four, the first lowest), how many, and the bits up to the last
@@ -84,14 +90,14 @@ class SpanDecoder {
  private:
   struct Lane;
   template <int lane_count>
-  void RunLockstep(Lane* lanes, const std::uint8_t* base) const;
+  void RunLockstep(Lane* lanes) const;
   template <int lane_count>
-  HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* lanes, const std::uint8_t* base) const;
+  HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* lanes) const;
   template <int lane_count>
-  [[gnu::always_inline]] void LockstepBody(Lane* lanes, const std::uint8_t* base) const;
-  bool LongCode(Lane& lane, const std::uint8_t* base) const;
+  [[gnu::always_inline]] void LockstepBody(Lane* lanes) const;
+  bool LongCode(Lane& lane) const;
   void FillCodeEnds();
-  void Finish(Lane& lane, std::span<const std::uint8_t> payload, std::uint64_t end_bit) const;
+  void Finish(Lane& lane, std::uint64_t end_bit) const;
 
   const WalkMachine& machine;
   bool use_bmi2;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <numeric>
 #include <vector>
 
 #include "codec/checksum.h"
@@ -15,29 +16,24 @@ namespace {
 
 // A group's job has a part per thread, each of which decodes spans
 // k_side_by_side at a time (SpanDecoder::Decode), every lane taking the
-// group's next span not yet taken: a thread that first writes the group
-// before or reads the next one, or that the system holds back, takes fewer
-// spans, and lanes run side by side until the group's last spans.  The most
-// spans a group holds: this many a thread, up to k_max_group_spans.
+// group's next span not yet taken and reading its payload then: a thread
+// that first writes the group before, or that the system holds back, takes
+// fewer spans, and lanes run side by side until the group's last spans.
+// The most spans a group holds: this many a thread, up to
+// k_max_group_spans.  A restore's memory is a group's output twice (one
+// decoded into, the one before written out), 12 MiB at most, and each
+// lane's room for a span's payload: with the rest of the program, within
+// 32 MiB.
 constexpr std::size_t k_group_spans_per_thread = 2 * SpanDecoder::k_side_by_side;
-// A group takes spans while its payload
-// stays within k_group_payload_bits per original byte, one span at least.
-// A restore's memory is a group's output twice (one decoded into, the one
-// before written out) and its payload twice (one decoded, the next read):
-// 20 MiB for text (5.3 bits a byte), 21 MiB at most: with the rest of the
-// program, within 32 MiB.
 constexpr std::size_t k_max_group_spans = 24;
-constexpr std::uint64_t k_group_payload_bits = 6;
-// A span whose codes take more than this is left to the restore in order.
+// A span whose codes take more than this (32 bits a byte) is left to the
+// restore in order, which holds no span whole.
 constexpr std::uint64_t k_max_span_payload_bytes = 4 * k_span_bytes;
 
-// Spans [first, first + count), whose codes lie in payload bytes
-// [first_byte, end_byte).
+// Spans [first, first + count), whose output takes `out_bytes`.
 struct Group {
   std::size_t first = 0;
   std::size_t count = 0;
-  std::uint64_t first_byte = 0;
-  std::uint64_t end_byte = 0;
   std::uint64_t out_bytes = 0;
 };
 
@@ -52,6 +48,9 @@ class SpanLayout {
     return k + 1 < Count() ? trailer.spans[k + 1].bit_offset : trailer.payload_bits;
   }
   std::uint64_t Bytes(std::size_t k) const { return std::min(k_span_bytes, trailer.length - k * k_span_bytes); }
+  // The payload bytes that hold span k's codes.
+  std::uint64_t StartByte(std::size_t k) const { return StartBit(k) / 8; }
+  std::uint64_t EndByte(std::size_t k) const { return (EndBit(k) + 7) / 8; }
   // Whether span k's codes can hold it where the table puts them: from bit
   // 0 for the first span, within the payload, and at least a bit a byte.
   bool Holds(std::size_t k) const {
@@ -62,15 +61,9 @@ class SpanLayout {
   // The group from span `first` on, of `most` spans at most, before span
   // `usable` (none from there on).
   Group GroupFrom(std::size_t first, std::size_t most, std::size_t usable) const {
-    if (first >= usable) return {.first = first};
-    Group group{.first = first, .first_byte = StartBit(first) / 8};
-    const std::uint64_t budget = most * k_span_bytes * k_group_payload_bits / 8;
-    while (group.count < most && first + group.count < usable) {
-      const std::uint64_t end_byte = (EndBit(first + group.count) + 7) / 8;
-      if (group.count > 0 && end_byte - group.first_byte > budget) break;
-      group.end_byte = end_byte;
+    Group group{.first = first};
+    for (; group.count < most && first + group.count < usable; ++group.count) {
       group.out_bytes += Bytes(first + group.count);
-      ++group.count;
     }
     return group;
   }
@@ -108,32 +101,44 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   const WalkMachine machine(data.table);
   const SpanDecoder decoder(machine, bmi2);
 
-  // The largest group's payload and output: what the buffers take, so
-  // that a small file costs only its own size.
-  std::uint64_t most_payload_bytes = 0;
+  // The largest group's output and span's payload: what the buffers take,
+  // so that a small file costs only its own size.
   std::size_t most_out_bytes = 0;
   for (std::size_t first = 0; first < usable;) {
     const Group group = layout.GroupFrom(first, group_spans, usable);
-    most_payload_bytes = std::max(most_payload_bytes, group.end_byte - group.first_byte);
     most_out_bytes = std::max(most_out_bytes, static_cast<std::size_t>(group.out_bytes));
     first += group.count;
   }
-  // The payload where the source holds it, else read a group at a time.
+  std::size_t most_span_payload_bytes = 0;
+  for (std::size_t k = 0; k < usable; ++k) {
+    most_span_payload_bytes =
+        std::max(most_span_payload_bytes, static_cast<std::size_t>(layout.EndByte(k) - layout.StartByte(k)));
+  }
+  // Each span's payload where the source holds it, else read by the lane
+  // that decodes it, into a room of the lane's, when it takes the span.
   const std::span<const std::uint8_t> held = compressed.Held();
   if (held.empty()) {
-    for (RawBuffer& payload : payloads) payload.Reserve(static_cast<std::size_t>(most_payload_bytes), arena);
+    if (lane_payloads.size() < threads * SpanDecoder::k_side_by_side) {
+      lane_payloads.resize(threads * SpanDecoder::k_side_by_side);
+    }
+    for (RawBuffer& room : lane_payloads) room.Reserve(most_span_payload_bytes, arena);
   }
-  // A group's read, on whichever thread takes it: what it uses outlives
-  // this call, for a read still handed on when it ends.
-  const auto read_group = [this, &compressed, dictionary_bytes](const Group& group, std::size_t slot) {
-    const std::span<std::uint8_t> into(payloads[slot].data(), group.end_byte - group.first_byte);
-    reads[slot].error = 0;
-    reads[slot].got = compressed.ReadAt(dictionary_bytes + group.first_byte, into, reads[slot].error);
+  struct ReadFailure {
+    bool failed = false;
+    int error = 0;
   };
-  const auto payload_of = [&](const Group& group, std::size_t slot) -> std::span<const std::uint8_t> {
-    const auto bytes = static_cast<std::size_t>(group.end_byte - group.first_byte);
-    if (!held.empty()) return held.subspan(static_cast<std::size_t>(dictionary_bytes + group.first_byte), bytes);
-    return {payloads[slot].data(), bytes};
+  std::vector<ReadFailure> read_failures(threads);
+  // The bytes of span k's codes, for lane `lane` of part `part`.
+  const auto payload_of = [&](std::size_t k, unsigned part, int lane) -> std::span<const std::uint8_t> {
+    const std::uint64_t first = layout.StartByte(k);
+    const auto bytes = static_cast<std::size_t>(layout.EndByte(k) - first);
+    if (!held.empty()) return held.subspan(static_cast<std::size_t>(dictionary_bytes + first), bytes);
+    RawBuffer& room = lane_payloads[part * SpanDecoder::k_side_by_side + static_cast<std::size_t>(lane)];
+    int error = 0;
+    const std::int64_t got = compressed.ReadAt(dictionary_bytes + first, {room.data(), bytes}, error);
+    if (got >= 0 && static_cast<std::size_t>(got) == bytes) return {room.data(), bytes};
+    read_failures[part] = {.failed = true, .error = got < 0 ? error : 0};
+    return {};
   };
 
   if (restored != nullptr) {
@@ -143,47 +148,53 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   }
   std::vector<std::uint64_t> sums(usable);
   std::vector<SpanTask> tasks(group_spans);
+  std::vector<std::size_t> span_of(group_spans);  // each task's span
   std::vector<SpanOutcome> outcomes(group_spans);
   std::vector<char> whole(group_spans);
 
-  // The first span found damaged (`usable` if none), where the last
-  // span's codes ended, and the payload they lie in.
+  // The first span found damaged (`usable` if none), and where the last
+  // span's codes ended.
   std::size_t damaged = usable;
   std::uint64_t codes_end = 0;
   std::uint64_t verified_bytes = 0;
-  std::span<const std::uint8_t> last_payload;
-  std::uint64_t last_first_byte = 0;
-  std::size_t slot = 0;
-  Group group = layout.GroupFrom(0, group_spans, usable);
-  if (held.empty() && usable > 0) read_group(group, slot);
-  while (group.count > 0) {
-    const Read& read = reads[slot];
-    if (held.empty() && static_cast<std::uint64_t>(read.got) != group.end_byte - group.first_byte) {
-      workers.Settle();
-      restore.result = {.status = CodecStatus::read_failed, .system_error = read.got < 0 ? read.error : 0};
-      return restore;
-    }
-    const Group next = layout.GroupFrom(group.first + group.count, group_spans, usable);
-    if (next.count > 0 && held.empty()) workers.Beside([read_group, next, slot] { read_group(next, 1 - slot); });
+  for (Group group = layout.GroupFrom(0, group_spans, usable); group.count > 0;
+       group = layout.GroupFrom(group.first + group.count, group_spans, usable)) {
     std::uint8_t* const out = restored != nullptr ? sink.Reserve(group.out_bytes) : unwritten.data();
-    const std::span<const std::uint8_t> payload = payload_of(group, slot);
-    const std::uint64_t base_bit = group.first_byte * 8;
-    for (std::size_t j = 0; j < group.count; ++j) {
-      const std::size_t k = group.first + j;
-      tasks[j] = {.first_bit = layout.StartBit(k) - base_bit,
+    // The spans with the most bits first: the lanes then end the group
+    // with short ones, close together, rather than with one long span
+    // decoded alone.
+    std::iota(span_of.begin(), span_of.begin() + static_cast<std::ptrdiff_t>(group.count), group.first);
+    std::stable_sort(span_of.begin(), span_of.begin() + static_cast<std::ptrdiff_t>(group.count),
+                     [&layout](std::size_t a, std::size_t b) {
+                       return layout.EndBit(a) - layout.StartBit(a) > layout.EndBit(b) - layout.StartBit(b);
+                     });
+    for (std::size_t t = 0; t < group.count; ++t) {
+      const std::size_t k = span_of[t];
+      const std::uint64_t base_bit = layout.StartByte(k) * 8;
+      tasks[t] = {.first_bit = layout.StartBit(k) - base_bit,
                   .end_bit = layout.EndBit(k) - base_bit,
                   .ends_at_sync_point = k + 1 < layout.Count(),
-                  .out = out + j * k_span_bytes,
+                  .out = out + (k - group.first) * k_span_bytes,
                   .bytes = static_cast<std::size_t>(layout.Bytes(k))};
     }
-    std::atomic<std::size_t> next_span{0};
-    workers.Run(threads, [&](unsigned /*part*/) {
-      decoder.Decode(payload, std::span(tasks).first(group.count), std::span(outcomes).first(group.count), next_span);
+    std::atomic<std::size_t> next_task{0};
+    workers.Run(threads, [&](unsigned part) {
+      decoder.Decode(
+          std::span(tasks).first(group.count), std::span(outcomes).first(group.count), next_task,
+          [&payload_of, &span_of, part](std::size_t t, int lane) { return payload_of(span_of[t], part, lane); });
     });
-    for (std::size_t j = 0; j < group.count; ++j) {
-      const std::size_t k = group.first + j;
-      sums[k] = outcomes[j].checksum;
-      whole[j] = static_cast<char>(outcomes[j].whole && sums[k] == trailer.spans[k].checksum);
+    for (const ReadFailure& failure : read_failures) {
+      if (failure.failed) {
+        restore.result = {.status = CodecStatus::read_failed, .system_error = failure.error};
+        return restore;
+      }
+    }
+    std::uint64_t last_end_bit = 0;  // where the group's last span's codes ended
+    for (std::size_t t = 0; t < group.count; ++t) {
+      const std::size_t k = span_of[t];
+      sums[k] = outcomes[t].checksum;
+      whole[k - group.first] = static_cast<char>(outcomes[t].whole && sums[k] == trailer.spans[k].checksum);
+      if (k == group.first + group.count - 1) last_end_bit = outcomes[t].end_bit;
     }
     const auto first_broken = static_cast<std::size_t>(
         std::find(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(group.count), 0) - whole.begin());
@@ -195,13 +206,10 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
       sink.Commit(out + group.out_bytes);
       if (sink.Failed()) break;
     }
-    codes_end = base_bit + outcomes[group.count - 1].end_bit;
+    const std::size_t last = group.first + group.count - 1;
+    codes_end = layout.StartByte(last) * 8 + last_end_bit;
     verified_bytes += group.out_bytes;
-    last_payload = payload;
-    last_first_byte = group.first_byte;
-    report(dictionary_bytes + group.end_byte);
-    group = next;
-    slot = 1 - slot;
+    report(dictionary_bytes + layout.EndByte(last));
   }
   workers.Settle();
   if (restored != nullptr) {
@@ -216,7 +224,16 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   // goes on, over the rest of the file (the path into the dead end, the
   // zero fill, the check data) until it is in the dead end, so that the
   // verification sees what that restore would: whether the walk stopped,
-  // and any bytes restored past the original's length.
+  // and any bytes restored past the original's length.  The payload's last
+  // bytes, from where the codes ended, and its last byte at least:
+  const std::uint64_t payload_bytes = (trailer.payload_bits + 7) / 8;
+  const std::uint64_t tail_from = std::min(codes_end / 8, payload_bytes - 1);
+  std::vector<std::uint8_t> tail(static_cast<std::size_t>(payload_bytes - tail_from));
+  int tail_error = 0;
+  if (static_cast<std::uint64_t>(compressed.ReadAt(dictionary_bytes + tail_from, tail, tail_error)) != tail.size()) {
+    restore.result = {.status = CodecStatus::read_failed, .system_error = tail_error};
+    return restore;
+  }
   bool stopped = false;
   std::uint64_t beyond = 0;
   const bool all_whole = damaged == layout.Count();
@@ -231,7 +248,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
         stopped = machine.Absorbing(state);
       }
     };
-    walk(last_payload, codes_end - last_first_byte * 8);
+    walk(tail, codes_end - tail_from * 8);
     walk(data.check_bytes, 0);
   }
   result.restored_bytes = all_whole ? trailer.length + beyond : damaged * k_span_bytes;
@@ -241,9 +258,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
                                .stopped = stopped,
                                .restored_spans = std::span(sums).first(std::min(damaged, usable))};
   VerifyChecked(result, trailer, data.body_bytes, checked, [&](std::uint64_t offset) -> std::optional<std::uint8_t> {
-    const std::uint64_t first = dictionary_bytes + last_first_byte;
-    if (offset < first || offset - first >= last_payload.size()) return std::nullopt;
-    return last_payload[static_cast<std::size_t>(offset - first)];
+    const std::uint64_t first = dictionary_bytes + tail_from;
+    if (offset < first || offset - first >= tail.size()) return std::nullopt;
+    return tail[static_cast<std::size_t>(offset - first)];
   });
   if (all_whole) {
     result.restored_checksum_known = true;

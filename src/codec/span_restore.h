@@ -1,9 +1,9 @@
 // The restore of a checked file whose source reads at offsets and knows
 // its size (a regular file, memory).  Its check data comes first, from the
-// file's end; then its payload in groups of spans, each span decoded from
-// its sync point and checked against its checksum on the thread that
-// decoded it (span_decoder.h), while the next group is read and the last
-// one written beside the decoding (WorkerSet::Beside).  What it finds is
+// file's end; then its spans in groups, each span's payload read by the
+// thread that decodes it, decoded from its sync point and checked against
+// its checksum there (span_decoder.h), while the group before is written
+// beside the decoding (WorkerSet::Beside).  What it finds is
 // verified by the rules every restore follows (checked_file.h).  A file it
 // does not take (a stream, a bare file, check data that does not verify)
 // is the restore in order's, unchanged.
@@ -13,9 +13,9 @@
 #error "codec/span_restore.h is private to the codec: include <huffman/codec.h>"
 #endif
 
-#include <array>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 #include "codec/buffer_arena.h"
 #include "codec/byte_sink.h"
@@ -47,16 +47,10 @@ class SpanRestore {
   ByteSink& sink;
   BufferArena* arena;
   bool bmi2;
-  // A group's payload and the next one's, read beside its decoding, and
-  // where a test decodes a group.
-  std::array<RawBuffer, 2> payloads;
+  // Each lane's room for the payload of the span it decodes, and where a
+  // test decodes a group.
+  std::vector<RawBuffer> lane_payloads;
   RawBuffer unwritten;
-  // What each payload's read found.
-  struct Read {
-    std::int64_t got = 0;
-    int error = 0;
-  };
-  std::array<Read, 2> reads;
 };
 
 }  // namespace huffman
