@@ -20,15 +20,17 @@ namespace {
 // that first writes the group before, or that the system holds back, takes
 // fewer spans, and lanes run side by side until the group's last spans.
 // The most spans a group holds: this many a thread, up to
-// k_max_group_spans.  A restore's memory is a group's output twice (one
-// decoded into, the one before written out), 12 MiB at most, and each
-// lane's room for a span's payload: with the rest of the program, within
-// 32 MiB.
+// k_max_group_spans, so that at most four threads decode at once.  A
+// restore's memory is a group's output twice (one decoded into, the one
+// before written out), 12 MiB at most, and a room for a span's payload for
+// each lane, 24 at most: with the rest of the program, within 32 MiB.
 constexpr std::size_t k_group_spans_per_thread = 2 * SpanDecoder::k_side_by_side;
 constexpr std::size_t k_max_group_spans = 24;
-// A span whose codes take more than this (32 bits a byte) is left to the
-// restore in order, which holds no span whole.
-constexpr std::uint64_t k_max_span_payload_bytes = 4 * k_span_bytes;
+// A span whose codes take more than this (10 bits a byte, which a source
+// of 255 byte values or fewer rarely reaches) is left to the restore in
+// order, which holds no span whole: so the lanes' rooms take 7.5 MiB at
+// most.
+constexpr std::uint64_t k_max_span_payload_bytes = k_span_bytes * 10 / 8;
 
 // Spans [first, first + count), whose output takes `out_bytes`.
 struct Group {
@@ -98,6 +100,9 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   const unsigned threads =
       workers.ThreadsFor(static_cast<std::size_t>(std::min<std::uint64_t>(trailer.length, k_large_block_bytes)));
   const std::size_t group_spans = std::min(k_max_group_spans, k_group_spans_per_thread * threads);
+  // A part per thread, as far as each has a lane's worth of spans.
+  const auto parts = static_cast<unsigned>(
+      std::min<std::size_t>(threads, (group_spans + SpanDecoder::k_side_by_side - 1) / SpanDecoder::k_side_by_side));
   const WalkMachine machine(data.table);
   const SpanDecoder decoder(machine, bmi2);
 
@@ -118,8 +123,8 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   // that decodes it, into a room of the lane's, when it takes the span.
   const std::span<const std::uint8_t> held = compressed.Held();
   if (held.empty()) {
-    if (lane_payloads.size() < threads * SpanDecoder::k_side_by_side) {
-      lane_payloads.resize(threads * SpanDecoder::k_side_by_side);
+    if (lane_payloads.size() < parts * SpanDecoder::k_side_by_side) {
+      lane_payloads.resize(parts * SpanDecoder::k_side_by_side);
     }
     for (RawBuffer& room : lane_payloads) room.Reserve(most_span_payload_bytes, arena);
   }
@@ -127,7 +132,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
     bool failed = false;
     int error = 0;
   };
-  std::vector<ReadFailure> read_failures(threads);
+  std::vector<ReadFailure> read_failures(parts);
   // The bytes of span k's codes, for lane `lane` of part `part`.
   const auto payload_of = [&](std::size_t k, unsigned part, int lane) -> std::span<const std::uint8_t> {
     const std::uint64_t first = layout.StartByte(k);
@@ -178,7 +183,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
                   .bytes = static_cast<std::size_t>(layout.Bytes(k))};
     }
     std::atomic<std::size_t> next_task{0};
-    workers.Run(threads, [&](unsigned part) {
+    workers.Run(parts, [&](unsigned part) {
       decoder.Decode(
           std::span(tasks).first(group.count), std::span(outcomes).first(group.count), next_task,
           [&payload_of, &span_of, part](std::size_t t, int lane) { return payload_of(span_of[t], part, lane); });
