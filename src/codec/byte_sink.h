@@ -41,9 +41,9 @@ class ByteSink {
   ByteSink(const ByteSink&) = delete;
   ByteSink& operator=(const ByteSink&) = delete;
 
-  // Starts on `out` afresh: nothing committed, no failure, no observer, and
-  // buffers of at least `capacity` bytes.
-  void Open(std::ostream& out, std::size_t capacity = k_sink_bytes);
+  // Starts on `stream` afresh: nothing committed, no failure, no observer,
+  // and buffers of at least `capacity` bytes.
+  void Open(std::ostream& stream, std::size_t capacity = k_sink_bytes);
   // Makes the write handed on, if any (what it throws dropped: worker.h),
   // and lets go of the stream: a sink left before its Flush (an operation
   // that failed) writes nothing more.

@@ -81,7 +81,9 @@ class CodeIndex {
   };
 
   static void SetBit(Code& code, int position, int bit) {
-    if (bit != 0) code.words[position / 64] |= std::uint64_t{1} << (63 - position % 64);
+    assert(position >= 0 && position < k_max_code_bits);
+    const auto at = static_cast<unsigned>(position);
+    if (bit != 0) code.words[at / 64] |= std::uint64_t{1} << (63 - at % 64);
   }
 
   std::array<Step, k_alphabet> leaves{};

@@ -85,6 +85,8 @@ const std::uint64_t* WindowTables::Build(int from_state) {
     ++slabs_used;
     free_in_slab = k_tables_per_slab;
   }
+  // `table` is the state's entry in `tables`, not a local: storing to it is the point.
+  // cppcheck-suppress redundantAssignment
   table = slabs[slabs_used - 1].get() +
           std::size_t{k_window_entries} * static_cast<std::size_t>(k_tables_per_slab - free_in_slab--);
   FillWindows(machine, from_state, table);

@@ -32,6 +32,8 @@ bool LargeBuffersFromSystem() {
 void* ReserveLargeBuffer(std::size_t bytes) {
   // Mapped a huge page larger, and cut to the aligned part.
   const std::size_t mapped_bytes = bytes + k_huge_page_bytes;
+  // An anonymous mapping takes no file: its descriptor is -1 by convention
+  // (.cppcheck-suppressions).
   void* const mapped =
       mmap(nullptr, mapped_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
   if (mapped == MAP_FAILED) return nullptr;
@@ -40,7 +42,7 @@ void* ReserveLargeBuffer(std::size_t bytes) {
   const std::size_t head = (k_huge_page_bytes - address % k_huge_page_bytes) % k_huge_page_bytes;
   std::uint8_t* const start = first + head;
   if (head > 0) munmap(first, head);
-  if (k_huge_page_bytes - head > 0) munmap(start + bytes, k_huge_page_bytes - head);
+  munmap(start + bytes, k_huge_page_bytes - head);  // head < a huge page: always a tail to cut
 #if defined(MADV_HUGEPAGE)
   // A system without such pages, or with them turned off, keeps small ones.
   madvise(start, bytes, MADV_HUGEPAGE);

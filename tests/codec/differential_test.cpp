@@ -158,7 +158,10 @@ TEST(DifferentialTest, JoinsThatWalkEveryCheckpointWindowStayInTheirRooms) {
   // 128th and last checkpoint window meets the true decode; 400 run past all.
   for (const int periods : {254, 400}) {
     std::string payload(payload_bytes, '\0');
-    const auto set_bit = [&payload](std::size_t bit) { payload[bit / 8] |= static_cast<char>(0x80 >> bit % 8); };
+    const auto set_bit = [&payload](std::size_t bit) {
+      char& byte = payload[bit / 8];
+      byte = static_cast<char>(static_cast<unsigned char>(byte) | (0x80U >> bit % 8));
+    };
     set_bit(middle_bit - 1);
     for (int period = 0; period < periods; ++period) {
       set_bit(middle_bit + 5 * period);

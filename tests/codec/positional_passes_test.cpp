@@ -36,7 +36,7 @@ class OffsetsOver final : public Source {
  public:
   using Fault = std::function<std::int64_t(int pass, std::uint64_t offset, std::span<std::uint8_t> into,
                                            std::int64_t count, int& error)>;
-  OffsetsOver(const Bytes& source, Fault change = {}) : bytes(source), fault(std::move(change)) {}
+  explicit OffsetsOver(const Bytes& source, Fault change = {}) : bytes(source), fault(std::move(change)) {}
 
   std::int64_t Read(std::span<std::uint8_t> into, int& error) override {
     const std::int64_t got = ReadAt(position, into, error);
