@@ -157,7 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The in-place path over memory restores the same bytes.  It restores a
   // file whose check data verifies span by span, and stops before the
-  // group of spans where it finds damage: it then wrote their start.
+  // span where it finds damage: it then wrote their start.
   if (reference_checks) {
     DecompressResult buffer_result;
     const std::string from_buffer = fuzz::DecompressBuffer(compressed, buffer_result);

@@ -52,7 +52,7 @@ struct CodecState {
   SplitWork split{workers, &arena};
   Encoder encoder{&arena};
   Decoder decoder;
-  SpanRestore spans{workers, sink, &arena, bmi2};  // checked files read at offsets
+  SpanRestore spans{workers, &arena, bmi2};  // checked files read at offsets
   ArenaArray<CensusPieces> census_pieces = MakeArenaArray<CensusPieces>(&arena, 1);
   PartOwners census_owners;
 };

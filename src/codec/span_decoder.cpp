@@ -292,10 +292,11 @@ void SpanDecoder::Finish(Lane& lane, std::uint64_t end_bit) const {
   lane.state = state;
 }
 
-void SpanDecoder::Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes,
-                         std::atomic<std::size_t>& next_task, const PayloadOf& payload_of) const {
+void SpanDecoder::Decode(std::size_t task_count, std::atomic<std::size_t>& next_task, Feed& feed) const {
   std::array<Lane, k_side_by_side> lanes;
-  std::array<std::size_t, k_side_by_side> task_of{};  // each lane's task
+  // Each lane's task: its number and what the feed gave for it.
+  std::array<std::size_t, k_side_by_side> task_of{};
+  std::array<SpanTask, k_side_by_side> spans;
   // Each lane's checksum so far, and the output it has taken: bytes before
   // a lane's `out` are never written again.
   std::array<RunningChecksum, k_side_by_side> sums;
@@ -304,9 +305,9 @@ void SpanDecoder::Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome>
     sums[k].Add({summed_to[k], lanes[k].out});
     summed_to[k] = lanes[k].out;
   };
-  // Finishes lane k's task on its own and notes how it went.
+  // Finishes lane k's task on its own and tells the feed how it went.
   const auto conclude = [&](int k) {
-    const SpanTask& task = tasks[task_of[k]];
+    const SpanTask& task = spans[k];
     Lane& lane = lanes[k];
     const std::uint64_t base = BitAddress(lane.payload.data());
     const std::uint64_t end_bit = base + task.end_bit;
@@ -314,81 +315,113 @@ void SpanDecoder::Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome>
     const bool whole =
         lane.out == lane.out_end && (task.ends_at_sync_point ? lane.position == end_bit : lane.position <= end_bit);
     if (whole) sum(k);
-    outcomes[task_of[k]] = {.whole = whole, .end_bit = lane.position - base, .checksum = whole ? sums[k].Digest() : 0};
+    feed.Done(task_of[k], {.whole = whole, .end_bit = lane.position - base, .checksum = whole ? sums[k].Digest() : 0});
   };
-  // Gives lane k the next task that has rounds to run (concluding at once
-  // those too short for one, and those whose payload could not be had);
-  // false when none is left.
-  const auto take = [&](int k) {
-    for (std::size_t taken = next_task.fetch_add(1, std::memory_order_relaxed); taken < tasks.size();
-         taken = next_task.fetch_add(1, std::memory_order_relaxed)) {
-      const SpanTask& task = tasks[taken];
-      const std::span<const std::uint8_t> payload = payload_of(taken, k);
-      if (payload.empty()) {
-        outcomes[taken] = {};
-        continue;
-      }
-      const std::uint64_t base = BitAddress(payload.data());
-      task_of[k] = taken;
-      lanes[k] = {.position = base + task.first_bit,
-                  .out = task.out,
-                  .state = WalkMachine::k_root_state,
-                  .stopped = false,
-                  .out_end = task.out + task.bytes,
-                  .payload = payload,
-                  .load_limit = base + (payload.size() >= k_load_bytes ? (payload.size() - k_load_bytes + 1) * 8 : 0)};
-      sums[k].Reset();
-      summed_to[k] = task.out;
-      if (lanes[k].Rounds() > 0) return true;
-      conclude(k);
+  // Starts task `taken` on lane k; false if it ended at once (too short for
+  // a round, or its payload could not be had).
+  const auto start = [&](int k, std::size_t taken) {
+    const SpanTask task = feed.Take(taken, k);
+    task_of[k] = taken;
+    if (task.payload.empty()) {
+      feed.Done(taken, {});
+      return false;
     }
+    const std::uint64_t base = BitAddress(task.payload.data());
+    const std::size_t payload_bytes = task.payload.size();
+    lanes[k] = {.position = base + task.first_bit,
+                .out = task.out,
+                .state = WalkMachine::k_root_state,
+                .stopped = false,
+                .out_end = task.out + task.bytes,
+                .payload = task.payload,
+                .load_limit = base + (payload_bytes >= k_load_bytes ? (payload_bytes - k_load_bytes + 1) * 8 : 0)};
+    spans[k] = task;
+    sums[k].Reset();
+    summed_to[k] = task.out;
+    if (lanes[k].Rounds() > 0) return true;
+    conclude(k);
     return false;
+  };
+  // Each lane runs, waits for the task it holds to be admitted, or is done.
+  enum class State { running, waiting, done };
+  std::array<std::size_t, k_side_by_side> held{};  // a waiting lane's task
+  const auto fill = [&](int k) {
+    for (;;) {
+      const std::size_t taken = next_task.fetch_add(1, std::memory_order_relaxed);
+      if (taken >= task_count) return State::done;
+      switch (feed.Admit(taken)) {
+        case Admission::never:
+          return State::done;
+        case Admission::later:
+          held[k] = taken;
+          return State::waiting;
+        case Admission::now:
+          if (start(k, taken)) return State::running;
+      }
+    }
+  };
+  const auto resume = [&](int k) {
+    switch (feed.Admit(held[k])) {
+      case Admission::never:
+        return State::done;
+      case Admission::later:
+        return State::waiting;
+      case Admission::now:
+        break;
+    }
+    return start(k, held[k]) ? State::running : fill(k);
   };
   // The lanes in lockstep while every one has rounds left; one that has
   // none (near its span's end, or stopped) is concluded and takes the next
   // task, and when no task is left the rest go on side by side.
-  std::array<int, k_side_by_side> active{};
-  int active_count = 0;
-  for (int k = 0; k < k_side_by_side; ++k) {
-    if (take(k)) active[active_count++] = k;
-  }
-  while (active_count > 0) {
-    std::array<Lane, k_side_by_side> group;
-    for (int j = 0; j < active_count; ++j) group[j] = lanes[active[j]];
-    static_assert(k_side_by_side == 6);
-    switch (active_count) {
-      case 6:
-        RunLockstep<6>(group.data());
-        break;
-      case 5:
-        RunLockstep<5>(group.data());
-        break;
-      case 4:
-        RunLockstep<4>(group.data());
-        break;
-      case 3:
-        RunLockstep<3>(group.data());
-        break;
-      case 2:
-        RunLockstep<2>(group.data());
-        break;
-      default:
-        RunLockstep<1>(group.data());
-        break;
+  std::array<State, k_side_by_side> state{};
+  for (int k = 0; k < k_side_by_side; ++k) state[k] = fill(k);
+  for (;;) {
+    std::array<int, k_side_by_side> active{};
+    int active_count = 0;
+    bool waiting = false;
+    for (int k = 0; k < k_side_by_side; ++k) {
+      if (state[k] == State::running) active[active_count++] = k;
+      waiting |= state[k] == State::waiting;
     }
-    int kept = 0;
-    for (int j = 0; j < active_count; ++j) {
-      const int k = active[j];
-      lanes[k] = group[j];
-      sum(k);
-      if (lanes[k].Rounds() > 0) {
-        active[kept++] = k;
-        continue;
+    if (active_count == 0 && !waiting) return;
+    if (active_count > 0) {
+      std::array<Lane, k_side_by_side> group;
+      for (int j = 0; j < active_count; ++j) group[j] = lanes[active[j]];
+      static_assert(k_side_by_side == 6);
+      switch (active_count) {
+        case 6:
+          RunLockstep<6>(group.data());
+          break;
+        case 5:
+          RunLockstep<5>(group.data());
+          break;
+        case 4:
+          RunLockstep<4>(group.data());
+          break;
+        case 3:
+          RunLockstep<3>(group.data());
+          break;
+        case 2:
+          RunLockstep<2>(group.data());
+          break;
+        default:
+          RunLockstep<1>(group.data());
+          break;
       }
-      conclude(k);
-      if (take(k)) active[kept++] = k;
+      for (int j = 0; j < active_count; ++j) {
+        const int k = active[j];
+        lanes[k] = group[j];
+        sum(k);
+        if (lanes[k].Rounds() > 0) continue;
+        conclude(k);
+        state[k] = fill(k);
+      }
     }
-    active_count = kept;
+    feed.Between(active_count == 0);
+    for (int k = 0; k < k_side_by_side; ++k) {
+      if (state[k] == State::waiting) state[k] = resume(k);
+    }
   }
 }
 

@@ -16,7 +16,6 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <vector>
 
@@ -26,9 +25,10 @@
 
 namespace huffman {
 
-// One span to decode: where its codes lie in the bytes that hold them (bit
-// 0 = bit 7 of their first byte), and where its bytes go.
+// One span to decode: the bytes that hold its codes (bit 0 = bit 7 of the
+// first), where in them its codes lie, and where its bytes go.
 struct SpanTask {
+  std::span<const std::uint8_t> payload;  // none: it could not be had
   std::uint64_t first_bit = 0;
   // Where its codes end: the next span's sync point.  For the file's last
   // span, whose codes are followed by the path into the dead end, only a
@@ -57,21 +57,38 @@ class SpanDecoder {
   // processors with BMI2 run.
   SpanDecoder(const WalkMachine& machine, bool bmi2);
 
-  // The bytes that hold task `task`'s bits, up to its end_bit, had by lane
-  // `lane` when it takes the task (read then, into a room of the lane's,
-  // so that they are in the cache as it decodes them); none if they could
-  // not be had.
-  using PayloadOf = std::function<std::span<const std::uint8_t>(std::size_t task, int lane)>;
+  // Whether a task may start now; a task is taken in order, and one that
+  // must wait keeps its lane until it may.
+  enum class Admission { now, later, never };
 
-  // Decodes each of `tasks` into its place, and notes how it went in the
-  // outcome of the same index, with the checksum of what it decoded, taken
-  // as it is decoded: k_side_by_side at a time, each lane taking the task
-  // `next_task` names and moving it on, until no task is left.  Several
-  // threads may decode the same tasks at once, sharing `next_task`, each
-  // task then decoded by one of them.  Writes nothing outside the tasks'
-  // places, whatever the bits.
-  void Decode(std::span<const SpanTask> tasks, std::span<SpanOutcome> outcomes, std::atomic<std::size_t>& next_task,
-              const PayloadOf& payload_of) const;
+  // What Decode asks of the restore that drives it, on the thread that
+  // decodes; several threads may ask at once.
+  class Feed {
+   public:
+    // Whether task `task` may start: `never` for it and every task after.
+    virtual Admission Admit(std::size_t task) = 0;
+    // Task `task` for lane `lane`, its payload read then (so that it is in
+    // the cache as the lane decodes it).
+    virtual SpanTask Take(std::size_t task, int lane) = 0;
+    // How task `task` went: its outcome, with the checksum of what it
+    // decoded, taken as it was decoded.
+    virtual void Done(std::size_t task, const SpanOutcome& outcome) = 0;
+    // Between batches of rounds; `waiting`: no lane of this thread has a
+    // task that may start, so the call returns once one may be admitted
+    // (or after a short while).
+    virtual void Between(bool waiting) = 0;
+
+   protected:
+    ~Feed() = default;
+  };
+
+  // Decodes tasks 0 .. task_count - 1, each into its place, and tells
+  // `feed` how each went: k_side_by_side at a time, each lane taking the
+  // task `next_task` names and moving it on, until no task is left.
+  // Several threads may decode the same tasks at once, sharing
+  // `next_task`, each task then decoded by one of them.  Writes nothing
+  // outside the tasks' places, whatever the bits.
+  void Decode(std::size_t task_count, std::atomic<std::size_t>& next_task, Feed& feed) const;
 
   // The root state's window of k_root_window_bits bits: the bytes reached
   // (up to four, the first lowest), how many, and the bits up to the last
