@@ -361,12 +361,15 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   // zero fill, the check data) until it is in the dead end, so that the
   // verification sees what that restore would: whether the walk stopped,
   // and any bytes restored past the original's length.  The payload's last
-  // bytes, from where the codes ended, and its last byte at least:
+  // bytes, from where the codes ended, and its last byte at least.  A
+  // damaged span ends the verification before the walk would count: none
+  // is read then.
   const std::uint64_t payload_bytes = (trailer.payload_bits + 7) / 8;
   const std::uint64_t tail_from = std::min(codes_end / 8, payload_bytes - 1);
-  std::vector<std::uint8_t> tail(static_cast<std::size_t>(payload_bytes - tail_from));
+  std::vector<std::uint8_t> tail(all_whole ? static_cast<std::size_t>(payload_bytes - tail_from) : 0);
   int tail_error = 0;
-  if (static_cast<std::uint64_t>(compressed.ReadAt(dictionary_bytes + tail_from, tail, tail_error)) != tail.size()) {
+  if (!tail.empty() &&
+      static_cast<std::uint64_t>(compressed.ReadAt(dictionary_bytes + tail_from, tail, tail_error)) != tail.size()) {
     restore.result = {.status = CodecStatus::read_failed, .system_error = tail_error};
     return restore;
   }

@@ -194,6 +194,38 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
     EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
     EXPECT_EQ(r.system_error, ENOSPC) << room;
   }
+  // A checked file read at offsets is restored span by span, read and
+  // written on whichever thread takes or finishes a span: each failure is
+  // still its own call's, and nothing past the failed write goes out.
+  const std::string checked = testing::CompressChecked(source);
+  Codec two_threads({.threads = 2});
+  // Its dictionary and check data (at its two ends) read, a payload read
+  // that reaches past `readable` fails.
+  for (const std::uint64_t readable : {std::uint64_t{2000}, std::uint64_t{1'000'000}, checked.size() - 5000}) {
+    OffsetSource in(
+        [&checked, readable](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
+          if (offset > 0 && offset < checked.size() - 4096 && offset + into.size() > readable) {
+            error = EIO;
+            return -1;
+          }
+          const std::size_t count = std::min<std::size_t>(into.size(), checked.size() - offset);
+          std::copy_n(checked.data() + offset, count, into.data());
+          return static_cast<std::int64_t>(count);
+        },
+        checked.size());
+    std::ostringstream out;
+    const DecompressResult r = two_threads.Decompress(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::read_failed) << readable;
+    EXPECT_EQ(r.system_error, EIO) << readable;
+  }
+  for (const std::size_t room : {std::size_t{0}, std::size_t{1'500'000}, source.size() - 1}) {
+    MemorySource in(testing::AsBytes(checked));
+    FailingOutput output(room);
+    std::ostream out(&output);
+    const DecompressResult r = two_threads.Decompress(in, out, scramble);
+    EXPECT_EQ(r.status, CodecStatus::write_failed) << room;
+    EXPECT_EQ(r.system_error, ENOSPC) << room;
+  }
   // A stream that fails without a system error reports none.
   std::istringstream in("some text to compress");
   std::ostringstream out;
