@@ -12,6 +12,9 @@
 #include <sstream>
 
 #include "codec/check_trailer.h"
+#include "codec/format.h"
+#include "codec/span_decoder.h"
+#include "codec/walk_machine.h"
 #include "codec_test_support.h"
 #include "literal_codec.h"
 
@@ -293,6 +296,63 @@ TEST(CheckedFileTest, ASyncPointInsideACodeIsRefused) {
     MemorySource tested(AsBytes(rebuilt));
     EXPECT_EQ(SharedCodec().Test(tested).damaged_from, c.named * k_span_bytes) << c.name;
   }
+}
+
+// The decoder of spans on one thread, driven by a feed that admits span k
+// only once the thread has waited k times with every lane held back, and
+// refuses every span from the last on: each span admitted is decoded once,
+// whole, into its place, after the lane that held it waited, and the
+// refused span is never taken.
+TEST(CheckedFileTest, SpansHeldBackDecodeOnceEachWhenAdmitted) {
+  const Bytes source = LargeSource();
+  const Bytes file = CompressChecked(source);
+  const Trailer trailer = TrailerOf(file);
+  DictionaryTable table;
+  const std::size_t dictionary_bytes = ReadDictionary(AsBytes(file), table);
+  const WalkMachine machine(table);
+  const SpanDecoder decoder(machine, false);
+  const std::span<const std::uint8_t> payload = AsBytes(file).subspan(dictionary_bytes);
+
+  class ScriptedFeed final : public SpanDecoder::Feed {
+   public:
+    ScriptedFeed(const Trailer& trailer, std::span<const std::uint8_t> payload, std::size_t length)
+        : trailer(trailer), payload(payload), out(length, '\0'), done(trailer.spans.size(), 0) {}
+    SpanDecoder::Admission Admit(std::size_t task) override {
+      if (task + 1 >= trailer.spans.size()) return SpanDecoder::Admission::never;
+      return task < waits ? SpanDecoder::Admission::now : SpanDecoder::Admission::later;
+    }
+    SpanTask Take(std::size_t k, int) override {
+      const std::uint64_t first = trailer.spans[k].bit_offset / 8;
+      return {.payload = payload.subspan(first, (trailer.spans[k + 1].bit_offset + 7) / 8 - first),
+              .first_bit = trailer.spans[k].bit_offset - first * 8,
+              .end_bit = trailer.spans[k + 1].bit_offset - first * 8,
+              .ends_at_sync_point = true,
+              .out = reinterpret_cast<std::uint8_t*>(out.data()) + k * k_span_bytes,
+              .bytes = k_span_bytes};
+    }
+    void Done(std::size_t k, const SpanOutcome& outcome) override {
+      done[k] += outcome.whole && outcome.checksum == trailer.spans[k].checksum ? 1 : 100;
+      admitted_after_wait &= k < waits;
+    }
+    void Between(bool waiting) override { waits += waiting ? 1 : 0; }
+
+    const Trailer& trailer;
+    std::span<const std::uint8_t> payload;
+    Bytes out;
+    std::vector<int> done;
+    std::size_t waits = 0;
+    bool admitted_after_wait = true;
+  };
+  ScriptedFeed feed(trailer, payload, source.size());
+  std::atomic<std::size_t> next_task{0};
+  decoder.Decode(trailer.spans.size(), next_task, feed);
+  const std::size_t refused = trailer.spans.size() - 1;
+  std::vector<int> once(trailer.spans.size(), 1);
+  once[refused] = 0;
+  EXPECT_EQ(feed.done, once) << "a span decoded twice, not at all, or not whole";
+  EXPECT_GE(feed.waits, refused);
+  EXPECT_TRUE(feed.admitted_after_wait);
+  EXPECT_TRUE(feed.out.compare(0, refused * k_span_bytes, source, 0, refused * k_span_bytes) == 0);
 }
 
 TEST(CheckedFileTest, ABareFileEndingInFooterLikeBytesStaysBare) {
