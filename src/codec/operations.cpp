@@ -417,7 +417,7 @@ TestResult Codec::Test(Source& compressed, const ProgressFn& progress) try {
   DiscardBuffer discard;
   std::ostream nowhere(&discard);
   std::optional<Restore> spans = RestoreSpans(*state, compressed, nullptr, progress);
-  const Restore restore = spans ? std::move(*spans) : DecompressFrom(*state, compressed, nowhere, progress, {});
+  const Restore restore = spans ? *spans : DecompressFrom(*state, compressed, nowhere, progress, {});
   const DecompressResult& restored = restore.result;
   TestResult result{.status = restored.status,
                     .system_error = restored.system_error,

@@ -47,7 +47,9 @@ constexpr std::size_t k_prefetch_bytes = 1024;
 // loop with no base each (user-space addresses are far below 2^61).
 std::uint64_t BitAddress(const std::uint8_t* byte) { return std::uint64_t{reinterpret_cast<std::uintptr_t>(byte)} * 8; }
 const std::uint8_t* ByteAt(std::uint64_t bit_address) {
-  return reinterpret_cast<const std::uint8_t*>(static_cast<std::uintptr_t>(bit_address / 8));
+  // The address BitAddress took apart, made again.
+  return reinterpret_cast<const std::uint8_t*>(  // NOLINT(performance-no-int-to-ptr)
+      static_cast<std::uintptr_t>(bit_address / 8));
 }
 
 std::uint64_t LoadBits(std::uint64_t bit_address) { return LoadBigEndian64(ByteAt(bit_address)) << (bit_address % 8); }
@@ -146,18 +148,18 @@ struct SpanDecoder::Lane {
   }
 };
 
-template <int lane_count>
+template <int k_lanes>
 void SpanDecoder::RunLockstep(Lane* lanes) const {
   if (use_bmi2) {
-    RunLockstepBmi2<lane_count>(lanes);
+    RunLockstepBmi2<k_lanes>(lanes);
   } else {
-    LockstepBody<lane_count>(lanes);
+    LockstepBody<k_lanes>(lanes);
   }
 }
 
-template <int lane_count>
+template <int k_lanes>
 void SpanDecoder::RunLockstepBmi2(Lane* lanes) const {
-  LockstepBody<lane_count>(lanes);
+  LockstepBody<k_lanes>(lanes);
 }
 
 // The lanes in lockstep, all at the root state between windows, sharing
@@ -169,33 +171,33 @@ void SpanDecoder::RunLockstepBmi2(Lane* lanes) const {
 // the start of a code longer than a window (or of the dead end), which
 // LongCode walks.  Returns when some lane has no round left, or stopped,
 // or after k_rounds_per_run rounds.
-template <int lane_count>
+template <int k_lanes>
 inline void SpanDecoder::LockstepBody(Lane* lanes) const {
   const RootWindow* const table = root.data();
   for (std::size_t left = k_rounds_per_run; left > 0;) {
     std::size_t rounds = left;
-    for (int k = 0; k < lane_count; ++k) rounds = std::min(rounds, lanes[k].Rounds());
+    for (int k = 0; k < k_lanes; ++k) rounds = std::min(rounds, lanes[k].Rounds());
     if (rounds == 0) return;
     left -= rounds;
-    std::array<std::uint64_t, lane_count> position;
-    std::array<std::uint8_t*, lane_count> out;
-    for (int k = 0; k < lane_count; ++k) {
+    std::array<std::uint64_t, k_lanes> position;
+    std::array<std::uint8_t*, k_lanes> out;
+    for (int k = 0; k < k_lanes; ++k) {
       position[k] = lanes[k].position;
       out[k] = lanes[k].out;
     }
     bool stopped = false;
     do {
-      std::array<std::uint64_t, lane_count> bits;
-      std::array<unsigned, lane_count> last_count;
+      std::array<std::uint64_t, k_lanes> bits;
+      std::array<unsigned, k_lanes> last_count;
 #pragma GCC unroll 8
-      for (int k = 0; k < lane_count; ++k) {
+      for (int k = 0; k < k_lanes; ++k) {
         bits[k] = LoadMarked(position[k]);
         __builtin_prefetch(ByteAt(position[k]) + k_prefetch_bytes);
       }
 #pragma GCC unroll k_round_windows
       for (int window = 0; window < k_round_windows; ++window) {
 #pragma GCC unroll 8
-        for (int k = 0; k < lane_count; ++k) {
+        for (int k = 0; k < k_lanes; ++k) {
           const RootWindow& entry = table[bits[k] >> (64 - k_root_window_bits)];
           std::memcpy(out[k], &entry.bytes, sizeof entry.bytes);
           out[k] += entry.count;
@@ -205,12 +207,12 @@ inline void SpanDecoder::LockstepBody(Lane* lanes) const {
       }
       unsigned long_codes = 0;  // a bit per lane
 #pragma GCC unroll 8
-      for (int k = 0; k < lane_count; ++k) {
+      for (int k = 0; k < k_lanes; ++k) {
         position[k] += ShiftedOut(bits[k]);
         long_codes |= static_cast<unsigned>(last_count[k] == 0) << k;
       }
       if (long_codes != 0) [[unlikely]] {
-        for (int k = 0; k < lane_count; ++k) {
+        for (int k = 0; k < k_lanes; ++k) {
           if ((long_codes >> k & 1U) == 0) continue;
           lanes[k].position = position[k];
           lanes[k].out = out[k];
@@ -220,7 +222,7 @@ inline void SpanDecoder::LockstepBody(Lane* lanes) const {
         }
       }
     } while (--rounds > 0 && !stopped);
-    for (int k = 0; k < lane_count; ++k) {
+    for (int k = 0; k < k_lanes; ++k) {
       lanes[k].position = position[k];
       lanes[k].out = out[k];
     }

@@ -53,9 +53,9 @@ class SpanDecoder {
   // bits and output in registers.
   static constexpr int k_side_by_side = 6;
 
-  // The root table of `machine` is built here.  With `bmi2`, the loops for
-  // processors with BMI2 run.
-  SpanDecoder(const WalkMachine& machine, bool bmi2);
+  // The root table of the machine `walk` is built here.  With `bmi2`, the
+  // loops for processors with BMI2 run.
+  SpanDecoder(const WalkMachine& walk, bool bmi2);
 
   // Whether a task may start now; a task is taken in order, and one that
   // must wait keeps its lane until it may.
@@ -78,8 +78,10 @@ class SpanDecoder {
     // (or after a short while).
     virtual void Between(bool waiting) = 0;
 
-   protected:
-    ~Feed() = default;
+    virtual ~Feed() = default;
+    Feed() = default;
+    Feed(const Feed&) = delete;
+    Feed& operator=(const Feed&) = delete;
   };
 
   // Decodes tasks 0 .. task_count - 1, each into its place, and tells
@@ -106,11 +108,11 @@ class SpanDecoder {
 
  private:
   struct Lane;
-  template <int lane_count>
+  template <int k_lanes>
   void RunLockstep(Lane* lanes) const;
-  template <int lane_count>
+  template <int k_lanes>
   HUFFMAN_TARGET_BMI2 void RunLockstepBmi2(Lane* lanes) const;
-  template <int lane_count>
+  template <int k_lanes>
   [[gnu::always_inline]] void LockstepBody(Lane* lanes) const;
   bool LongCode(Lane& lane) const;
   void FillCodeEnds();
