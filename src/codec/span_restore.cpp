@@ -210,9 +210,12 @@ class SpanPipeline {
       const std::size_t run = std::min(to - k, setup.ring_spans - slot);
       std::uint64_t bytes = 0;
       for (std::size_t j = k; j < k + run; ++j) bytes += layout.Bytes(j);
+      const auto* const first = reinterpret_cast<const char*>(setup.ring + slot * k_span_bytes);
       errno = 0;
-      setup.restored->write(reinterpret_cast<const char*>(setup.ring + slot * k_span_bytes),
-                            static_cast<std::streamsize>(bytes));
+      // At least one span's bytes: `run` is at least 1, and every span holds
+      // a byte.
+      // cppcheck-suppress invalidFunctionArg
+      setup.restored->write(first, static_cast<std::streamsize>(bytes));
       if (!*setup.restored) {
         write_failed = true;
         write_error = errno;  // read at once, on the thread whose call failed
