@@ -52,11 +52,6 @@ void RunningChecksum::Add(std::span<const std::uint8_t> bytes) {
 
 std::uint64_t RunningChecksum::Digest() const { return XXH3_64bits_digest(state->xxh); }
 
-struct SpanChecksums::State {
-  XXH3_state_t* xxh = XXH3_createState();
-  ~State() { XXH3_freeState(xxh); }
-};
-
 std::uint64_t Checksum(std::span<const std::uint8_t> bytes) {
   return UseAvx2() ? ChecksumAvx2(bytes.data(), bytes.size()) : XXH3_64bits(bytes.data(), bytes.size());
 }
@@ -70,35 +65,28 @@ std::uint64_t WholeChecksum(std::span<const std::uint64_t> spans) {
   return Checksum(bytes);
 }
 
-SpanChecksums::SpanChecksums(std::uint64_t span_bytes) : state(std::make_unique<State>()), span_bytes(span_bytes) {
-  assert(span_bytes > 0);
-  XXH3_64bits_reset(state->xxh);
-}
-
-SpanChecksums::~SpanChecksums() = default;
+SpanChecksums::SpanChecksums(std::uint64_t span_bytes) : span_bytes(span_bytes) { assert(span_bytes > 0); }
 
 void SpanChecksums::Add(std::span<const std::uint8_t> bytes) {
   total += bytes.size();
   while (!bytes.empty()) {
     const auto take = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), span_bytes - in_span));
-    Update(state->xxh, bytes.data(), take);
+    open_span.Add(bytes.first(take));
     in_span += take;
     bytes = bytes.subspan(take);
-    if (in_span == span_bytes) {
-      sums.push_back(XXH3_64bits_digest(state->xxh));
-      XXH3_64bits_reset(state->xxh);
-      in_span = 0;
-    }
+    if (in_span == span_bytes) CloseSpan();
   }
 }
 
 const std::vector<std::uint64_t>& SpanChecksums::Finish() {
-  if (in_span > 0) {
-    sums.push_back(XXH3_64bits_digest(state->xxh));
-    XXH3_64bits_reset(state->xxh);
-    in_span = 0;
-  }
+  if (in_span > 0) CloseSpan();
   return sums;
+}
+
+void SpanChecksums::CloseSpan() {
+  sums.push_back(open_span.Digest());
+  open_span.Reset();
+  in_span = 0;
 }
 
 }  // namespace huffman

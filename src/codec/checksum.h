@@ -47,9 +47,6 @@ class RunningChecksum {
 class SpanChecksums {
  public:
   explicit SpanChecksums(std::uint64_t span_bytes);
-  ~SpanChecksums();
-  SpanChecksums(const SpanChecksums&) = delete;
-  SpanChecksums& operator=(const SpanChecksums&) = delete;
 
   void Add(std::span<const std::uint8_t> bytes);
   // Closes the span begun, if any, and returns every span's checksum.
@@ -57,8 +54,9 @@ class SpanChecksums {
   std::uint64_t Bytes() const { return total; }
 
  private:
-  struct State;
-  std::unique_ptr<State> state;
+  void CloseSpan();
+
+  RunningChecksum open_span;
   std::uint64_t span_bytes;
   std::uint64_t in_span = 0;  // bytes of the open span added so far
   std::uint64_t total = 0;
