@@ -41,14 +41,7 @@ Trailer TrailerOf(const Bytes& file) {
 // Restores `file` read at offsets, as a regular file is: a checked one
 // span by span, each span's payload read as it is taken.
 Bytes RestoreAtOffsets(const Bytes& file, DecompressResult* result, Codec& codec) {
-  OffsetSource source(
-      [&file](std::uint64_t offset, std::span<std::uint8_t> into, int&) -> std::int64_t {
-        if (offset >= file.size()) return 0;
-        const std::size_t count = std::min<std::size_t>(into.size(), file.size() - offset);
-        std::memcpy(into.data(), file.data() + offset, count);
-        return static_cast<std::int64_t>(count);
-      },
-      file.size());
+  testing::OffsetsOver source(file);
   std::ostringstream out;
   const DecompressResult r = codec.Decompress(source, out);
   if (result != nullptr) *result = r;

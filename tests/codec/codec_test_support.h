@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <functional>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -156,5 +160,42 @@ inline Bytes RandomSource(std::mt19937_64& rng, std::size_t length, int alphabet
   std::generate(source.begin(), source.end(), [&] { return static_cast<char>((first + pick(rng)) & 0xFF); });
   return source;
 }
+
+// Reads `source` at offsets, as a file's positional reads do.  `fault(pass,
+// offset, into, count)` may change what a read gives (pass 0 is the census,
+// pass 1 the coding: the source is rewound between them).
+class OffsetsOver final : public Source {
+ public:
+  using Fault = std::function<std::int64_t(int pass, std::uint64_t offset, std::span<std::uint8_t> into,
+                                           std::int64_t count, int& error)>;
+  explicit OffsetsOver(const Bytes& source, Fault change = {}) : bytes(source), fault(std::move(change)) {}
+
+  std::int64_t Read(std::span<std::uint8_t> into, int& error) override {
+    const std::int64_t got = ReadAt(position, into, error);
+    if (got > 0) position += static_cast<std::uint64_t>(got);
+    return got;
+  }
+  bool Rewind(int& /*error*/) override {
+    position = 0;
+    ++pass;
+    return true;
+  }
+  std::optional<std::uint64_t> Size() const override { return bytes.size(); }
+  bool ReadsAtOffsets() const override { return true; }
+  std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const override {
+    std::int64_t count = 0;
+    if (offset < bytes.size()) {
+      count = static_cast<std::int64_t>(std::min<std::size_t>(into.size(), bytes.size() - offset));
+      std::memcpy(into.data(), bytes.data() + offset, static_cast<std::size_t>(count));
+    }
+    return fault ? fault(pass.load(), offset, into, count, error) : count;
+  }
+
+ private:
+  const Bytes& bytes;
+  Fault fault;
+  std::uint64_t position = 0;
+  std::atomic<int> pass{0};
+};
 
 }  // namespace huffman::testing

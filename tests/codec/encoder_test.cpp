@@ -202,17 +202,14 @@ TEST(OperationErrorTest, FailedReadOrWriteCarriesItsSystemError) {
   // Its dictionary and check data (at its two ends) read, a payload read
   // that reaches past `readable` fails.
   for (const std::uint64_t readable : {std::uint64_t{2000}, std::uint64_t{1'000'000}, checked.size() - 5000}) {
-    OffsetSource in(
-        [&checked, readable](std::uint64_t offset, std::span<std::uint8_t> into, int& error) -> std::int64_t {
-          if (offset > 0 && offset < checked.size() - 4096 && offset + into.size() > readable) {
-            error = EIO;
-            return -1;
-          }
-          const std::size_t count = std::min<std::size_t>(into.size(), checked.size() - offset);
-          std::copy_n(checked.data() + offset, count, into.data());
-          return static_cast<std::int64_t>(count);
-        },
-        checked.size());
+    testing::OffsetsOver in(checked, [&checked, readable](int, std::uint64_t offset, std::span<std::uint8_t> into,
+                                                          std::int64_t count, int& error) -> std::int64_t {
+      if (offset > 0 && offset < checked.size() - 4096 && offset + into.size() > readable) {
+        error = EIO;
+        return -1;
+      }
+      return count;
+    });
     std::ostringstream out;
     const DecompressResult r = two_threads.Decompress(in, out, scramble);
     EXPECT_EQ(r.status, CodecStatus::read_failed) << readable;

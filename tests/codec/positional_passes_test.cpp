@@ -23,48 +23,12 @@ namespace {
 
 using testing::Bytes;
 using testing::Compress;
+using testing::OffsetsOver;
 using testing::RandomSource;
 
 // A compression's block, cut into pieces among the threads: 1 MiB at one
 // thread, 128 KiB at two, 32 KiB at eight.
 constexpr std::size_t k_block = 1024 * 1024;
-
-// Reads `source` at offsets, as a file's positional reads do.  `fault(pass,
-// offset, into, count)` may change what a read gives (pass 0 is the census,
-// pass 1 the coding: the source is rewound between them).
-class OffsetsOver final : public Source {
- public:
-  using Fault = std::function<std::int64_t(int pass, std::uint64_t offset, std::span<std::uint8_t> into,
-                                           std::int64_t count, int& error)>;
-  explicit OffsetsOver(const Bytes& source, Fault change = {}) : bytes(source), fault(std::move(change)) {}
-
-  std::int64_t Read(std::span<std::uint8_t> into, int& error) override {
-    const std::int64_t got = ReadAt(position, into, error);
-    if (got > 0) position += static_cast<std::uint64_t>(got);
-    return got;
-  }
-  bool Rewind(int& /*error*/) override {
-    position = 0;
-    ++pass;
-    return true;
-  }
-  std::optional<std::uint64_t> Size() const override { return bytes.size(); }
-  bool ReadsAtOffsets() const override { return true; }
-  std::int64_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> into, int& error) const override {
-    std::int64_t count = 0;
-    if (offset < bytes.size()) {
-      count = static_cast<std::int64_t>(std::min<std::size_t>(into.size(), bytes.size() - offset));
-      std::memcpy(into.data(), bytes.data() + offset, static_cast<std::size_t>(count));
-    }
-    return fault ? fault(pass.load(), offset, into, count, error) : count;
-  }
-
- private:
-  const Bytes& bytes;
-  Fault fault;
-  std::uint64_t position = 0;
-  std::atomic<int> pass{0};
-};
 
 CompressResult CompressAtOffsets(Codec& codec, Source& source, Bytes& compressed) {
   std::ostringstream out;
