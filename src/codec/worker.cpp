@@ -44,6 +44,11 @@ void WorkerSet::Start(unsigned count) {
   for (unsigned helper = 1; helper < count; ++helper) {
     try {
       helpers.emplace_back([this, helper] { Loop(helper); });
+      // A helper queued on this thread's processor would wait there, or
+      // share it, until the system spreads the two out, which takes
+      // milliseconds.  With more threads than cores, too, every helper
+      // starts elsewhere, and this processor is left to this thread.
+      MoveOffThisProcessor(helpers.back());
     } catch (const std::system_error&) {
       // The system starts no more threads (a limit on processes or on
       // memory): the set works with those it has, to the same result.

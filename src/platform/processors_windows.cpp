@@ -17,4 +17,8 @@ unsigned AvailableProcessors() {
   return std::max(1U, std::thread::hardware_concurrency());
 }
 
+// Windows spreads new threads itself: it gives each an ideal processor of
+// its own, the machine's in turn.
+void MoveOffThisProcessor(std::thread& /*thread*/) {}
+
 }  // namespace huffman

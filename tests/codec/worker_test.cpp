@@ -3,7 +3,8 @@
 // a part with an owner the set does not have still runs), the tasks are
 // taken before the job's own parts, and a part or task that throws ends the
 // job with that exception on the caller's thread, once no other thread is
-// inside the job, leaving the set ready for the next one.
+// inside the job, leaving the set ready for the next one; and a helper,
+// moved off the caller's processor as it starts, may still run anywhere.
 #include "codec/worker.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,10 @@
 #include <functional>
 #include <new>
 #include <thread>
+
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 namespace huffman {
 namespace {
@@ -86,6 +91,35 @@ TEST(WorkerSetTest, TasksHandedAlongAreTakenBeforeTheJobsParts) {
     EXPECT_EQ(parts_waited, static_cast<int>(2 * threads));
   }
 }
+
+#if defined(__linux__)
+TEST(WorkerSetTest, AHelperMovedOffTheCallersProcessorMayStillRunOnEveryOne) {
+  // A helper is moved off its starter's processor as it starts: once moved, it
+  // must not stay bound to the others, nor this thread be moved at all.
+  cpu_set_t before;
+  ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+  if (CPU_COUNT(&before) < 2) GTEST_SKIP() << "one processor: nowhere to move to";
+  Threads set(2);
+  ASSERT_EQ(set.count, 2U);
+  const std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> helper_ran{false};
+  cpu_set_t helper_set;
+  CPU_ZERO(&helper_set);
+  const auto give_up = GiveUpAt();
+  set.workers.Run(2, [&](unsigned) {
+    if (std::this_thread::get_id() == caller) {
+      WaitUntil([&] { return helper_ran.load(); }, give_up);
+    } else if (sched_getaffinity(0, sizeof helper_set, &helper_set) == 0) {
+      helper_ran = true;
+    }
+  });
+  ASSERT_TRUE(helper_ran);
+  EXPECT_TRUE(CPU_EQUAL(&helper_set, &before));
+  cpu_set_t after;
+  ASSERT_EQ(sched_getaffinity(0, sizeof after, &after), 0);
+  EXPECT_TRUE(CPU_EQUAL(&after, &before));
+}
+#endif
 
 TEST(WorkerSetTest, APartThatThrowsEndsTheJobOnTheCallerOnceNoThreadIsInIt) {
   for (const unsigned threads : {1U, 2U, 4U}) {
