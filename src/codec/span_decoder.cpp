@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <utility>
 
 #include "codec/big_endian.h"
 #include "codec/checksum.h"
@@ -390,27 +391,11 @@ void SpanDecoder::Decode(std::size_t task_count, std::atomic<std::size_t>& next_
     if (active_count > 0) {
       std::array<Lane, k_side_by_side> group;
       for (int j = 0; j < active_count; ++j) group[j] = lanes[active[j]];
-      static_assert(k_side_by_side == 6);
-      switch (active_count) {
-        case 6:
-          RunLockstep<6>(group.data());
-          break;
-        case 5:
-          RunLockstep<5>(group.data());
-          break;
-        case 4:
-          RunLockstep<4>(group.data());
-          break;
-        case 3:
-          RunLockstep<3>(group.data());
-          break;
-        case 2:
-          RunLockstep<2>(group.data());
-          break;
-        default:
-          RunLockstep<1>(group.data());
-          break;
-      }
+      // The loop built for exactly active_count lanes, so that each keeps
+      // its bits and output in registers.
+      [&]<int... k_lanes_less_one>(std::integer_sequence<int, k_lanes_less_one...>) {
+        (void)((active_count == k_lanes_less_one + 1 && (RunLockstep<k_lanes_less_one + 1>(group.data()), true)) || ...);
+      }(std::make_integer_sequence<int, k_side_by_side>{});
       for (int j = 0; j < active_count; ++j) {
         const int k = active[j];
         lanes[k] = group[j];
