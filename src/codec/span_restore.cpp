@@ -9,6 +9,7 @@
 #include <ostream>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -288,15 +289,23 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
   // A part per thread, as far as each has a lane's worth of spans.
   const auto parts = static_cast<unsigned>(std::min<std::size_t>(
       {threads, k_most_parts, (usable + SpanDecoder::k_side_by_side - 1) / SpanDecoder::k_side_by_side}));
-  const WalkMachine machine(data.table);
-  const SpanDecoder decoder(machine, bmi2);
-
-  // The ring, and each lane's room for a span's payload where the source
-  // does not hold it: no larger than the file needs.
+  // Before any span can start, the decoder's tables are built and the ring
+  // and the lanes' rooms are made, their pages mapped: for a large file
+  // about a millisecond each, so the ring is made on a second thread
+  // meanwhile.
+  std::optional<WalkMachine> machine;
+  std::optional<SpanDecoder> decoder;
   const std::size_t ring_spans = std::max<std::size_t>(1, std::min(k_ring_spans, usable));
-  ring.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(ring_spans * k_span_bytes, trailer.length)), arena);
+  const auto make_ring = [&] {
+    ring.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(ring_spans * k_span_bytes, trailer.length)), arena);
+  };
+  // Each lane's room for a span's payload, where the source does not hold
+  // it: no larger than the file needs.
   const std::span<const std::uint8_t> held = compressed.Held();
-  if (held.empty()) {
+  const auto make_decoder_and_rooms = [&] {
+    machine.emplace(data.table);
+    decoder.emplace(*machine, bmi2);
+    if (!held.empty()) return;
     std::size_t most_span_payload_bytes = 0;
     for (std::size_t k = 0; k < usable; ++k) {
       most_span_payload_bytes =
@@ -304,6 +313,18 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
     }
     if (lane_rooms.size() < parts * SpanDecoder::k_side_by_side) lane_rooms.resize(parts * SpanDecoder::k_side_by_side);
     for (RawBuffer& room : lane_rooms) room.Reserve(most_span_payload_bytes, arena);
+  };
+  if (parts > 1) {
+    workers.Run(2, [&](unsigned job) {
+      if (job == 0) {
+        make_decoder_and_rooms();
+      } else {
+        make_ring();
+      }
+    });
+  } else {
+    make_decoder_and_rooms();
+    make_ring();
   }
   std::vector<std::uint64_t> sums(usable);
   const SpanPipeline::Setup setup{.layout = layout,
@@ -332,7 +353,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
     workers.Run(parts, [&](unsigned part) {
       PartFeed feed(pipeline, part, std::this_thread::get_id() == caller ? report_written : no_report);
       try {
-        decoder.Decode(usable, next_task, feed);
+        decoder->Decode(usable, next_task, feed);
       } catch (...) {
         // No thread waits for the spans this one held.
         pipeline.Stop();
@@ -383,10 +404,10 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
     const auto walk = [&](std::span<const std::uint8_t> bytes, std::uint64_t from_bit) {
       for (std::uint64_t at = from_bit; at < 8 * bytes.size() && !stopped; ++at) {
         const WalkMachine::Move& move =
-            machine.Step(state, bytes[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1);
+            machine->Step(state, bytes[static_cast<std::size_t>(at / 8)] >> (7 - at % 8) & 1);
         if (move.emitted >= 0) ++beyond;
         state = move.next;
-        stopped = machine.Absorbing(state);
+        stopped = machine->Absorbing(state);
       }
     };
     walk(tail, codes_end - tail_from * 8);
