@@ -291,14 +291,13 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
       {threads, k_most_parts, (usable + SpanDecoder::k_side_by_side - 1) / SpanDecoder::k_side_by_side}));
   // Before any span can start, the decoder's tables are built and the ring
   // and the lanes' rooms are made, their pages mapped: for a large file
-  // about a millisecond each, so the ring is made on a second thread
-  // meanwhile.
+  // about a millisecond each, so a ring the Codec does not have yet is
+  // made on a second thread meanwhile.
   std::optional<WalkMachine> machine;
   std::optional<SpanDecoder> decoder;
   const std::size_t ring_spans = std::max<std::size_t>(1, std::min(k_ring_spans, usable));
-  const auto make_ring = [&] {
-    ring.Reserve(static_cast<std::size_t>(std::min<std::uint64_t>(ring_spans * k_span_bytes, trailer.length)), arena);
-  };
+  const auto ring_bytes = static_cast<std::size_t>(std::min<std::uint64_t>(ring_spans * k_span_bytes, trailer.length));
+  const auto make_ring = [&] { ring.Reserve(ring_bytes, arena); };
   // Each lane's room for a span's payload, where the source does not hold
   // it: no larger than the file needs.
   const std::span<const std::uint8_t> held = compressed.Held();
@@ -314,7 +313,7 @@ std::optional<Restore> SpanRestore::Run(Source& compressed, std::ostream* restor
     if (lane_rooms.size() < parts * SpanDecoder::k_side_by_side) lane_rooms.resize(parts * SpanDecoder::k_side_by_side);
     for (RawBuffer& room : lane_rooms) room.Reserve(most_span_payload_bytes, arena);
   };
-  if (parts > 1) {
+  if (parts > 1 && ring.size() < ring_bytes) {
     workers.Run(2, [&](unsigned job) {
       if (job == 0) {
         make_decoder_and_rooms();
